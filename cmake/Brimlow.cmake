@@ -1,0 +1,60 @@
+# Helpers shared by every folder.
+
+# brimlow_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [GUI])
+# One GoogleTest program; each of its cases shows up in ctest by name.
+function(brimlow_test)
+  cmake_parse_arguments(T "GUI" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${T_NAME} PRIVATE
+    BRIMLOW_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    BRIMLOW_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  set(env "QT_QPA_PLATFORM=offscreen"
+          "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABEL}" ENVIRONMENT "${env}" TIMEOUT 120)
+endfunction()
+
+# brimlow_fuzz(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] CORPUS <dir>)
+# The fuzz entry point is always built into a replay test that feeds it every
+# file of the committed corpus; with BRIMLOW_FUZZ on clang it is also built
+# as a libFuzzer program.
+function(brimlow_fuzz)
+  cmake_parse_arguments(F "" "NAME;LABEL;CORPUS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${F_NAME}_replay ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+  target_link_libraries(${F_NAME}_replay PRIVATE ${F_LIBS})
+  if(BRIMLOW_TESTS)
+    add_test(NAME fuzz_corpus.${F_NAME} COMMAND ${F_NAME}_replay ${F_CORPUS})
+    set_tests_properties(fuzz_corpus.${F_NAME} PROPERTIES LABELS "fuzz;${F_LABEL}"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+  endif()
+  if(BRIMLOW_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    add_executable(${F_NAME}_fuzz ${F_SOURCES})
+    target_compile_options(${F_NAME}_fuzz PRIVATE -fsanitize=fuzzer)
+    target_link_options(${F_NAME}_fuzz PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${F_NAME}_fuzz PRIVATE ${F_LIBS})
+  endif()
+endfunction()
+
+# brimlow_exports(<target> <version-script>): a shared library exports only
+# the names in its version script.
+function(brimlow_exports target script)
+  set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
+    LINK_DEPENDS ${script})
+  target_link_options(${target} PRIVATE "-Wl,--version-script=${script}")
+endfunction()
+
+# Adds every direct subfolder that has a CMakeLists.txt, in name order, so a
+# new component needs no edit of its parent.
+macro(brimlow_add_subdirs)
+  file(GLOB _brimlow_children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _brimlow_children)
+  foreach(_child ${_brimlow_children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_child}/CMakeLists.txt)
+      add_subdirectory(${_child})
+    endif()
+  endforeach()
+endmacro()

@@ -1,0 +1,51 @@
+// Message targets, posted and sent messages, and one-shot timers.
+//
+// Any thread may post; a posted message is delivered on the main thread, in
+// order, by the current event loop. A message owns a copy of its payload, so
+// the poster may free its buffer at once. Send runs the target directly on the
+// main thread; from another thread it becomes a post (result 0).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/win32types.h"
+
+namespace plat {
+
+struct Message {
+  WindowId target = 0;
+  UINT msg = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  std::vector<std::uint8_t> payload;  // owned copy; empty when none
+
+  const std::uint8_t* data() const { return payload.empty() ? nullptr : payload.data(); }
+};
+
+class IMessageTarget {
+ public:
+  virtual ~IMessageTarget() = default;
+  virtual LRESULT OnMessage(const Message& m) = 0;
+};
+
+// Registers a target and returns its id. Ids are never reused while the
+// process runs. Unregister drops the target's queued messages and timers.
+WindowId RegisterTarget(IMessageTarget* target);
+void UnregisterTarget(WindowId id);
+bool IsTarget(WindowId id);
+
+bool PostMessage(WindowId to, UINT msg, WPARAM w = 0, LPARAM l = 0);
+bool PostMessage(WindowId to, UINT msg, WPARAM w, LPARAM l, const void* data, std::size_t len);
+LRESULT SendMessage(WindowId to, UINT msg, WPARAM w = 0, LPARAM l = 0,
+                    const void* data = nullptr, std::size_t len = 0);
+
+// One-shot timers by (target, id): delivered once as WM_TIMER with wParam =
+// id. Setting an armed timer again replaces it. Main thread only.
+bool SetTimer(WindowId target, UINT timerId, UINT ms);
+bool KillTimer(WindowId target, UINT timerId);
+bool IsTimerArmed(WindowId target, UINT timerId);
+
+bool IsMainThread();
+
+}  // namespace plat

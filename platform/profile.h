@@ -1,0 +1,31 @@
+// Private-profile (INI) files with the semantics the program relies on:
+// section and key names match without regard to case, values are trimmed,
+// reads are cut to the buffer size minus one, every write goes straight to
+// the file and leaves all other lines byte for byte, and the file is created
+// by the first write. Nothing is cached, so several objects may share a file.
+// Paths are Linux paths (see paths.h for stored Windows-style names).
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "platform/win32types.h"
+
+namespace plat {
+
+// Copies the value (or the default when section or key is missing) into
+// buf, at most size-1 bytes, always terminated; returns the bytes copied.
+DWORD GetPrivateProfileString(const char* section, const char* key, const char* def,
+                              char* buf, DWORD size, const char* file);
+std::string GetProfileText(const char* section, const char* key, const char* def,
+                           const std::string& file, std::size_t size = 256);
+
+// Leading decimal number of the value (optional sign); the default when the
+// key is missing; 0 when the value does not start with a number.
+UINT GetPrivateProfileInt(const char* section, const char* key, int def, const char* file);
+
+// value nullptr removes the key; key nullptr removes the section.
+// Writes the whole file through a temporary and a rename.
+BOOL WritePrivateProfileString(const char* section, const char* key, const char* value,
+                               const char* file);
+
+}  // namespace plat
