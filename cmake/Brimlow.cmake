@@ -12,10 +12,13 @@ function(brimlow_test)
   set(env "QT_QPA_PLATFORM=offscreen"
           "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
           "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  # The test environment travels through env(1): a list given as the
+  # ENVIRONMENT property of discovered tests keeps only its first entry.
+  set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env}")
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABEL}" ENVIRONMENT "${env}" TIMEOUT 120)
+    PROPERTIES LABELS "${T_LABEL}" TIMEOUT 120)
 endfunction()
 
 # brimlow_fuzz(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] CORPUS <dir>)

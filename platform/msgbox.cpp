@@ -1,1 +1,90 @@
-// placeholder
+// Message boxes: the Qt one for the program, a recording one before any
+// QApplication exists (and for headless runs), a scripted one for tests.
+#include "platform/msgbox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+#include <atomic>
+#include <mutex>
+
+#include "platform/qtext.h"
+
+namespace plat {
+namespace {
+
+std::atomic<IMessageBox*> g_impl{nullptr};
+
+// Answers IDOK and keeps what it was shown; serialised because it may be
+// asked from any thread.
+class HeadlessMessageBox : public IMessageBox {
+ public:
+  int Show(WindowId owner, const std::string& text, const std::string& caption, UINT flags) override {
+    std::lock_guard<std::mutex> lk(mu_);
+    return box_.Show(owner, text, caption, flags);
+  }
+
+ private:
+  std::mutex mu_;
+  ScriptedMessageBox box_;
+};
+
+}  // namespace
+
+int ScriptedMessageBox::Show(WindowId, const std::string& text, const std::string& caption, UINT flags) {
+  shown.push_back(Shown{text, caption, flags});
+  if (answers_.empty()) return defaultAnswer;
+  int a = answers_.front();
+  answers_.erase(answers_.begin());
+  return a;
+}
+
+int QtMessageBox::Show(WindowId, const std::string& text, const std::string& caption, UINT flags) {
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  if (!app) return IDOK;
+  if (QThread::currentThread() != app->thread()) {
+    int result = IDCANCEL;
+    QMetaObject::invokeMethod(
+        app, [&] { result = Show(0, text, caption, flags); }, Qt::BlockingQueuedConnection);
+    return result;
+  }
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  switch (flags & 0xF0) {
+    case MB_ICONERROR: icon = QMessageBox::Critical; break;
+    case MB_ICONQUESTION: icon = QMessageBox::Question; break;
+    case MB_ICONWARNING: icon = QMessageBox::Warning; break;
+    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
+    default: break;
+  }
+  QMessageBox::StandardButtons buttons;
+  switch (flags & 0x0F) {
+    case MB_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case MB_YESNOCANCEL: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
+    default: buttons = QMessageBox::Ok; break;
+  }
+  QMessageBox box(icon, ToQString(caption), ToQString(text), buttons, QApplication::activeWindow());
+  switch (box.exec()) {
+    case QMessageBox::Ok: return IDOK;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return (flags & 0x0F) == MB_YESNO ? IDNO : IDCANCEL;
+  }
+}
+
+IMessageBox& MessageBoxImpl() {
+  if (IMessageBox* set = g_impl.load()) return *set;
+  static QtMessageBox qt;
+  static HeadlessMessageBox headless;
+  if (qobject_cast<QApplication*>(QCoreApplication::instance())) return qt;
+  return headless;
+}
+
+void SetMessageBoxImpl(IMessageBox* impl) { g_impl.store(impl); }
+
+int MessageBox(WindowId owner, const std::string& text, const std::string& caption, UINT flags) {
+  return MessageBoxImpl().Show(owner, text, caption, flags);
+}
+
+}  // namespace plat

@@ -14,6 +14,9 @@ namespace plat {
 
 // Copies the value (or the default when section or key is missing) into
 // buf, at most size-1 bytes, always terminated; returns the bytes copied.
+// With key nullptr: the section's key names, with section nullptr: all
+// section names, each terminated and the list ended by a second terminator
+// (cut to the buffer, then returning size-2).
 DWORD GetPrivateProfileString(const char* section, const char* key, const char* def,
                               char* buf, DWORD size, const char* file);
 std::string GetProfileText(const char* section, const char* key, const char* def,

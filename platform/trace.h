@@ -38,6 +38,7 @@ struct TraceEvent {
   long value = 0;
   std::uintptr_t number = 0;       // kinds that carry a number in the pointer
   std::vector<std::uint8_t> data;  // copied bytes (record, buffer, text)
+  WindowId owner = 0;              // Open of the serial trace and the log window
 };
 
 class ITraceBackend {
@@ -49,7 +50,10 @@ class ITraceBackend {
 
 // Default: a null back end that opens nothing (handles still unique so the
 // caller's bookkeeping works). The back end stays owned by the caller.
+// Once SetTraceBackend returns, the previous back end is no longer called;
+// handles opened on it become unknown handles.
 void SetTraceBackend(ITraceBackend* backend);
+ITraceBackend* CurrentTraceBackend();  // nullptr: the null back end
 
 class RecordingTraceBackend : public ITraceBackend {
  public:

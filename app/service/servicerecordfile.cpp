@@ -1,0 +1,171 @@
+#include "app/service/servicerecordfile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace {
+
+using L = ServiceRecordLayout;
+
+// A field that ends with a zero byte, read no further than its width.
+std::string Field(const std::uint8_t* rec, std::size_t off, std::size_t width) {
+  const char* p = reinterpret_cast<const char*>(rec + off);
+  std::size_t n = 0;
+  while (n < width && p[n] != '\0') ++n;
+  return std::string(p, n);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+CServiceRecordFile::CServiceRecordFile() { Reset(); }
+
+CServiceRecordFile::~CServiceRecordFile() { file_.Close(); }
+
+void CServiceRecordFile::Reset() {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  view_ = 0;
+  monitors_ = nullptr;
+  filter_ = nullptr;
+  charges_ = nullptr;
+  plat::CopyBounded(fileName_, sizeof fileName_, kDefaultName);
+  recordSize_ = 856;
+}
+
+void CServiceRecordFile::SetFileName(const std::string& stored) {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  plat::CopyBounded(fileName_, sizeof fileName_, stored.c_str());
+}
+
+std::string CServiceRecordFile::MappedName() const { return plat::MapPath(fileName_); }
+
+int CServiceRecordFile::Link(plat::WindowId view, CMonitorTable* monitors, IBcdNumberSource* filter,
+                             CChargeAndLogHandler* charges) {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  view_ = view;
+  monitors_ = monitors;
+  filter_ = filter;
+  charges_ = charges;
+  return 1;
+}
+
+std::string CServiceRecordFile::FormatDuration(long seconds) {
+  // Arithmetic: a duration is no time of day, no time zone enters it.
+  if (seconds < 0) seconds = 0;
+  return plat::StrFormatC("%02ld:%02ld:%02ld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+}
+
+std::string CServiceRecordFile::FormLine(const std::uint8_t* rec) const {
+  std::string index = Field(rec, L::kIndex, L::kIndexSize);
+  long t = plat::AtolC(Field(rec, L::kTime, L::kTimeSize).c_str());
+  if (t < 0) t = 0;
+  long dur = plat::AtolC(Field(rec, L::kDuration, L::kDurationSize).c_str());
+  std::string units = Field(rec, L::kUnits, L::kUnitsSize);
+
+  std::time_t tt = static_cast<std::time_t>(t);
+  std::tm tm{};
+  char when[64] = "";
+  if (localtime_r(&tt, &tm)) std::strftime(when, sizeof when, "%d.%m.%y\t%H:%M:%S", &tm);
+
+  std::string first, second;
+  if (filter_) {
+    filter_->UnpackBcdNumbers(rec + L::kDigits, &first, &second);
+    if (first.size() > kNumberChars) first.resize(kNumberChars);
+    if (second.size() > kNumberChars) second.resize(kNumberChars);
+  }
+  return index + "\t" + when + "\t" + FormatDuration(dur) + "\t" + first + "\t" + second + "\t" + units;
+}
+
+int CServiceRecordFile::WriteRecord(const std::uint8_t* data, std::size_t size) {
+  if (!data || size == 0) return 0;
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  std::uint8_t rec[L::kSize] = {};
+  std::memcpy(rec, data, size < L::kSize ? size : L::kSize);
+  const std::string path = MappedName();
+  switch (rec[L::kKind]) {
+    case kStartFile:
+      file_.Close();
+      file_.Create(path.c_str());
+      file_.Close();
+      break;
+    case kAppendRecord: {
+      // A missing file is created here, so the first record of a read-out
+      // is not lost.
+      if (!FileExists(path)) {
+        if (!file_.Create(path.c_str())) return 0;
+        file_.Close();
+      }
+      if (!file_.OpenAppend(path.c_str())) return 0;
+      file_.WriteLine(FormLine(rec).c_str());
+      file_.Close();
+      break;
+    }
+    default:
+      break;
+  }
+  return 0;
+}
+
+int CServiceRecordFile::OpenForReading(int how) {
+  if (how != 0) return 0;
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  file_.Close();
+  file_.SetFileName(MappedName().c_str());
+  return file_.OpenRead();
+}
+
+std::string CServiceRecordFile::FirstLine() {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  std::string line;
+  file_.FirstToken(line);
+  return line;
+}
+
+std::string CServiceRecordFile::NextLine() {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  std::string line;
+  file_.NextToken(line);
+  return line;
+}
+
+int CServiceRecordFile::CopyTo(const std::string& target) {
+  if (target.empty()) return 0;
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  if (!OpenForReading(0)) return 0;
+  // The target is the user's file: write a new one beside it and put it in
+  // place whole, so an older, longer file leaves no tail behind.
+  const std::string path = plat::MapPath(target);
+  const std::string tmp = path + ".tmp";
+  CTextLogFile out;
+  if (!out.Create(tmp.c_str())) return 0;
+  for (std::string line = FirstLine(); !line.empty(); line = NextLine()) out.WriteLine(line.c_str());
+  out.Close();
+  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+    std::remove(tmp.c_str());
+    return 0;
+  }
+  return 1;
+}
+
+int CServiceRecordFile::OpenExisting(const std::string& name) {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  const std::string path = plat::MapPath(name);
+  file_.Close();
+  if (file_.CreateIfMissing(path.c_str()) == 1) {
+    file_.Close();
+    return 0;
+  }
+  file_.SetFileName(path.c_str());
+  return file_.OpenRead() ? 1 : 0;
+}

@@ -1,0 +1,40 @@
+// The program-wide log: each entry goes to the log file or to the log
+// trace window, as the configuration's GLO says. Safe from worker threads.
+#pragma once
+#include <cstdint>
+#include <mutex>
+
+#include "core/base/textlogfile.h"
+#include "platform/win32types.h"
+
+class CGlobalConfig;
+
+class CGlobalLogObject {
+ public:
+  CGlobalLogObject();  // reads the program's configuration
+  explicit CGlobalLogObject(const CGlobalConfig& config);
+  virtual ~CGlobalLogObject();
+  CGlobalLogObject(const CGlobalLogObject&) = delete;
+  CGlobalLogObject& operator=(const CGlobalLogObject&) = delete;
+
+  // GLO 0: nothing (0). 1: a time-stamped line appended to the file GLFN.
+  // 2: the text to the log window, opened on first use. Others: 1.
+  virtual int WriteEntry(const char* text);
+  virtual int Write(const char* text);
+  // One of the seven standard messages, n from 0 to 6; else nothing (0).
+  virtual int WriteStandardMessage(int n);
+  virtual int SetOwnerWindow(plat::WindowId window);
+
+  bool IsLogWindowOpen() const;
+
+ private:
+  const CGlobalConfig& config_;
+  mutable std::mutex mu_;
+  CTextLogFile file_;
+  bool logWindowOpen_ = false;
+  std::uint32_t logWindow_ = 0;
+  plat::WindowId owner_ = 0;
+};
+
+// The program's single log.
+CGlobalLogObject& GlobalLog();

@@ -1,0 +1,7 @@
+#include "core/monitor/monitorlog.h"
+
+#include "core/base/globallog.h"
+
+namespace monitor_detail {
+void WriteLog(const std::string& text) { GlobalLog().WriteEntry(text.c_str()); }
+}

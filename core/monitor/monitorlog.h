@@ -1,0 +1,7 @@
+// The program log as the monitor table writes to it.
+#pragma once
+#include <string>
+
+namespace monitor_detail {
+void WriteLog(const std::string& text);
+}

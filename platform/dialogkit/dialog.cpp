@@ -1,0 +1,1121 @@
+#include "platform/dialogkit/dialog.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QEventLoop>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "platform/dialogkit/dlgscript.h"
+#include "platform/dialogkit/dlgsupport.h"
+#include "platform/qtext.h"
+#include "platform/text.h"
+#include "platform/textid.h"
+
+namespace plat {
+using dlg::Kind;
+using dlg::Node;
+
+namespace {
+
+constexpr int kRawRole = Qt::UserRole;
+constexpr int kDataRole = Qt::UserRole + 1;
+
+// Statics show "&" as the platform did: "&&" is one ampersand, a single
+// one only marks a mnemonic.
+QString StripMnemonic(const QString& s) {
+  QString out;
+  for (int i = 0; i < s.size(); ++i) {
+    if (s[i] == QLatin1Char('&')) {
+      if (i + 1 < s.size() && s[i + 1] == QLatin1Char('&')) {
+        out += QLatin1Char('&');
+        ++i;
+      }
+      continue;
+    }
+    out += s[i];
+  }
+  return out;
+}
+
+int AverageCharWidth(const QWidget* w) {
+  return std::max(1, w->fontMetrics().averageCharWidth());
+}
+
+}  // namespace
+
+class KitWindow : public QDialog {
+ public:
+  KitWindow(Dialog* owner, QWidget* parent) : QDialog(parent), owner_(owner) {}
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    switch (e->key()) {
+      case Qt::Key_F1:
+        dlg::ShowHelpFor(owner_->Id());
+        return;
+      case Qt::Key_Escape:
+        owner_->KeyEscape();
+        return;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        owner_->KeyEnter();
+        return;
+      default:
+        QDialog::keyPressEvent(e);
+    }
+  }
+  void closeEvent(QCloseEvent* e) override {
+    e->ignore();
+    owner_->CloseBox();
+  }
+
+ private:
+  Dialog* owner_;
+};
+
+struct Dialog::Impl {
+  struct Item {
+    QWidget* w = nullptr;
+    Kind kind = Kind::Static;
+    const Node* node = nullptr;
+    QButtonGroup* radios = nullptr;  // radio group
+  };
+  QPointer<KitWindow> window;
+  std::map<int, Item> items;
+  std::vector<QButtonGroup*> radioGroups;
+  std::vector<std::vector<int>> radioIds;  // ids per radio group, in order
+  QEventLoop* loop = nullptr;
+  int quiet = 0;  // programmatic changes that must not notify
+  int dispatching = 0;
+  bool destroyPending = false;
+
+  struct Quiet {
+    Impl* i;
+    explicit Quiet(Impl* p) : i(p) { ++i->quiet; }
+    ~Quiet() { --i->quiet; }
+  };
+
+  const Item* Find(int id) const {
+    auto it = items.find(id);
+    return it == items.end() ? nullptr : &it->second;
+  }
+};
+
+namespace {
+
+class FocusWatch : public QObject {
+ public:
+  FocusWatch(Dialog* d, int id, QObject* parent) : QObject(parent), d_(d), id_(id) {}
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::FocusOut) d_->Route(id_, Notify::KillFocus);
+    return QObject::eventFilter(o, e);
+  }
+
+ private:
+  Dialog* d_;
+  int id_;
+};
+
+// A multi-line edit without "want return" passes Enter to the dialog.
+class EnterToDialog : public QObject {
+ public:
+  EnterToDialog(Dialog* d, QObject* parent) : QObject(parent), d_(d) {}
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::KeyPress) {
+      auto* k = static_cast<QKeyEvent*>(e);
+      if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+        d_->KeyEnter();
+        return true;
+      }
+    }
+    return QObject::eventFilter(o, e);
+  }
+
+ private:
+  Dialog* d_;
+};
+
+}  // namespace
+
+Dialog::Dialog(int resourceId) : resourceId_(resourceId), impl_(std::make_unique<Impl>()) {}
+
+Dialog::Dialog(dlg::Template tpl)
+    : resourceId_(tpl.id), preloaded_(true), tpl_(std::move(tpl)), impl_(std::make_unique<Impl>()) {}
+
+bool Dialog::Dispatching() const { return impl_->dispatching > 0; }
+
+Dialog::~Dialog() {
+  if (IsCreated() || impl_->window) Destroy();
+}
+
+bool Dialog::IsCreated() const { return id_ != 0; }
+QDialog* Dialog::Window() const { return impl_->window.data(); }
+
+QWidget* Dialog::Item(int id) const {
+  const Impl::Item* it = impl_->Find(id);
+  return it ? it->w : nullptr;
+}
+
+bool Dialog::Build(WindowId owner) {
+  if (IsCreated()) return true;
+  if (!QApplication::instance() || !qobject_cast<QApplication*>(QApplication::instance())) {
+    buildError_ = "no application object";
+    return false;
+  }
+  if (!preloaded_ && !dlg::LoadTemplate(resourceId_, &tpl_, &buildError_)) return false;
+  owner_ = owner;
+  impl_->items.clear();
+  auto* win = new KitWindow(this, dlg::WindowWidget(owner));
+  impl_->window = win;
+  win->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  win->setObjectName(QStringLiteral("dialog%1").arg(resourceId_));
+
+  std::vector<int> currentRadios;
+  QButtonGroup* currentGroup = nullptr;
+  auto closeRadioGroup = [&]() {
+    if (currentGroup) impl_->radioIds.push_back(currentRadios);
+    currentGroup = nullptr;
+    currentRadios.clear();
+  };
+
+  std::function<QWidget*(const Node&, QWidget*)> makeControl;
+  std::function<void(QLayout*, const Node&, QWidget*)> fill;
+
+  makeControl = [&](const Node& n, QWidget* parent) -> QWidget* {
+    QWidget* w = nullptr;
+    const QString text = ToQString(n.text);
+    switch (n.kind) {
+      case Kind::Button:
+      case Kind::DefButton: {
+        auto* b = new QPushButton(text, parent);
+        b->setAutoDefault(false);
+        b->setDefault(n.kind == Kind::DefButton);
+        QObject::connect(b, &QPushButton::clicked, win, [this, id = n.id] { Route(id, Notify::Clicked); });
+        w = b;
+        break;
+      }
+      case Kind::Check: {
+        auto* b = new QCheckBox(text, parent);
+        QObject::connect(b, &QCheckBox::clicked, win, [this, id = n.id] { Route(id, Notify::Clicked); });
+        w = b;
+        break;
+      }
+      case Kind::Radio: {
+        if (n.first || !currentGroup) {
+          closeRadioGroup();
+          currentGroup = new QButtonGroup(win);
+          currentGroup->setExclusive(true);
+          impl_->radioGroups.push_back(currentGroup);
+        }
+        auto* b = new QRadioButton(text, parent);
+        b->setAutoExclusive(false);
+        currentGroup->addButton(b);
+        currentRadios.push_back(n.id);
+        QObject::connect(b, &QRadioButton::clicked, win, [this, id = n.id] { Route(id, Notify::Clicked); });
+        w = b;
+        break;
+      }
+      case Kind::Edit: {
+        auto* e = new QLineEdit(text, parent);
+        if (n.number)
+          e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
+        if (n.maxLength > 0) e->setMaxLength(n.maxLength);
+        e->setReadOnly(n.readOnly);
+        if (n.right) e->setAlignment(Qt::AlignRight);
+        QObject::connect(e, &QLineEdit::textChanged, win, [this, id = n.id] { Route(id, Notify::Change); });
+        e->installEventFilter(new FocusWatch(this, n.id, e));
+        w = e;
+        break;
+      }
+      case Kind::MultiEdit: {
+        auto* e = new QPlainTextEdit(text, parent);
+        e->setReadOnly(n.readOnly);
+        e->setVerticalScrollBarPolicy(n.vscroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+        e->setTabChangesFocus(true);
+        int lines = n.lines > 0 ? n.lines : 4;
+        e->setMinimumHeight(e->fontMetrics().lineSpacing() * lines + 12);
+        if (!n.wantReturn) e->installEventFilter(new EnterToDialog(this, e));
+        QObject::connect(e, &QPlainTextEdit::textChanged, win, [this, id = n.id] { Route(id, Notify::Change); });
+        e->installEventFilter(new FocusWatch(this, n.id, e));
+        w = e;
+        break;
+      }
+      case Kind::Static: {
+        auto* l = new QLabel(StripMnemonic(text), parent);
+        l->setProperty("kittext", text);
+        l->setWordWrap(n.wrap);
+        if (n.right) l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        w = l;
+        break;
+      }
+      case Kind::List: {
+        auto* l = new QListWidget(parent);
+        l->setSelectionMode(QAbstractItemView::SingleSelection);
+        if (n.lines > 0) l->setMinimumHeight(l->fontMetrics().lineSpacing() * n.lines + 8);
+        QObject::connect(l, &QListWidget::currentRowChanged, win, [this, id = n.id] {
+          if (!impl_->quiet) Route(id, Notify::SelChange);
+        });
+        QObject::connect(l, &QListWidget::itemDoubleClicked, win, [this, id = n.id] { Route(id, Notify::DoubleClicked); });
+        w = l;
+        break;
+      }
+      case Kind::TabList: {
+        auto* t = new QTreeWidget(parent);
+        t->setColumnCount(static_cast<int>(n.tabs.size()) + 1);
+        t->setHeaderHidden(true);
+        t->setRootIsDecorated(false);
+        t->setUniformRowHeights(true);
+        t->setSelectionMode(QAbstractItemView::SingleSelection);
+        // Tab stops are in dialog units: a quarter of the average character.
+        int cw = AverageCharWidth(t);
+        int prev = 0;
+        for (std::size_t i = 0; i < n.tabs.size(); ++i) {
+          t->setColumnWidth(static_cast<int>(i), (n.tabs[i] - prev) * cw / 4);
+          prev = n.tabs[i];
+        }
+        if (n.lines > 0) t->setMinimumHeight(t->fontMetrics().lineSpacing() * n.lines + 8);
+        t->setMinimumWidth((prev + 40) * cw / 4);
+        QObject::connect(t, &QTreeWidget::currentItemChanged, win, [this, id = n.id] {
+          if (!impl_->quiet) Route(id, Notify::SelChange);
+        });
+        QObject::connect(t, &QTreeWidget::itemDoubleClicked, win, [this, id = n.id] { Route(id, Notify::DoubleClicked); });
+        w = t;
+        break;
+      }
+      case Kind::Combo:
+      case Kind::DropList: {
+        auto* c = new QComboBox(parent);
+        c->setEditable(n.kind == Kind::Combo);
+        c->setInsertPolicy(QComboBox::NoInsert);
+        if (n.lines > 0) c->setMaxVisibleItems(n.lines);
+        QObject::connect(c, &QComboBox::activated, win, [this, id = n.id] {
+          if (!impl_->quiet) Route(id, Notify::SelChange);
+        });
+        if (c->lineEdit()) {
+          QObject::connect(c->lineEdit(), &QLineEdit::textEdited, win, [this, id = n.id] { Route(id, Notify::Change); });
+          c->lineEdit()->installEventFilter(new FocusWatch(this, n.id, c));
+        } else {
+          c->installEventFilter(new FocusWatch(this, n.id, c));
+        }
+        w = c;
+        break;
+      }
+      case Kind::Icon: {
+        auto* l = new QLabel(parent);
+        l->setFixedSize(36, 36);
+        l->setAlignment(Qt::AlignCenter);
+        w = l;
+        break;
+      }
+      case Kind::Progress: {
+        auto* p = new QProgressBar(parent);
+        p->setRange(0, 100);
+        p->setValue(0);
+        p->setTextVisible(false);
+        w = p;
+        break;
+      }
+      case Kind::Group: {
+        auto* g = new QGroupBox(text, parent);
+        QLayout* inner;
+        if (n.layout == Kind::Row) inner = new QHBoxLayout(g);
+        else if (n.layout == Kind::Grid) inner = new QGridLayout(g);
+        else inner = new QVBoxLayout(g);
+        closeRadioGroup();
+        fill(inner, n, g);
+        closeRadioGroup();
+        w = g;
+        break;
+      }
+      default:
+        return nullptr;
+    }
+    if (n.width > 0) w->setMinimumWidth(n.width * AverageCharWidth(w) + 12);
+    if (n.bold) {
+      QFont f = w->font();
+      f.setBold(true);
+      w->setFont(f);
+    }
+    if (n.hidden) w->setHidden(true);
+    if (n.disabled) w->setEnabled(false);
+    if (n.id >= 0) {
+      Impl::Item item;
+      item.w = w;
+      item.kind = n.kind;
+      item.node = &n;
+      item.radios = n.kind == Kind::Radio ? currentGroup : nullptr;
+      impl_->items[n.id] = item;
+      w->setObjectName(QString::number(n.id));
+    }
+    return w;
+  };
+
+  fill = [&](QLayout* lay, const Node& container, QWidget* parent) {
+    auto* grid = dynamic_cast<QGridLayout*>(lay);
+    auto* box = dynamic_cast<QBoxLayout*>(lay);
+    int cols = std::max(1, container.columns), r = 0, c = 0;
+    for (const Node& ch : container.children) {
+      QWidget* w = nullptr;
+      QLayout* sub = nullptr;
+      if (ch.kind == Kind::Stretch) {
+        if (box) box->addStretch(1);
+      } else if (ch.kind == Kind::Row || ch.kind == Kind::Column || ch.kind == Kind::Grid) {
+        if (ch.kind == Kind::Row) sub = new QHBoxLayout;
+        else if (ch.kind == Kind::Grid) sub = new QGridLayout;
+        else sub = new QVBoxLayout;
+        sub->setContentsMargins(0, 0, 0, 0);
+        fill(sub, ch, parent);
+      } else {
+        w = makeControl(ch, parent);
+      }
+      if (grid) {
+        int span = std::min(ch.span, cols);
+        if (c + span > cols) { ++r; c = 0; }
+        if (w) grid->addWidget(w, r, c, 1, span);
+        else if (sub) grid->addLayout(sub, r, c, 1, span);
+        c += span;
+        if (c >= cols) { ++r; c = 0; }
+      } else if (box) {
+        if (w) box->addWidget(w);
+        else if (sub) box->addLayout(sub);
+      }
+    }
+  };
+
+  auto* top = new QVBoxLayout(win);
+  top->setSizeConstraint(QLayout::SetFixedSize);
+  fill(top, tpl_.root, win);
+  closeRadioGroup();
+
+  id_ = RegisterTarget(this);
+  dlg::SetWindowWidget(id_, win);
+  ended_ = false;
+  result_ = IDCANCEL;
+  return true;
+}
+
+void Dialog::Initialise() {
+  // Texts: the language file's, else the template's.
+  if (tpl_.captionGroup >= 0)
+    SetWindowText(GetTextOr(TextId(tpl_.captionGroup, tpl_.captionEntry), tpl_.caption.c_str()));
+  else
+    SetWindowText(tpl_.caption);
+  tpl_.ForEachControl([this](const Node& n) {
+    if (n.id < 0 || !n.HasTextId()) return;
+    Impl::Quiet q(impl_.get());
+    SetItemText(n.id, GetTextOr(TextId(n.group, n.entry), n.text.c_str()));
+  });
+  std::int32_t help = HelpContext();
+  if (help > 0) {
+    dlg::AddHelpId(id_, help);
+    helpRegistered_ = true;
+  }
+  OnInitDialog();
+}
+
+int Dialog::DoModal(WindowId owner) {
+  if (!Build(owner)) return -1;
+  modal_ = true;
+  Initialise();
+  if (DialogScript* script = DialogScript::Active()) {
+    if (!ended_) script->Run(*this);
+  } else if (!ended_) {
+    impl_->window->setWindowModality(Qt::ApplicationModal);
+    impl_->window->show();
+    QEventLoop loop;
+    impl_->loop = &loop;
+    if (!ended_) loop.exec();
+    impl_->loop = nullptr;
+  }
+  modal_ = false;
+  int r = result_;
+  Destroy();
+  return r;
+}
+
+bool Dialog::Create(WindowId owner) {
+  if (IsCreated()) return true;
+  if (!Build(owner)) return false;
+  Initialise();
+  if (IsCreated() && impl_->window) impl_->window->show();
+  return true;
+}
+
+void Dialog::DestroyWindow() {
+  if (impl_->dispatching > 0) {
+    // Not under the feet of the control whose signal is running.
+    impl_->destroyPending = true;
+    if (impl_->window) impl_->window->hide();
+    return;
+  }
+  Destroy();
+}
+
+void Dialog::Destroy() {
+  if (id_ != 0) {
+    OnDestroy();
+    if (helpRegistered_) dlg::DeleteHelpId(id_);
+    helpRegistered_ = false;
+    dlg::SetWindowWidget(id_, nullptr);
+    UnregisterTarget(id_);
+    id_ = 0;
+  }
+  impl_->items.clear();
+  impl_->radioGroups.clear();
+  impl_->radioIds.clear();
+  delete impl_->window.data();
+  impl_->window = nullptr;
+  impl_->destroyPending = false;
+}
+
+void Dialog::EndDialog(int result) {
+  result_ = result;
+  ended_ = true;
+  if (impl_->loop) impl_->loop->quit();
+  if (impl_->window) impl_->window->hide();
+}
+
+LRESULT Dialog::OnMessage(const Message& m) { return OnWindowMessage(m); }
+
+void Dialog::Route(int id, Notify code) {
+  if (!IsCreated()) return;
+  ++impl_->dispatching;
+  if (!OnCommand(id, code) && code == Notify::Clicked) {
+    if (id == IDOK) OnOK();
+    else if (id == IDCANCEL) OnCancel();
+  }
+  --impl_->dispatching;
+  if (impl_->dispatching == 0 && impl_->destroyPending) Destroy();
+}
+
+void Dialog::KeyEscape() { Route(IDCANCEL, Notify::Clicked); }
+
+void Dialog::KeyEnter() {
+  QWidget* focus = impl_->window ? impl_->window->focusWidget() : nullptr;
+  if (auto* b = qobject_cast<QPushButton*>(focus)) {
+    b->click();
+    return;
+  }
+  for (const auto& [id, item] : impl_->items)
+    if (item.kind == Kind::DefButton) {
+      if (item.w->isEnabled() && !item.w->isHidden()) static_cast<QPushButton*>(item.w)->click();
+      return;
+    }
+  Route(IDOK, Notify::Clicked);
+}
+
+// --- item access ---
+
+std::string Dialog::GetWindowText() const {
+  return impl_->window ? FromQString(impl_->window->windowTitle()) : std::string();
+}
+
+void Dialog::SetWindowText(const std::string& text) {
+  if (impl_->window) impl_->window->setWindowTitle(ToQString(text));
+}
+
+std::string Dialog::GetItemText(int id) const {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it) return {};
+  QWidget* w = it->w;
+  switch (it->kind) {
+    case Kind::Button: case Kind::DefButton: case Kind::Check: case Kind::Radio:
+      return FromQString(static_cast<QAbstractButton*>(w)->text());
+    case Kind::Edit:
+      return FromQString(static_cast<QLineEdit*>(w)->text());
+    case Kind::MultiEdit: {
+      // The platform's multi-line edits hand out CR LF line ends.
+      QString s = static_cast<QPlainTextEdit*>(w)->toPlainText();
+      s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+      return FromQString(s);
+    }
+    case Kind::Static:
+      return FromQString(w->property("kittext").toString());
+    case Kind::Group:
+      return FromQString(static_cast<QGroupBox*>(w)->title());
+    case Kind::Combo: case Kind::DropList:
+      return FromQString(static_cast<QComboBox*>(w)->currentText());
+    case Kind::List: case Kind::TabList:
+      return GetLBText(id, GetCurSel(id));
+    default:
+      return {};
+  }
+}
+
+void Dialog::SetItemText(int id, const std::string& text) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it) return;
+  QWidget* w = it->w;
+  QString q = ToQString(text);
+  switch (it->kind) {
+    case Kind::Button: case Kind::DefButton: case Kind::Check: case Kind::Radio:
+      static_cast<QAbstractButton*>(w)->setText(q);
+      break;
+    case Kind::Edit:
+      static_cast<QLineEdit*>(w)->setText(q);
+      break;
+    case Kind::MultiEdit:
+      q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+      static_cast<QPlainTextEdit*>(w)->setPlainText(q);
+      break;
+    case Kind::Static:
+      w->setProperty("kittext", q);
+      static_cast<QLabel*>(w)->setText(StripMnemonic(q));
+      break;
+    case Kind::Group:
+      static_cast<QGroupBox*>(w)->setTitle(q);
+      break;
+    case Kind::Combo:
+      static_cast<QComboBox*>(w)->setEditText(q);
+      break;
+    case Kind::DropList: {
+      auto* c = static_cast<QComboBox*>(w);
+      Impl::Quiet quiet(impl_.get());
+      c->setCurrentIndex(c->findText(q, Qt::MatchFixedString));
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+int Dialog::GetItemInt(int id, bool* ok) const {
+  std::string s = GetItemText(id);
+  std::size_t a = s.find_first_not_of(" \t");
+  std::size_t b = s.find_last_not_of(" \t");
+  bool good = a != std::string::npos;
+  if (good) {
+    s = s.substr(a, b - a + 1);
+    std::size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    good = i < s.size() && s.size() - i <= 10;
+    for (; good && i < s.size(); ++i) good = s[i] >= '0' && s[i] <= '9';
+  }
+  long long v = good ? std::strtoll(s.c_str(), nullptr, 10) : 0;
+  if (v > INT32_MAX || v < INT32_MIN) good = false;
+  if (ok) *ok = good;
+  return good ? static_cast<int>(v) : 0;
+}
+
+void Dialog::SetItemInt(int id, int value) { SetItemText(id, StrFormatC("%d", value)); }
+
+int Dialog::IsChecked(int id) const {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it || (it->kind != Kind::Check && it->kind != Kind::Radio)) return 0;
+  return static_cast<QAbstractButton*>(it->w)->isChecked() ? 1 : 0;
+}
+
+void Dialog::CheckButton(int id, int state) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it || (it->kind != Kind::Check && it->kind != Kind::Radio)) return;
+  auto* b = static_cast<QAbstractButton*>(it->w);
+  if (it->radios && state == 0) {
+    it->radios->setExclusive(false);
+    b->setChecked(false);
+    it->radios->setExclusive(true);
+  } else {
+    b->setChecked(state != 0);
+  }
+}
+
+void Dialog::CheckRadioButton(int firstId, int lastId, int checkId) {
+  for (const auto& [id, item] : impl_->items)
+    if (id >= firstId && id <= lastId && item.kind == Kind::Radio) CheckButton(id, id == checkId);
+}
+
+int Dialog::GetRadioIndex(int firstId) const {
+  for (const auto& ids : impl_->radioIds) {
+    if (ids.empty() || ids.front() != firstId) continue;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+      if (IsChecked(ids[i])) return static_cast<int>(i);
+    return -1;
+  }
+  return -1;
+}
+
+void Dialog::SetRadioIndex(int firstId, int index) {
+  for (const auto& ids : impl_->radioIds) {
+    if (ids.empty() || ids.front() != firstId) continue;
+    for (std::size_t i = 0; i < ids.size(); ++i) CheckButton(ids[i], 0);
+    if (index >= 0 && index < static_cast<int>(ids.size())) CheckButton(ids[static_cast<std::size_t>(index)], 1);
+    return;
+  }
+}
+
+void Dialog::EnableItem(int id, bool enable) {
+  if (QWidget* w = Item(id)) w->setEnabled(enable);
+}
+
+bool Dialog::IsItemEnabled(int id) const {
+  QWidget* w = Item(id);
+  return w && w->isEnabled();
+}
+
+void Dialog::ShowItem(int id, bool show) {
+  if (QWidget* w = Item(id)) w->setHidden(!show);
+}
+
+bool Dialog::IsItemVisible(int id) const {
+  QWidget* w = Item(id);
+  return w && !w->isHidden();
+}
+
+void Dialog::SetFocusItem(int id) {
+  if (QWidget* w = Item(id)) w->setFocus();
+}
+
+void Dialog::LimitText(int id, int chars) {
+  const Impl::Item* it = impl_->Find(id);
+  if (it && it->kind == Kind::Edit) static_cast<QLineEdit*>(it->w)->setMaxLength(chars > 0 ? chars : 32767);
+}
+
+// --- lists ---
+namespace {
+
+QString ShownColumns(const QString& raw, int col) { return raw.section(QLatin1Char('\t'), col, col); }
+
+}  // namespace
+
+int Dialog::GetCount(int id) const {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it) return -1;
+  switch (it->kind) {
+    case Kind::List: return static_cast<QListWidget*>(it->w)->count();
+    case Kind::TabList: return static_cast<QTreeWidget*>(it->w)->topLevelItemCount();
+    case Kind::Combo: case Kind::DropList: return static_cast<QComboBox*>(it->w)->count();
+    default: return -1;
+  }
+}
+
+std::string Dialog::GetLBText(int id, int index) const {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it || index < 0 || index >= GetCount(id)) return {};
+  switch (it->kind) {
+    case Kind::List: return FromQString(static_cast<QListWidget*>(it->w)->item(index)->text());
+    case Kind::TabList:
+      return FromQString(static_cast<QTreeWidget*>(it->w)->topLevelItem(index)->data(0, kRawRole).toString());
+    case Kind::Combo: case Kind::DropList: return FromQString(static_cast<QComboBox*>(it->w)->itemText(index));
+    default: return {};
+  }
+}
+
+int Dialog::InsertString(int id, int index, const std::string& text) {
+  const Impl::Item* it = impl_->Find(id);
+  int count = GetCount(id);
+  if (!it || count < 0 || index > count) return -1;
+  if (index < 0) index = count;
+  QString q = ToQString(text);
+  Impl::Quiet quiet(impl_.get());
+  switch (it->kind) {
+    case Kind::List:
+      static_cast<QListWidget*>(it->w)->insertItem(index, q);
+      break;
+    case Kind::TabList: {
+      auto* t = static_cast<QTreeWidget*>(it->w);
+      auto* item = new QTreeWidgetItem;
+      item->setData(0, kRawRole, q);
+      for (int c = 0; c < t->columnCount(); ++c) {
+        // The last column shows the rest of the line, tabs and all.
+        QString part = c + 1 < t->columnCount() ? ShownColumns(q, c)
+                                                : q.section(QLatin1Char('\t'), c);
+        part.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        item->setText(c, part);
+      }
+      t->insertTopLevelItem(index, item);
+      break;
+    }
+    case Kind::Combo: case Kind::DropList: {
+      auto* c = static_cast<QComboBox*>(it->w);
+      QString edit = c->currentText();
+      int cur = count == 0 ? -1 : c->currentIndex();
+      c->insertItem(index, q);
+      // The platform's combo boxes gain no selection by filling them.
+      if (cur < 0) {
+        c->setCurrentIndex(-1);
+        if (c->isEditable()) c->setEditText(edit);
+      }
+      break;
+    }
+    default:
+      return -1;
+  }
+  return index;
+}
+
+int Dialog::AddString(int id, const std::string& text) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it) return -1;
+  int index = -1;
+  if (it->node && it->node->sort) {
+    QString q = ToQString(text);
+    int n = GetCount(id);
+    index = n;
+    for (int i = 0; i < n; ++i)
+      if (QString::compare(q, ToQString(GetLBText(id, i)), Qt::CaseInsensitive) < 0) {
+        index = i;
+        break;
+      }
+  }
+  return InsertString(id, index, text);
+}
+
+int Dialog::DeleteString(int id, int index) {
+  const Impl::Item* it = impl_->Find(id);
+  int count = GetCount(id);
+  if (!it || index < 0 || index >= count) return -1;
+  Impl::Quiet quiet(impl_.get());
+  switch (it->kind) {
+    case Kind::List: delete static_cast<QListWidget*>(it->w)->takeItem(index); break;
+    case Kind::TabList: delete static_cast<QTreeWidget*>(it->w)->takeTopLevelItem(index); break;
+    case Kind::Combo: case Kind::DropList: static_cast<QComboBox*>(it->w)->removeItem(index); break;
+    default: return -1;
+  }
+  return count - 1;
+}
+
+void Dialog::ResetContent(int id) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it) return;
+  Impl::Quiet quiet(impl_.get());
+  switch (it->kind) {
+    case Kind::List: static_cast<QListWidget*>(it->w)->clear(); break;
+    case Kind::TabList: static_cast<QTreeWidget*>(it->w)->clear(); break;
+    case Kind::Combo: case Kind::DropList: static_cast<QComboBox*>(it->w)->clear(); break;
+    default: break;
+  }
+}
+
+int Dialog::GetCurSel(int id) const {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it) return -1;
+  switch (it->kind) {
+    case Kind::List: {
+      auto* l = static_cast<QListWidget*>(it->w);
+      return l->currentItem() && l->currentItem()->isSelected() ? l->currentRow() : -1;
+    }
+    case Kind::TabList: {
+      auto* t = static_cast<QTreeWidget*>(it->w);
+      QTreeWidgetItem* cur = t->currentItem();
+      return cur && cur->isSelected() ? t->indexOfTopLevelItem(cur) : -1;
+    }
+    case Kind::Combo: case Kind::DropList: return static_cast<QComboBox*>(it->w)->currentIndex();
+    default: return -1;
+  }
+}
+
+int Dialog::SetCurSel(int id, int index) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it) return -1;
+  int count = GetCount(id);
+  bool valid = index >= 0 && index < count;
+  Impl::Quiet quiet(impl_.get());
+  switch (it->kind) {
+    case Kind::List: {
+      auto* l = static_cast<QListWidget*>(it->w);
+      if (valid) l->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+      else { l->clearSelection(); l->setCurrentRow(-1); }
+      break;
+    }
+    case Kind::TabList: {
+      auto* t = static_cast<QTreeWidget*>(it->w);
+      if (valid) t->setCurrentItem(t->topLevelItem(index), 0, QItemSelectionModel::ClearAndSelect);
+      else { t->clearSelection(); t->setCurrentItem(nullptr); }
+      break;
+    }
+    case Kind::Combo: case Kind::DropList:
+      static_cast<QComboBox*>(it->w)->setCurrentIndex(valid ? index : -1);
+      break;
+    default:
+      return -1;
+  }
+  return valid ? index : -1;
+}
+
+int Dialog::FindString(int id, int start, const std::string& prefix) const {
+  int n = GetCount(id);
+  QString p = ToQString(prefix);
+  for (int k = 1; k <= n; ++k) {
+    int i = ((start < 0 ? -1 : start) + k) % n;
+    if (ToQString(GetLBText(id, i)).startsWith(p, Qt::CaseInsensitive)) return i;
+  }
+  return -1;
+}
+
+int Dialog::FindStringExact(int id, int start, const std::string& text) const {
+  int n = GetCount(id);
+  QString p = ToQString(text);
+  for (int k = 1; k <= n; ++k) {
+    int i = ((start < 0 ? -1 : start) + k) % n;
+    if (QString::compare(ToQString(GetLBText(id, i)), p, Qt::CaseInsensitive) == 0) return i;
+  }
+  return -1;
+}
+
+int Dialog::SelectString(int id, int start, const std::string& prefix) {
+  int i = FindString(id, start, prefix);
+  if (i >= 0) SetCurSel(id, i);
+  return i;
+}
+
+void Dialog::SetItemData(int id, int index, std::int64_t data) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it || index < 0 || index >= GetCount(id)) return;
+  QVariant v = QVariant::fromValue<qlonglong>(data);
+  switch (it->kind) {
+    case Kind::List: static_cast<QListWidget*>(it->w)->item(index)->setData(kDataRole, v); break;
+    case Kind::TabList: static_cast<QTreeWidget*>(it->w)->topLevelItem(index)->setData(0, kDataRole, v); break;
+    case Kind::Combo: case Kind::DropList: static_cast<QComboBox*>(it->w)->setItemData(index, v, kDataRole); break;
+    default: break;
+  }
+}
+
+std::int64_t Dialog::GetItemData(int id, int index) const {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it || index < 0 || index >= GetCount(id)) return -1;
+  switch (it->kind) {
+    case Kind::List: return static_cast<QListWidget*>(it->w)->item(index)->data(kDataRole).toLongLong();
+    case Kind::TabList: return static_cast<QTreeWidget*>(it->w)->topLevelItem(index)->data(0, kDataRole).toLongLong();
+    case Kind::Combo: case Kind::DropList: return static_cast<QComboBox*>(it->w)->itemData(index, kDataRole).toLongLong();
+    default: return -1;
+  }
+}
+
+// --- other controls ---
+
+void Dialog::SetProgressPos(int id, int pos) {
+  const Impl::Item* it = impl_->Find(id);
+  if (it && it->kind == Kind::Progress) static_cast<QProgressBar*>(it->w)->setValue(std::clamp(pos, 0, 100));
+}
+
+int Dialog::GetProgressPos(int id) const {
+  const Impl::Item* it = impl_->Find(id);
+  return it && it->kind == Kind::Progress ? static_cast<QProgressBar*>(it->w)->value() : -1;
+}
+
+void Dialog::SetItemIcon(int id, const QIcon& icon) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it || it->kind != Kind::Icon) return;
+  auto* l = static_cast<QLabel*>(it->w);
+  l->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(32, 32));
+  l->setProperty("kiticon", !icon.isNull());
+}
+
+void Dialog::SetItemStandardIcon(int id, int which) {
+  QStyle::StandardPixmap sp;
+  switch (which) {
+    case 1: sp = QStyle::SP_MessageBoxInformation; break;
+    case 2: sp = QStyle::SP_MessageBoxWarning; break;
+    case 3: sp = QStyle::SP_MessageBoxCritical; break;
+    case 4: sp = QStyle::SP_MessageBoxQuestion; break;
+    default: SetItemIcon(id, QIcon()); return;
+  }
+  SetItemIcon(id, QApplication::style()->standardIcon(sp));
+}
+
+// --- user actions ---
+
+bool Dialog::UserSetText(int id, const std::string& text) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it || it->w->isHidden() || !it->w->isEnabled()) return false;
+  switch (it->kind) {
+    case Kind::Edit: case Kind::MultiEdit:
+      if (it->node->readOnly) return false;
+      SetItemText(id, text);
+      break;
+    case Kind::Combo:
+      static_cast<QComboBox*>(it->w)->setEditText(ToQString(text));
+      Route(id, Notify::Change);
+      break;
+    case Kind::DropList:
+      return UserSelectText(id, text);
+    default:
+      return false;
+  }
+  Route(id, Notify::KillFocus);
+  return true;
+}
+
+bool Dialog::UserPress(int id) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it || it->w->isHidden() || !it->w->isEnabled()) return false;
+  auto* b = qobject_cast<QAbstractButton*>(it->w);
+  if (!b) return false;
+  b->click();
+  return true;
+}
+
+bool Dialog::UserSelect(int id, int index) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it || it->w->isHidden() || !it->w->isEnabled()) return false;
+  if (index < 0 || index >= GetCount(id)) return false;
+  SetCurSel(id, index);
+  if (it->kind == Kind::Combo) {
+    Impl::Quiet quiet(impl_.get());
+    static_cast<QComboBox*>(it->w)->setEditText(ToQString(GetLBText(id, index)));
+  }
+  Route(id, Notify::SelChange);
+  return true;
+}
+
+bool Dialog::UserSelectText(int id, const std::string& text) {
+  int i = FindStringExact(id, -1, text);
+  return i >= 0 && UserSelect(id, i);
+}
+
+bool Dialog::UserDoubleClick(int id, int index) {
+  const Impl::Item* it = impl_->Find(id);
+  if (!it || it->w->isHidden() || !it->w->isEnabled()) return false;
+  if (index >= 0 && index != GetCurSel(id) && !UserSelect(id, index)) return false;
+  Route(id, Notify::DoubleClicked);
+  return true;
+}
+
+void Dialog::UserKey(int qtKey) {
+  if (!impl_->window) return;
+  QKeyEvent ev(QEvent::KeyPress, qtKey, Qt::NoModifier);
+  QApplication::sendEvent(impl_->window.data(), &ev);
+}
+
+// --- scripts ---
+
+namespace {
+DialogScript* g_script = nullptr;
+}
+
+DialogScript::DialogScript() : previous_(g_script) { g_script = this; }
+DialogScript::~DialogScript() { g_script = previous_; }
+DialogScript* DialogScript::Active() { return g_script; }
+
+DialogScript::Steps& DialogScript::When(int resourceId) {
+  queued_[resourceId].emplace_back();
+  return queued_[resourceId].back();
+}
+
+namespace {
+std::string Why(const char* what, int id) { return StrFormatC("%s %d", what, id); }
+}  // namespace
+
+DialogScript::Steps& DialogScript::Steps::Set(int id, const std::string& text) {
+  steps_.push_back([id, text](Dialog& d, std::string* e) {
+    if (d.UserSetText(id, text)) return true;
+    *e = Why("cannot type into control", id);
+    return false;
+  });
+  return *this;
+}
+
+DialogScript::Steps& DialogScript::Steps::Check(int id, int state) {
+  steps_.push_back([id, state](Dialog& d, std::string* e) {
+    if (!d.Item(id) || !d.IsItemEnabled(id) || !d.IsItemVisible(id)) {
+      *e = Why("cannot check control", id);
+      return false;
+    }
+    if (d.IsChecked(id) != (state ? 1 : 0)) d.UserPress(id);
+    return true;
+  });
+  return *this;
+}
+
+DialogScript::Steps& DialogScript::Steps::Select(int id, int index) {
+  steps_.push_back([id, index](Dialog& d, std::string* e) {
+    if (d.UserSelect(id, index)) return true;
+    *e = Why("cannot select in control", id);
+    return false;
+  });
+  return *this;
+}
+
+DialogScript::Steps& DialogScript::Steps::SelectText(int id, const std::string& text) {
+  steps_.push_back([id, text](Dialog& d, std::string* e) {
+    if (d.UserSelectText(id, text)) return true;
+    *e = Why("no such line in control", id);
+    return false;
+  });
+  return *this;
+}
+
+DialogScript::Steps& DialogScript::Steps::Press(int id) {
+  steps_.push_back([id](Dialog& d, std::string* e) {
+    if (d.UserPress(id)) return true;
+    *e = Why("cannot press control", id);
+    return false;
+  });
+  return *this;
+}
+
+DialogScript::Steps& DialogScript::Steps::DoubleClick(int id, int index) {
+  steps_.push_back([id, index](Dialog& d, std::string* e) {
+    if (d.UserDoubleClick(id, index)) return true;
+    *e = Why("cannot double-click control", id);
+    return false;
+  });
+  return *this;
+}
+
+DialogScript::Steps& DialogScript::Steps::Key(int qtKey) {
+  steps_.push_back([qtKey](Dialog& d, std::string*) {
+    d.UserKey(qtKey);
+    return true;
+  });
+  return *this;
+}
+
+DialogScript::Steps& DialogScript::Steps::Do(std::function<void(Dialog&)> fn) {
+  steps_.push_back([fn = std::move(fn)](Dialog& d, std::string*) {
+    fn(d);
+    return true;
+  });
+  return *this;
+}
+
+int DialogScript::Run(Dialog& d) {
+  Opened rec;
+  rec.resourceId = d.ResourceId();
+  rec.caption = d.GetWindowText();
+  auto q = queued_.find(d.ResourceId());
+  if (q == queued_.end() || q->second.empty()) {
+    d.EndDialog(defaultResult);
+  } else {
+    Steps steps = std::move(q->second.front());
+    q->second.pop_front();
+    rec.scripted = true;
+    if (d.Window()) d.Window()->show();
+    for (auto& step : steps.steps_) {
+      if (d.Ended()) break;
+      std::string why;
+      if (!step(d, &why)) errors.push_back(StrFormatC("dialog %d: ", d.ResourceId()) + why);
+    }
+    rec.endedByScript = d.Ended();
+    if (!d.Ended()) d.EndDialog(IDCANCEL);
+  }
+  rec.result = d.Result();
+  opened.push_back(rec);
+  return rec.result;
+}
+
+}  // namespace plat

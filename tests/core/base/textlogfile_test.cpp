@@ -1,0 +1,191 @@
+#include "core/base/textlogfile.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstring>
+#include <ctime>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/eventloop.h"
+#include "testdir.h"
+
+namespace {
+
+class TextLogFileTest : public TempDirTest {};
+
+std::time_t LocalTime(int year, int month, int day, int hour, int min, int sec) {
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = min;
+  tm.tm_sec = sec;
+  tm.tm_isdst = -1;
+  return std::mktime(&tm);
+}
+
+TEST_F(TextLogFileTest, CreateIfMissingLeavesAnExistingFileAlone) {
+  const std::string f = Path("trace.log");
+  CTextLogFile file;
+  EXPECT_EQ(file.CreateIfMissing(f.c_str()), 1);
+  EXPECT_TRUE(file.IsOpen());
+  file.WriteText("first");
+  EXPECT_EQ(file.Close(), 1);
+  EXPECT_EQ(file.Close(), 0);
+
+  EXPECT_EQ(file.CreateIfMissing(f.c_str()), 0);
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(ReadFile(f), "first");
+
+  EXPECT_EQ(file.OpenAppend(f.c_str()), 1);
+  file.WriteLine("+more");
+  file.Close();
+  EXPECT_EQ(ReadFile(f), "first+more\r\n");
+
+  EXPECT_EQ(file.Create(f.c_str()), 1);  // starts it empty
+  file.Close();
+  EXPECT_EQ(ReadFile(f), "");
+  EXPECT_EQ(file.GetFileName(), f);
+}
+
+TEST_F(TextLogFileTest, FailedOpensAndWritesWhileClosed) {
+  CTextLogFile file;
+  EXPECT_EQ(file.OpenAppend(Path("missing.log").c_str()), 0);
+  EXPECT_FALSE(std::filesystem::exists(Path("missing.log")));
+  EXPECT_EQ(file.Create(Path("no/such/dir.log").c_str()), 0);
+  EXPECT_EQ(file.CreateIfMissing(Path("no/such/dir.log").c_str()), 0);
+  EXPECT_EQ(file.CreateIfMissing(""), 0);
+  EXPECT_EQ(file.WriteText("x"), 0);
+  EXPECT_EQ(file.WriteTimeStamp(), 0);
+  EXPECT_EQ(file.WriteLine("x"), 0);
+  file.SetFileName("");
+  EXPECT_EQ(file.OpenRead(), 0);
+  std::string token = "old";
+  EXPECT_EQ(file.FirstToken(token), 0);
+  EXPECT_EQ(token, "");
+}
+
+TEST_F(TextLogFileTest, TokensAreTheLinesIncludingTheLastWithoutLineEnd) {
+  const std::string f = Path("import.txt");
+  WriteFile(f, "Meier;Hans\r\n\r\nSchulz;Eva\r\nLetzte Zeile");
+  CTextLogFile file;
+  file.SetFileName(f.c_str());
+  ASSERT_EQ(file.OpenRead(), 1);
+  EXPECT_FALSE(file.IsOpen());
+  std::string t;
+  std::vector<std::string> lines;
+  for (int r = file.FirstToken(t); r; r = file.NextToken(t)) lines.push_back(t);
+  EXPECT_EQ(lines, (std::vector<std::string>{"Meier;Hans", "", "Schulz;Eva", "Letzte Zeile"}));
+  EXPECT_EQ(file.NextToken(t), 0);
+  EXPECT_EQ(t, "");
+
+  // Another separator over the same loaded text; FirstToken starts again.
+  file.SetSeparator(";");
+  ASSERT_EQ(file.FirstToken(t), 1);
+  EXPECT_EQ(t, "Meier");
+  ASSERT_EQ(file.NextToken(t), 1);
+  EXPECT_EQ(t, "Hans\r\n\r\nSchulz");
+
+  // Into a small buffer: cut, but the whole token is consumed.
+  file.SetSeparator("\r\n");
+  char small[6];
+  EXPECT_EQ(file.FirstToken(small, sizeof small), 1);
+  EXPECT_STREQ(small, "Meier");
+  EXPECT_EQ(file.NextToken(small, sizeof small), 1);
+  EXPECT_STREQ(small, "");
+  EXPECT_EQ(file.NextToken(small, sizeof small), 1);
+  EXPECT_STREQ(small, "Schul");
+
+  EXPECT_EQ(file.Close(), 0);  // only loaded, not open; the text is gone
+  EXPECT_EQ(file.FirstToken(t), 0);
+}
+
+TEST_F(TextLogFileTest, TrailingSeparatorEmptyFileAndEmptySeparator) {
+  const std::string f = Path("t.txt");
+  CTextLogFile file;
+  file.SetFileName(f.c_str());
+  std::string t;
+
+  WriteFile(f, "a\r\nb\r\n");
+  ASSERT_EQ(file.OpenRead(), 1);
+  EXPECT_EQ(file.FirstToken(t), 1);
+  EXPECT_EQ(file.NextToken(t), 1);
+  EXPECT_EQ(t, "b");
+  EXPECT_EQ(file.NextToken(t), 0);
+
+  WriteFile(f, "");
+  ASSERT_EQ(file.OpenRead(), 1);
+  EXPECT_EQ(file.FirstToken(t), 0);
+
+  WriteFile(f, "x\r\ny");
+  file.SetSeparator("");
+  ASSERT_EQ(file.OpenRead(), 1);
+  EXPECT_EQ(file.FirstToken(t), 1);
+  EXPECT_EQ(t, "x\r\ny");
+  EXPECT_EQ(file.NextToken(t), 0);
+}
+
+TEST_F(TextLogFileTest, FieldsAreBounded) {
+  CTextLogFile file;
+  const std::string longName(300, 'n');
+  file.SetFileName(longName.c_str());
+  EXPECT_EQ(file.GetFileName().size(), CTextLogFile::kNameChars);
+  file.SetSeparator("0123456789abc");
+  EXPECT_EQ(file.GetSeparator(), "012345678");
+  EXPECT_EQ(CTextLogFile().GetSeparator(), "\r\n");
+}
+
+TEST_F(TextLogFileTest, TimeStampUsesEnglishMonthsWhateverTheLocale) {
+  const std::time_t t = LocalTime(2026, 12, 8, 6, 30, 0);
+  const std::string before = std::setlocale(LC_ALL, nullptr);
+  std::setlocale(LC_ALL, "de_DE.UTF-8");  // when present; the stamp must not care
+  EXPECT_EQ(CTextLogFile::MakeTimeStamp(t), "8. Dec 2026, 06:30:00: ");
+  EXPECT_EQ(CTextLogFile::MakeTimeStamp(LocalTime(2027, 3, 21, 23, 5, 9)), "21. Mar 2027, 23:05:09: ");
+  std::setlocale(LC_ALL, before.c_str());
+
+  plat::ManualLoop loop(t);
+  plat::SetEventLoop(&loop);
+  const std::string f = Path("stamp.log");
+  CTextLogFile file;
+  ASSERT_EQ(file.Create(f.c_str()), 1);
+  EXPECT_EQ(file.WriteTimeStamp(), 1);
+  file.WriteTimeStampedLine("Verbindung hergestellt");
+  file.Close();
+  plat::SetEventLoop(nullptr);
+  EXPECT_EQ(ReadFile(f), "8. Dec 2026, 06:30:00: 8. Dec 2026, 06:30:00: Verbindung hergestellt\r\n");
+}
+
+TEST_F(TextLogFileTest, LinesFromSeveralThreadsStayWhole) {
+  const std::string f = Path("threads.log");
+  CTextLogFile file;
+  ASSERT_EQ(file.Create(f.c_str()), 1);
+  std::vector<std::thread> threads;
+  for (int n = 0; n < 4; ++n) {
+    threads.emplace_back([&file, n] {
+      for (int i = 0; i < 200; ++i) {
+        const std::string line = "thread " + std::to_string(n) + " line " + std::to_string(i);
+        file.WriteTimeStampedLine(line.c_str());
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  file.Close();
+
+  file.SetFileName(f.c_str());
+  ASSERT_EQ(file.OpenRead(), 1);
+  std::set<std::string> seen;
+  std::string t;
+  for (int r = file.FirstToken(t); r; r = file.NextToken(t)) {
+    const auto colon = t.find(": thread ");
+    ASSERT_NE(colon, std::string::npos) << t;
+    seen.insert(t.substr(colon + 2));
+  }
+  EXPECT_EQ(seen.size(), 800u);
+}
+
+}  // namespace

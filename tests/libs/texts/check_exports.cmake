@@ -1,0 +1,21 @@
+# cmake -DNM=<nm> -DLIB=<shared library> -DEXPECTED=a,b,c -P check_exports.cmake
+# Fails unless the library's defined dynamic symbols are exactly EXPECTED.
+execute_process(COMMAND ${NM} -D --defined-only ${LIB}
+  OUTPUT_VARIABLE out RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIB}: ${err}")
+endif()
+string(REPLACE "\n" ";" lines "${out}")
+set(found)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] +([^ ]+)$")
+    list(APPEND found ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+string(REPLACE "," ";" want "${EXPECTED}")
+list(SORT found)
+list(SORT want)
+if(NOT found STREQUAL want)
+  message(FATAL_ERROR "exports of ${LIB}\n  found: ${found}\n  want:  ${want}")
+endif()
+message(STATUS "exports of ${LIB}: ${found}")

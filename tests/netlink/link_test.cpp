@@ -1,0 +1,227 @@
+// Server and client handlers of the library talking over loopback.
+#include <arpa/inet.h>
+#include <netinet/tcp.h>
+
+#include "netlink/internal.h"
+#include "support.h"
+
+using namespace nltest;
+using namespace netlink;
+
+namespace {
+
+class Link : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (std::uint32_t h = 0; h < 10; ++h) PBXNWHCloseDLL(h);
+  }
+
+  // A server and a registered client on a fresh port.
+  void OpenPair(std::uint32_t extra = 0) {
+    port = FreePort(extra & kFlagDatagram);
+    srvHandle = PBXNWHOpenDLLEx(srv.id, kFlagServer | kFlagCsta | extra, nullptr, port);
+    ASSERT_EQ(srvHandle & 0xFFFF, 0u);
+    cliHandle = PBXNWHOpenDLLEx(cli.id, kFlagClient | kFlagCsta | extra, "127.0.0.1", port);
+    ASSERT_EQ(cliHandle & 0xFFFF, 1u);
+    ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgRegistered) == 1 && srv.Count(kMsgClientRegistered) == 1; }));
+    clientId = static_cast<std::uint16_t>(cli.Last(kMsgRegistered)->wParam);
+  }
+
+  Net net;
+  Caller srv, cli;
+  std::uint16_t port = 0;
+  std::uint32_t srvHandle = 0xFFFF, cliHandle = 0xFFFF;
+  std::uint16_t clientId = 0;
+};
+
+}  // namespace
+
+TEST_F(Link, RegisterExchangeBothWaysAndUnregister) {
+  OpenPair();
+  EXPECT_EQ(clientId, 256);
+  EXPECT_EQ(srv.Last(kMsgClientRegistered)->wParam, 256u);
+
+  const Bytes up = CstaRecord(1, 7);
+  ASSERT_EQ(PBXNWHSendMessageToNetWork(cliHandle, clientId, 32, up.data(), 982), 1u);
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 1; }));
+  const plat::Message* m = srv.Last(kMsgCsta);
+  EXPECT_EQ(m->wParam, srvHandle);
+  EXPECT_EQ(m->payload, Received(up, 150));
+
+  const Bytes down = CstaRecord(12, 9);
+  ASSERT_EQ(PBXNWHSendMessageToNetWork(srvHandle, clientId, 32, down.data(), 982), 1u);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgCsta) == 1; }));
+  EXPECT_EQ(cli.Last(kMsgCsta)->payload, Received(down, 772));
+  EXPECT_EQ(cli.Last(kMsgCsta)->payload.size(), 982u);
+
+  ASSERT_EQ(PBXNWHCloseDLLConnection(cliHandle, 0), 1u);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgUnregistered) == 1 && srv.Count(kMsgClientUnregistered) == 1; }));
+  EXPECT_EQ(cli.Last(kMsgUnregistered)->wParam, clientId);
+  EXPECT_EQ(srv.Last(kMsgClientUnregistered)->wParam, 1u);
+  EXPECT_EQ(HandlerOf(srvHandle)->serverControl().RegisteredCount(), 0);
+  EXPECT_EQ(PBXNWHCloseDLL(cliHandle), 1u);
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgLinkLost) == 1; }));
+  EXPECT_EQ(PBXNWHCloseDLL(srvHandle), 1u);
+  EXPECT_EQ(plat::net::OpenSocketCount(), 0u);
+}
+
+TEST_F(Link, RetriedHelloDuringRegistrationKeepsOneId) {
+  port = FreePort();
+  srvHandle = PBXNWHOpenDLLEx(srv.id, kFlagServer, nullptr, port);
+  cliHandle = PBXNWHOpenDLLEx(cli.id, kFlagClient, "127.0.0.1", port);
+  // The retry timer fires before anything was read: the hello goes twice,
+  // and so does the register.
+  ASSERT_TRUE(net.Until([&] { return HandlerOf(cliHandle)->peers() == 1; }));
+  net.loop.Advance(1000);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgRegistered) == 1; }));
+  net.Settle(20);
+  EXPECT_EQ(cli.Count(kMsgRegistered), 1);
+  EXPECT_EQ(cli.Count(kMsgRegistrationRefused), 0);
+  EXPECT_EQ(srv.Count(kMsgClientRegistered), 1);
+  EXPECT_EQ(HandlerOf(srvHandle)->serverControl().RegisteredCount(), 1);
+}
+
+TEST_F(Link, CallbacksMayReenterAndClose) {
+  OpenPair();
+  // The client's delivery handler sends a request back at once; the
+  // server's closes its own handle in the middle of a burst.
+  int seen = 0;
+  cli.on = [&](const plat::Message& m) {
+    if (m.msg != kMsgCsta) return;
+    const Bytes reply = CstaRecord(2, 100 + seen);
+    EXPECT_EQ(PBXNWHSendMessageToNetWork(cliHandle, clientId, 32, reply.data(), 982), 1u);
+    ++seen;
+  };
+  for (int i = 0; i < 3; ++i) {
+    const Bytes r = CstaRecord(3, i);
+    PBXNWHSendMessageToNetWork(srvHandle, clientId, 32, r.data(), 982);
+  }
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 3; }));
+  EXPECT_EQ(seen, 3);
+  srv.on = [&](const plat::Message& m) {
+    if (m.msg == kMsgCsta) EXPECT_EQ(PBXNWHCloseDLL(srvHandle), 1u);
+  };
+  for (int i = 0; i < 3; ++i) {
+    const Bytes r = CstaRecord(2, 50 + i);
+    PBXNWHSendMessageToNetWork(cliHandle, clientId, 32, r.data(), 982);
+  }
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 4; }));
+  net.Settle(20);
+  EXPECT_EQ(srv.Count(kMsgCsta), 4) << "nothing is delivered after the close";
+  EXPECT_EQ(PBXNWHGetDLLConnectionState(srvHandle, 0), 0u);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgLinkLost) == 1; }));
+}
+
+TEST_F(Link, ModalBoxInsideRegisteredKeepsFramesInOrder) {
+  port = FreePort();
+  srvHandle = PBXNWHOpenDLLEx(srv.id, kFlagServer | kFlagCsta, nullptr, port);
+  cliHandle = PBXNWHOpenDLLEx(cli.id, kFlagClient | kFlagCsta, "127.0.0.1", port);
+  std::vector<std::uint32_t> order;
+  bool nested = false;
+  srv.on = [&](const plat::Message& m) {
+    if (m.msg == kMsgClientRegistered) {
+      // The client sends right after its registration; a "modal" loop here
+      // runs the sockets while this delivery is still on the stack.
+      nested = true;
+      for (int i = 0; i < 50 && order.size() < 2; ++i) {
+        plat::net::PumpSockets(10);
+        net.loop.RunUntilIdle();
+      }
+      nested = false;
+    }
+    if (m.msg == kMsgCsta) {
+      std::uint32_t seq;
+      std::memcpy(&seq, m.payload.data(), 4);
+      order.push_back(seq);
+    }
+  };
+  cli.on = [&](const plat::Message& m) {
+    if (m.msg != kMsgRegistered) return;
+    for (std::uint32_t i = 1; i <= 3; ++i) {
+      const Bytes r = CstaRecord(1, i);
+      PBXNWHSendMessageToNetWork(cliHandle, static_cast<std::uint32_t>(m.wParam), 32, r.data(), 982);
+    }
+  };
+  ASSERT_TRUE(net.Until([&] { return order.size() == 3; }));
+  EXPECT_FALSE(nested);
+  EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 2, 3}));
+}
+
+TEST_F(Link, DatagramServerAndClientExchange) {
+  OpenPair(kFlagDatagram);
+  const Bytes up = CstaRecord(93, 1);
+  ASSERT_EQ(PBXNWHSendMessageToNetWork(cliHandle, clientId, 32, up.data(), 982), 1u);
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 1; }));
+  EXPECT_EQ(srv.Last(kMsgCsta)->payload, Received(up, 111));
+  const Bytes down = CstaRecord(4, 2);
+  ASSERT_EQ(PBXNWHSendMessageToNetWork(srvHandle, clientId, 32, down.data(), 982), 1u);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgCsta) == 1; }));
+  EXPECT_EQ(cli.Last(kMsgCsta)->payload, Received(down, 11));
+  ASSERT_EQ(PBXNWHCloseDLLConnection(cliHandle, 0), 1u);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgUnregistered) == 1 && srv.Count(kMsgClientUnregistered) == 1; }));
+}
+
+TEST_F(Link, ConnectToClosedPortPostsRefused) {
+  const std::uint16_t p = FreePort();
+  cliHandle = PBXNWHOpenDLLEx(cli.id, kFlagClient, "127.0.0.1", p);
+  ASSERT_NE(cliHandle & 0xFFFF, 0xFFFFu);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgSocketError) == 1; }));
+  const plat::Message* m = cli.Last(kMsgSocketError);
+  EXPECT_EQ(m->wParam, 10061u);
+  EXPECT_EQ(Caller::Name(*m), "WSAECONNREFUSED");
+  EXPECT_EQ(m->lParam, 15);
+  net.Settle();
+  EXPECT_EQ(cli.Count(kMsgRegistered), 0);
+  EXPECT_EQ(cli.Count(kMsgLinkLost), 0);
+}
+
+namespace {
+
+// A plain TCP socket to the library's server, for byte-exact input.
+struct RawClient {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  explicit RawClient(std::uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  }
+  ~RawClient() { ::close(fd); }
+  void Send(const Bytes& b) { ASSERT_EQ(::send(fd, b.data(), b.size(), MSG_NOSIGNAL), static_cast<ssize_t>(b.size())); }
+};
+
+}  // namespace
+
+TEST_F(Link, TwoFramesInOneReadAndOneFrameByteByByte) {
+  port = FreePort();
+  srvHandle = PBXNWHOpenDLLEx(srv.id, kFlagServer | kFlagCsta, nullptr, port);
+  RawClient raw(port);
+  const Bytes r1 = CstaRecord(1, 1), r2 = CstaRecord(67, 2), r3 = CstaRecord(23, 3);
+  Bytes two = BuildDataFrame(kWireCsta, 0, r1.data(), 982);
+  const Bytes f2 = BuildDataFrame(kWireCsta, 0, r2.data(), 982);
+  two.insert(two.end(), f2.begin(), f2.end());
+  raw.Send(two);
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 2; }));
+  EXPECT_EQ(srv.All(kMsgCsta)[0]->payload, Received(r1, 150));
+  EXPECT_EQ(srv.All(kMsgCsta)[1]->payload, Received(r2, 566));
+
+  const Bytes f3 = BuildDataFrame(kWireCsta, 0, r3.data(), 982);
+  for (std::uint8_t b : f3) {
+    raw.Send(Bytes{b});
+    net.Settle(1);
+  }
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 3; }));
+  net.Settle();
+  EXPECT_EQ(srv.Count(kMsgCsta), 3);
+  EXPECT_EQ(srv.Last(kMsgCsta)->payload, Received(r3, 138));
+
+  // A bad header throws away what is buffered, and the stream goes on.
+  raw.Send(Bytes(40, 0x99));
+  net.Settle();
+  raw.Send(f3);
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 4; }));
+  EXPECT_EQ(HandlerOf(srvHandle)->lostBytes(), 40u);
+}

@@ -1,0 +1,167 @@
+// Shared pieces of the link tests: a caller window that records what it
+// gets, a loop that pumps real loopback sockets and virtual timers, and the
+// test peer as a child process.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <netinet/in.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "netlink/lorquin32.h"
+#include "platform/eventloop.h"
+#include "platform/messages.h"
+#include "platform/net/asyncsocket.h"
+
+namespace nltest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Caller : plat::IMessageTarget {
+  std::vector<plat::Message> got;
+  std::function<void(const plat::Message&)> on;
+  plat::WindowId id = plat::RegisterTarget(this);
+  ~Caller() override { plat::UnregisterTarget(id); }
+  plat::LRESULT OnMessage(const plat::Message& m) override {
+    got.push_back(m);
+    if (on) on(m);
+    return 0;
+  }
+  int Count(plat::UINT msg) const {
+    int n = 0;
+    for (const auto& m : got) n += m.msg == msg;
+    return n;
+  }
+  const plat::Message* Last(plat::UINT msg) const {
+    for (auto it = got.rbegin(); it != got.rend(); ++it)
+      if (it->msg == msg) return &*it;
+    return nullptr;
+  }
+  std::vector<const plat::Message*> All(plat::UINT msg) const {
+    std::vector<const plat::Message*> r;
+    for (const auto& m : got)
+      if (m.msg == msg) r.push_back(&m);
+    return r;
+  }
+  static std::string Name(const plat::Message& m) {
+    return m.payload.empty() ? std::string() : std::string(reinterpret_cast<const char*>(m.payload.data()));
+  }
+};
+
+struct Net {
+  plat::ManualLoop loop;
+  bool Until(const std::function<bool()>& cond, int rounds = 400) {
+    for (int i = 0; i < rounds; ++i) {
+      loop.RunUntilIdle();
+      if (cond()) return true;
+      plat::net::PumpSockets(10);
+    }
+    loop.RunUntilIdle();
+    return cond();
+  }
+  void Settle(int rounds = 10) {
+    for (int i = 0; i < rounds; ++i) {
+      plat::net::PumpSockets(5);
+      loop.RunUntilIdle();
+    }
+  }
+  // Moves virtual time in steps, letting sockets carry what the timers sent.
+  void Advance(std::uint64_t ms, std::uint64_t step = 1000) {
+    while (ms > 0) {
+      const std::uint64_t d = ms < step ? ms : step;
+      loop.Advance(d);
+      Settle(2);
+      ms -= d;
+    }
+  }
+};
+
+// A port that was free a moment ago.
+inline std::uint16_t FreePort(bool udp = false) {
+  const int fd = ::socket(AF_INET, udp ? SOCK_DGRAM : SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+// A CSTA message record of the given type, numbered by seq.
+inline Bytes CstaRecord(std::uint16_t type, std::uint32_t seq) {
+  Bytes r(982, 0);
+  std::memcpy(r.data(), &seq, 4);
+  r[8] = type & 0xFF;
+  r[9] = type >> 8;
+  for (std::size_t i = 10; i < 60; ++i) r[i] = static_cast<std::uint8_t>(seq * 3 + i);
+  return r;
+}
+
+// The record a receiver gets for a sent record: the type's wire size of it,
+// zeros after.
+inline Bytes Received(const Bytes& rec, std::size_t wireSize) {
+  Bytes r(982, 0);
+  std::memcpy(r.data(), rec.data(), wireSize);
+  return r;
+}
+
+// The test peer as a child process; its output lines go to a file.
+class Peer {
+ public:
+  explicit Peer(const std::vector<std::string>& args) {
+    char tmpl[] = "/tmp/netpeer-XXXXXX";
+    const int fd = ::mkstemp(tmpl);
+    out_ = tmpl;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(fd, 1);
+      std::vector<std::string> a = {std::string(BRIMLOW_BINARY_DIR) + "/bin/netpeer"};
+      a.insert(a.end(), args.begin(), args.end());
+      a.push_back("--seconds");
+      a.push_back("20");
+      std::vector<char*> argv;
+      for (auto& s : a) argv.push_back(s.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(fd);
+  }
+  ~Peer() { Stop(); }
+  void Stop() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+    if (!out_.empty()) {
+      ::unlink(out_.c_str());
+      out_.clear();
+    }
+  }
+  std::string Output() const {
+    std::ifstream in(out_);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  bool Says(const std::string& text) const { return Output().find(text) != std::string::npos; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string out_;
+};
+
+}  // namespace nltest

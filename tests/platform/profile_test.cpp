@@ -1,0 +1,197 @@
+// INI files: reads, byte-exact writes, locale independence, concurrency.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "platform/profile.h"
+#include "platform/text.h"
+
+using namespace plat;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Profile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("plat_profile_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    file_ = (dir_ / "t.ini").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Put(const std::string& bytes) {
+    std::ofstream(file_, std::ios::binary) << bytes;
+  }
+  std::string Bytes() const {
+    std::ifstream in(file_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::string Get(const char* s, const char* k, const char* def = "", std::size_t size = 128) {
+    return GetProfileText(s, k, def, file_, size);
+  }
+
+  fs::path dir_;
+  std::string file_;
+};
+
+}  // namespace
+
+TEST_F(Profile, ReadsMatchNamesWithoutCaseAndTrimValues) {
+  Put("; comment=1\r\n[GlobConf]\r\n  PPCU =  0.12  \r\nCaun=DM\r\nempty=\r\n\r\n[Other]\nPPCU=9\n[globconf]\nPPCU=dup\n");
+  EXPECT_EQ(Get("GLOBCONF", "ppcu"), "0.12");
+  EXPECT_EQ(Get("globconf", "CAUN"), "DM");
+  EXPECT_EQ(Get("GLOBCONF", "empty", "def"), "");
+  EXPECT_EQ(Get("GLOBCONF", "missing", "def  "), "def");
+  EXPECT_EQ(Get("nosection", "PPCU", nullptr), "");
+  EXPECT_EQ(Get("other", "ppcu"), "9");
+  EXPECT_EQ(Get("", "comment"), "");
+}
+
+TEST_F(Profile, ReadsAreCutToTheBufferAndMissingFilesGiveDefaults) {
+  Put("[S]\nK=abcdefgh\n");
+  char buf[5];
+  std::memset(buf, 'x', sizeof buf);
+  EXPECT_EQ(GetPrivateProfileString("S", "K", "", buf, 5, file_.c_str()), 4u);
+  EXPECT_STREQ(buf, "abcd");
+  EXPECT_EQ(GetPrivateProfileString("S", "K", "", buf, 1, file_.c_str()), 0u);
+  EXPECT_STREQ(buf, "");
+  buf[0] = 'x';
+  EXPECT_EQ(GetPrivateProfileString("S", "K", "", buf, 0, file_.c_str()), 0u);
+  EXPECT_EQ(buf[0], 'x');
+  const std::string missing = (dir_ / "none.ini").string();
+  EXPECT_EQ(GetProfileText("S", "K", "5000", missing), "5000");
+  EXPECT_EQ(GetPrivateProfileInt("S", "K", -4, missing.c_str()), static_cast<UINT>(-4));
+  EXPECT_FALSE(fs::exists(missing));
+}
+
+TEST_F(Profile, IntegerReadsTakeTheLeadingNumber) {
+  Put("[N]\na=42\nb=-4\nc=+7x\nd=abc\ne=\nf= 12 34\ng=99999999999\n");
+  const char* f = file_.c_str();
+  EXPECT_EQ(GetPrivateProfileInt("n", "A", 1, f), 42u);
+  EXPECT_EQ(static_cast<int>(GetPrivateProfileInt("N", "b", 1, f)), -4);
+  EXPECT_EQ(GetPrivateProfileInt("N", "c", 1, f), 7u);
+  EXPECT_EQ(GetPrivateProfileInt("N", "d", 1, f), 0u);
+  EXPECT_EQ(GetPrivateProfileInt("N", "e", 1, f), 0u);
+  EXPECT_EQ(GetPrivateProfileInt("N", "f", 1, f), 12u);
+  EXPECT_EQ(GetPrivateProfileInt("N", "g", 1, f), 2147483647u);
+  EXPECT_EQ(GetPrivateProfileInt("N", "missing", 17, f), 17u);
+}
+
+TEST_F(Profile, EnumeratesSectionsAndKeys) {
+  Put("[A]\nx=1\ny=2\n[B]\n");
+  char buf[64];
+  DWORD n = GetPrivateProfileString("A", nullptr, "", buf, sizeof buf, file_.c_str());
+  EXPECT_EQ(std::string(buf, n), std::string("x\0y\0", 4));
+  n = GetPrivateProfileString(nullptr, nullptr, "", buf, sizeof buf, file_.c_str());
+  EXPECT_EQ(std::string(buf, n), std::string("A\0B\0", 4));
+  EXPECT_EQ(buf[n], '\0');
+  // Cut lists stay inside the buffer and end with two terminators.
+  Put("[Alpha]\n[Beta]\n");
+  char small[9];
+  std::memset(small, '#', sizeof small);
+  EXPECT_EQ(GetPrivateProfileString(nullptr, nullptr, "", small, 8, file_.c_str()), 6u);
+  EXPECT_EQ(std::string(small, 9), std::string("Alpha\0\0\0#", 9));
+  EXPECT_EQ(GetPrivateProfileString(nullptr, nullptr, "", small, 3, file_.c_str()), 1u);
+  EXPECT_EQ(std::string(small, 3), std::string("A\0\0", 3));
+}
+
+TEST_F(Profile, FirstWriteCreatesTheFile) {
+  EXPECT_TRUE(WritePrivateProfileString("GLOBCONF", "CAUN", "DM", file_.c_str()));
+  EXPECT_TRUE(WritePrivateProfileString("GLOBCONF", "PPCU", "0.12", file_.c_str()));
+  EXPECT_TRUE(WritePrivateProfileString("CHARGES", "Active", "1", file_.c_str()));
+  EXPECT_EQ(Bytes(), "[GLOBCONF]\r\nCAUN=DM\r\nPPCU=0.12\r\n[CHARGES]\r\nActive=1\r\n");
+  EXPECT_FALSE(WritePrivateProfileString("S", "K", "v", (dir_ / "no/such/dir.ini").c_str()));
+  // Nothing left behind but the file itself.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(Profile, WriteToOneSectionLeavesEveryOtherByteAsItWas) {
+  const std::string head = "; kept by hand\r\n\r\n[MFRM]\r\nLP=10\r\n  TP = 20 ; odd\r\n\r\n";
+  const std::string mid = "[Group_01]\nName=Vertrieb\n\n";
+  const std::string tail = "[WPOSITIONS]\r\nWndPos01=1:0,0,0,0\r\nWndPos02=0";  // no final line end
+  Put(head + "[GLOBCONF]\r\nCAUN=DM\r\nPPCU=0.12\r\n\r\n" + mid + tail);
+  ASSERT_TRUE(WritePrivateProfileString("globconf", "ppcu", "0.15", file_.c_str()));
+  ASSERT_TRUE(WritePrivateProfileString("GLOBCONF", "NEW", "x", file_.c_str()));
+  EXPECT_EQ(Bytes(), head + "[GLOBCONF]\r\nCAUN=DM\r\nPPCU=0.15\r\nNEW=x\r\n\r\n" + mid + tail);
+
+  ASSERT_TRUE(WritePrivateProfileString("Group_01", "Count", "3", file_.c_str()));
+  EXPECT_EQ(Bytes(), head + "[GLOBCONF]\r\nCAUN=DM\r\nPPCU=0.15\r\nNEW=x\r\n\r\n" +
+                         "[Group_01]\nName=Vertrieb\nCount=3\n\n" + tail);
+
+  ASSERT_TRUE(WritePrivateProfileString("WPOSITIONS", "WndPos03", "1,2,3,4", file_.c_str()));
+  ASSERT_TRUE(WritePrivateProfileString("Fresh", "k", "v", file_.c_str()));
+  EXPECT_EQ(Bytes(), head + "[GLOBCONF]\r\nCAUN=DM\r\nPPCU=0.15\r\nNEW=x\r\n\r\n" +
+                         "[Group_01]\nName=Vertrieb\nCount=3\n\n" + tail +
+                         "\r\nWndPos03=1,2,3,4\r\n[Fresh]\r\nk=v\r\n");
+}
+
+TEST_F(Profile, RemovesKeysAndSectionsAndRefusesBrokenLines) {
+  Put("[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");
+  ASSERT_TRUE(WritePrivateProfileString("A", "x", nullptr, file_.c_str()));
+  EXPECT_EQ(Bytes(), "[A]\r\ny=2\r\n[B]\r\nz=3\r\n");
+  ASSERT_TRUE(WritePrivateProfileString("a", nullptr, nullptr, file_.c_str()));
+  EXPECT_EQ(Bytes(), "[B]\r\nz=3\r\n");
+  ASSERT_TRUE(WritePrivateProfileString("gone", "k", nullptr, file_.c_str()));
+  EXPECT_EQ(Bytes(), "[B]\r\nz=3\r\n");
+  // A value with a line break would forge a section of its own.
+  ASSERT_TRUE(WritePrivateProfileString("B", "z", "evil\r\n[B2]\r\nq=1", file_.c_str()));
+  EXPECT_EQ(Bytes(), "[B]\r\nz=evil\r\n");
+  EXPECT_FALSE(WritePrivateProfileString("B", "a=b", "1", file_.c_str()));
+  EXPECT_FALSE(WritePrivateProfileString("B]x", "a", "1", file_.c_str()));
+}
+
+TEST_F(Profile, SettingsSavedAndLoadedUnderAGermanLocaleKeepTheirValuesAndBytes) {
+  auto save = [&](const std::string& path) {
+    char buf[64];
+    FormatC(buf, sizeof buf, "%.2f", 0.12);
+    WritePrivateProfileString("GLOBCONF", "PPCU", buf, path.c_str());
+    WritePrivateProfileString("CHARGES", "TaxValue", StrFormatC("%2.2f", 16.0).c_str(), path.c_str());
+    WritePrivateProfileString("CHARGES", "CurrencyToEuroFactor", StrFormatC("%3.4f", 0.4975).c_str(), path.c_str());
+  };
+  const std::string ref = (dir_ / "ref.ini").string();
+  save(ref);
+
+  const std::string old = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 not available (scripts/setup makes it)";
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.2f", 0.12);
+  EXPECT_STREQ(probe, "0,12") << "the locale is really German";
+  char buf[16];
+  FormatC(buf, sizeof buf, "%.2f", 0.12);
+  EXPECT_STREQ(buf, "0.12");
+
+  save(file_);
+  const double ppcu = AtofC(Get("GLOBCONF", "PPCU").c_str());
+  const double factor = AtofC(Get("CHARGES", "CurrencyToEuroFactor").c_str());
+  std::setlocale(LC_ALL, old.c_str());
+
+  EXPECT_DOUBLE_EQ(ppcu, 0.12);
+  EXPECT_DOUBLE_EQ(factor, 0.4975);
+  std::ifstream a(ref, std::ios::binary);
+  EXPECT_EQ(Bytes(), std::string(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>()));
+  EXPECT_EQ(Get("CHARGES", "TaxValue"), "16.00");
+}
+
+TEST_F(Profile, TwoThreadsWritingOneFileLoseNothing) {
+  auto writer = [&](const char* section) {
+    for (int i = 0; i < 40; ++i)
+      WritePrivateProfileString(section, StrFormatC("K%02d", i).c_str(), StrFormatC("%d", i).c_str(), file_.c_str());
+  };
+  std::thread a(writer, "A"), b(writer, "B");
+  a.join();
+  b.join();
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(static_cast<int>(GetPrivateProfileInt("A", StrFormatC("K%02d", i).c_str(), -1, file_.c_str())), i);
+    EXPECT_EQ(static_cast<int>(GetPrivateProfileInt("B", StrFormatC("K%02d", i).c_str(), -1, file_.c_str())), i);
+  }
+}

@@ -1,0 +1,60 @@
+// Renders dialogs offscreen to PNG files, so that their look can be checked
+// without a display: dlgshot [output folder]
+#include <QApplication>
+#include <QDialog>
+#include <QPixmap>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/base/globalconfig.h"
+#include "core/settingsdlg/generalsettingsdlg.h"
+#include "libs/dialogs/kestrum.h"
+#include "platform/dialogkit/dlgscript.h"
+#include "platform/eventloop.h"
+
+namespace {
+
+bool g_failed = false;
+
+plat::DialogScript::Steps& Shoot(plat::DialogScript& s, int id, const std::string& file) {
+  return s.When(id).Do([file](plat::Dialog& d) {
+    QApplication::processEvents();
+    QPixmap shot = d.Window()->grab();
+    if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
+      std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
+      g_failed = true;
+    } else {
+      std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
+    }
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  std::string out = argc > 1 ? argv[1] : ".";
+  // A fixed clock, so the pictures do not change from run to run.
+  plat::ManualLoop loop(1772701507);  // 2026-03-05 09:05:07 UTC
+  plat::SetEventLoop(&loop);
+
+  {
+    plat::DialogScript script;
+    Shoot(script, 172, out + "/dialog172.png").Press(plat::IDCANCEL);
+    CGlobalConfig cfg;
+    RunGeneralSettingsDlg(cfg, 0);
+  }
+  {
+    plat::DialogScript script;
+    Shoot(script, 112, out + "/dialog112.png").Press(plat::IDCANCEL);
+    DATETIMEPARAMS p{};
+    p.size = sizeof p;
+    p.flags = KESTRUM_DT_INTIME | KESTRUM_DT_DATEFORMATS | KESTRUM_DT_TIMEFORMATS;
+    p.time = plat::WallTime();
+    KESTRUMTimeAndDateDialog(&p);
+  }
+  plat::SetEventLoop(nullptr);
+  return g_failed ? 1 : 0;
+}
