@@ -1,10 +1,25 @@
 # Helpers shared by every folder.
 
-# brimlow_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [GUI])
+# brimlow_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [TSAN])
 # One GoogleTest program; each of its cases shows up in ctest by name.
+# TSAN marks a program whose threads are checked again in the
+# ThreadSanitizer build (BRIMLOW_TSAN), which registers only those and
+# builds them through the target tsan_tests.
 function(brimlow_test)
-  cmake_parse_arguments(T "GUI" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;TSAN" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+  if(BRIMLOW_TSAN AND NOT T_TSAN)
+    # Kept as a target (others may depend on it) but neither built nor run.
+    add_executable(${T_NAME} EXCLUDE_FROM_ALL ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    return()
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
+  if(BRIMLOW_TSAN)
+    add_dependencies(tsan_tests ${T_NAME})
+  endif()
+  if(BRIMLOW_TSAN)
+    set(T_LABEL tsan)  # one label only: discovered tests take no lists
+  endif()
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${T_NAME} PRIVATE
     BRIMLOW_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
@@ -29,7 +44,7 @@ function(brimlow_fuzz)
   cmake_parse_arguments(F "" "NAME;LABEL;CORPUS" "SOURCES;LIBS" ${ARGN})
   add_executable(${F_NAME}_replay ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
   target_link_libraries(${F_NAME}_replay PRIVATE ${F_LIBS})
-  if(BRIMLOW_TESTS)
+  if(BRIMLOW_TESTS AND NOT BRIMLOW_TSAN)
     add_test(NAME fuzz_corpus.${F_NAME} COMMAND ${F_NAME}_replay ${F_CORPUS})
     set_tests_properties(fuzz_corpus.${F_NAME} PROPERTIES LABELS "fuzz;${F_LABEL}"
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")

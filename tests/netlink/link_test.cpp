@@ -99,7 +99,9 @@ TEST_F(Link, CallbacksMayReenterAndClose) {
   ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 3; }));
   EXPECT_EQ(seen, 3);
   srv.on = [&](const plat::Message& m) {
-    if (m.msg == kMsgCsta) EXPECT_EQ(PBXNWHCloseDLL(srvHandle), 1u);
+    if (m.msg == kMsgCsta) {
+      EXPECT_EQ(PBXNWHCloseDLL(srvHandle), 1u);
+    }
   };
   for (int i = 0; i < 3; ++i) {
     const Bytes r = CstaRecord(2, 50 + i);

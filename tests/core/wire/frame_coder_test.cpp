@@ -74,6 +74,12 @@ TEST(FrameCoder, RunOfFortyEqualBytesGivesTheKnownStream) {
   Bytes back;
   ASSERT_EQ(ExpandInto(c, packed, back), 40);
   EXPECT_EQ(back, in);
+  Bytes inPlace(64, 0);
+  std::copy(packed.begin(), packed.end(), inPlace.begin());
+  ASSERT_EQ(c.Run(inPlace.data(), packed.size(), inPlace.size(), frame::kModeExpand), 40);
+  EXPECT_EQ(Bytes(inPlace.begin(), inPlace.begin() + 40), in);
+  std::copy(packed.begin(), packed.end(), inPlace.begin());
+  EXPECT_EQ(c.Run(inPlace.data(), packed.size(), 39, frame::kModeExpand), -1);
 
   Bytes f = Frame(in);
   ASSERT_EQ(c.BuildFrame(f.data(), f.size()), 11);

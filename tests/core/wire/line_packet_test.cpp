@@ -25,9 +25,9 @@ Bytes Packet(const Bytes& frame) {
   return out;
 }
 
-// Feeds `stream` in pieces of the given sizes (cycled) and collects what the
+// Feeds `stream` in chunks of the given sizes (cycled) and collects what the
 // parser reports.
-std::vector<Seen> Parse(LinePacketParser& p, const Bytes& stream, const std::vector<std::size_t>& pieces) {
+std::vector<Seen> Parse(LinePacketParser& p, const Bytes& stream, const std::vector<std::size_t>& chunks) {
   std::vector<Seen> seen;
   auto sink = [&](const LinePacketParser::Report& r) {
     Bytes f;
@@ -36,16 +36,16 @@ std::vector<Seen> Parse(LinePacketParser& p, const Bytes& stream, const std::vec
   };
   std::size_t i = 0, k = 0;
   while (i < stream.size()) {
-    const std::size_t n = std::min(pieces[k++ % pieces.size()], stream.size() - i);
+    const std::size_t n = std::min(chunks[k++ % chunks.size()], stream.size() - i);
     p.Feed(stream.data() + i, n, sink);
     i += n;
   }
   return seen;
 }
 
-std::vector<Seen> Parse(const Bytes& stream, const std::vector<std::size_t>& pieces) {
+std::vector<Seen> Parse(const Bytes& stream, const std::vector<std::size_t>& chunks) {
   LinePacketParser p;
-  return Parse(p, stream, pieces);
+  return Parse(p, stream, chunks);
 }
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
@@ -143,11 +143,11 @@ TEST(SerialLink, MessagesThroughCoderAndPacket) {
     stream.insert(stream.end(), out.begin(), out.begin() + static_cast<long>(n));
   }
 
-  for (std::size_t piece : {std::size_t{1}, std::size_t{13}, stream.size()}) {
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{13}, stream.size()}) {
     SerialReceiver rx;
     std::vector<CSTAMessage> got;
-    for (std::size_t i = 0; i < stream.size(); i += piece) {
-      rx.Feed(stream.data() + i, std::min(piece, stream.size() - i), [&](const SerialReceiver::Result& r) {
+    for (std::size_t i = 0; i < stream.size(); i += chunk) {
+      rx.Feed(stream.data() + i, std::min(chunk, stream.size() - i), [&](const SerialReceiver::Result& r) {
         ASSERT_EQ(r.event, Event::kFrame);
         ASSERT_NE(r.message, nullptr);
         got.push_back(*r.message);
