@@ -1,6 +1,5 @@
 #include "core/monitordlg/monitorsettingsdlg.h"
 
-#include <QFile>
 
 #include "app/winpos/titelinfo.h"
 #include "core/monitor/monitortable.h"
@@ -23,12 +22,7 @@ std::string Text(plat::TextId id) {
 plat::dlg::Template CMonitorSettingsDlg::LoadOwnTemplate() {
   plat::dlg::Template tpl;
   std::string error;
-  if (plat::dlg::LoadTemplate(IDD, &tpl, &error)) return tpl;
-  QFile f(":/monitordlg/162.dlg");
-  if (f.open(QIODevice::ReadOnly)) {
-    QByteArray text = f.readAll();
-    plat::dlg::ParseTemplate(text.toStdString(), &tpl, &error);
-  }
+  plat::dlg::LoadTemplate(IDD, &tpl, &error);
   return tpl;
 }
 

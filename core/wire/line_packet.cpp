@@ -32,64 +32,101 @@ void LinePacketParser::Reset() {
   collected_ = 0;
   sum_ = 0;
   received_ = 0;
-  frame_.fill(0);
+  rawLength_ = 0;
+}
+
+bool LinePacketParser::Step(std::uint8_t b, const Sink& sink) {
+  if (state_ != 0 || b == kSync) raw_[rawLength_++] = b;
+  switch (state_) {
+    case 0:
+      if (b == kSync) state_ = 1;
+      return true;
+    case 1:
+      if (b == kSync) {
+        state_ = 2;
+      } else {
+        Reset();
+      }
+      return true;
+    case 2:
+      expected_ = b;
+      state_ = 3;
+      return true;
+    case 3:
+      expected_ = static_cast<std::uint16_t>(expected_ | (b << 8));
+      if (expected_ >= kMinFrame && expected_ <= kMaxFrame) {
+        collected_ = 0;
+        sum_ = 0;
+        state_ = 4;
+        return true;
+      }
+      if (sink) sink({Event::kBadLength, nullptr, expected_, 0, 0});
+      return false;
+    case 4:
+      frame_[collected_++] = b;
+      sum_ = static_cast<std::uint16_t>(sum_ + b);
+      if (collected_ == expected_) state_ = 5;
+      return true;
+    case 5:
+      received_ = b;
+      state_ = 6;
+      return true;
+    case 6: {
+      received_ = static_cast<std::uint16_t>(received_ | (b << 8));
+      const bool good = received_ == sum_;
+      const Report r{good ? Event::kFrame : Event::kBadChecksum, frame_.data(), expected_, sum_, received_};
+      if (sink) sink(r);
+      if (good) Reset();
+      return good;
+    }
+    default:
+      Reset();
+      return true;
+  }
+}
+
+// A refused packet may hide the start of a good one (a stray sync byte
+// before it, or a packet cut short by the next one): read its bytes again
+// from the one after its first sync byte. Each refusal moves the start on by
+// at least one byte, so this ends.
+void LinePacketParser::Rescan(const Sink& sink) {
+  const std::size_t length = rawLength_;
+  std::copy_n(raw_.begin(), length, replay_.begin());
+  std::size_t start = 1;
+  for (;;) {
+    Reset();
+    std::size_t j = start;
+    bool refused = false;
+    for (; j < length; ++j) {
+      if (!Step(replay_[j], sink)) {
+        refused = true;
+        break;
+      }
+    }
+    if (!refused) return;
+    start = j - rawLength_ + 2;  // one past the refused packet's first byte
+  }
 }
 
 void LinePacketParser::Feed(const std::uint8_t* data, std::size_t n, const Sink& sink) {
   if (data == nullptr) return;
   for (std::size_t i = 0; i < n; ++i) {
-    const std::uint8_t b = data[i];
-    switch (state_) {
-      case 0:
-        if (b == kSync) state_ = 1;
-        break;
-      case 1:
-        state_ = b == kSync ? 2 : 0;
-        break;
-      case 2:
-        expected_ = b;
-        state_ = 3;
-        break;
-      case 3:
-        expected_ = static_cast<std::uint16_t>(expected_ | (b << 8));
-        if (expected_ >= kMinFrame && expected_ <= kMaxFrame) {
-          collected_ = 0;
-          sum_ = 0;
-          state_ = 4;
-        } else {
-          const std::size_t bad = expected_;
-          Reset();
-          if (sink) sink({Event::kBadLength, nullptr, bad, 0, 0});
-        }
-        break;
-      case 4: {
-        // Take as much of this read as the frame still needs.
-        const std::size_t take = std::min<std::size_t>(expected_ - collected_, n - i);
-        for (std::size_t k = 0; k < take; ++k) {
-          frame_[collected_ + k] = data[i + k];
-          sum_ = static_cast<std::uint16_t>(sum_ + data[i + k]);
-        }
-        collected_ += take;
-        i += take - 1;
-        if (collected_ == expected_) state_ = 5;
-        break;
+    if (state_ == 4) {
+      // Take as much of this read as the frame still needs.
+      const std::size_t take = std::min<std::size_t>(expected_ - collected_, n - i);
+      for (std::size_t k = 0; k < take; ++k) {
+        const std::uint8_t b = data[i + k];
+        frame_[collected_ + k] = b;
+        raw_[rawLength_ + k] = b;
+        sum_ = static_cast<std::uint16_t>(sum_ + b);
       }
-      case 5:
-        received_ = b;
-        state_ = 6;
-        break;
-      case 6: {
-        received_ = static_cast<std::uint16_t>(received_ | (b << 8));
-        const Report r{received_ == sum_ ? Event::kFrame : Event::kBadChecksum, frame_.data(), expected_, sum_,
-                       received_};
-        if (sink) sink(r);
-        Reset();
-        break;
-      }
-      default:
-        Reset();
-        break;
+      collected_ += take;
+      rawLength_ += take;
+      i += take - 1;
+      if (collected_ == expected_) state_ = 5;
+      continue;
     }
+    if (!Step(data[i], sink)) Rescan(sink);
   }
 }
 

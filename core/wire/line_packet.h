@@ -29,7 +29,9 @@ std::size_t BuildLinePacket(const std::uint8_t* frame, std::size_t frameLength, 
 // Cuts a byte stream into frames. Bytes may come in any split, from one at
 // a time to many packets at once; the state carries over between calls.
 // Noise before a packet is skipped; a length outside 6..1024 or a wrong sum
-// drops the packet and the parser waits for the next 0x16 0x16.
+// drops the packet, and the parser looks for the next 0x16 0x16 again from
+// the byte after the refused packet's first sync byte, so a stray sync byte
+// or a truncated packet costs no valid packet after it.
 class LinePacketParser {
  public:
   enum class Event { kFrame, kBadLength, kBadChecksum };
@@ -50,12 +52,21 @@ class LinePacketParser {
   int State() const { return state_; }
 
  private:
+  // One byte through the state machine; false when it refused a packet
+  // (its bytes are then in raw_).
+  bool Step(std::uint8_t b, const Sink& sink);
+  void Rescan(const Sink& sink);
+
   int state_ = 0;
   std::uint16_t expected_ = 0;
   std::size_t collected_ = 0;
   std::uint16_t sum_ = 0;
   std::uint16_t received_ = 0;
   std::array<std::uint8_t, line::kMaxFrame> frame_{};
+  // The bytes of the packet being read, from its first sync byte.
+  std::array<std::uint8_t, line::kMaxPacket> raw_{};
+  std::size_t rawLength_ = 0;
+  std::array<std::uint8_t, line::kMaxPacket> replay_{};
 };
 
 // Sending side: the first CSTASendLength(type) bytes of the record as a

@@ -126,6 +126,47 @@ TEST(LinePacket, BadLengthsAndSumsAreRefusedAndTheNextPacketTaken) {
   EXPECT_EQ(edges[1].event, Event::kFrame);
 }
 
+TEST(LinePacket, NoValidPacketIsLostBehindNoise) {
+  // A stray sync byte right before a packet makes its own sync byte look
+  // like a length; the packet must still be found.
+  const Bytes big(256, 0x41);
+  for (const Bytes& frame : {kFrameA, kFrameB, big}) {
+    const std::vector<Seen> seen = Parse(Cat({{0x16}, Packet(frame), Packet(kFrameA)}), {1});
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[seen.size() - 2].frame, frame);
+    EXPECT_EQ(seen.back().frame, kFrameA);
+  }
+
+  // A packet cut short swallows the start of the next one as its data; the
+  // next one is read again from inside the refused bytes.
+  Bytes cut = Packet(Bytes(40, 0x33));
+  cut.resize(20);
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+    const std::vector<Seen> seen = Parse(Cat({cut, Packet(kFrameA), Packet(kFrameB)}), {chunk});
+    std::vector<Bytes> frames;
+    for (const Seen& s : seen)
+      if (s.event == Event::kFrame) frames.push_back(s.frame);
+    EXPECT_EQ(frames, (std::vector<Bytes>{kFrameA, kFrameB})) << "chunk " << chunk;
+  }
+
+  // Random noise full of sync bytes between good packets loses none of them.
+  std::uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+  Bytes stream;
+  int sent = 0;
+  for (int round = 0; round < 200; ++round) {
+    const std::size_t noise = next() % 12;
+    for (std::size_t k = 0; k < noise; ++k) stream.push_back((next() >> 8) % 3 == 0 ? 0x16 : static_cast<std::uint8_t>(next() >> 16));
+    const Bytes p = Packet(round % 2 ? kFrameA : kFrameB);
+    stream.insert(stream.end(), p.begin(), p.end());
+    ++sent;
+  }
+  int got = 0;
+  for (const Seen& s : Parse(stream, {1, 5, 64}))
+    if (s.event == Event::kFrame && (s.frame == kFrameA || s.frame == kFrameB)) ++got;
+  EXPECT_GE(got, sent);
+}
+
 TEST(SerialLink, MessagesThroughCoderAndPacket) {
   FrameCoder tx;
   std::vector<Bytes> packets;
