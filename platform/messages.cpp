@@ -84,6 +84,20 @@ IMessageTarget* Lookup(WindowId id) {
   return it == S().targets.end() ? nullptr : it->second;
 }
 
+// The message owns a copy of the payload.
+Message MakeMessage(WindowId to, UINT msg, WPARAM w, LPARAM l, const void* data, std::size_t len) {
+  Message m;
+  m.target = to;
+  m.msg = msg;
+  m.wParam = w;
+  m.lParam = l;
+  if (data && len) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    m.payload.assign(p, p + len);
+  }
+  return m;
+}
+
 bool Enqueue(Message&& m) {
   {
     std::lock_guard<std::mutex> lk(S().mu);
@@ -139,13 +153,7 @@ bool IsTarget(WindowId id) { return Lookup(id) != nullptr; }
 bool PostMessage(WindowId to, UINT msg, WPARAM w, LPARAM l) { return PostMessage(to, msg, w, l, nullptr, 0); }
 
 bool PostMessage(WindowId to, UINT msg, WPARAM w, LPARAM l, const void* data, std::size_t len) {
-  Message m;
-  m.target = to;
-  m.msg = msg;
-  m.wParam = w;
-  m.lParam = l;
-  if (data && len) m.payload.assign(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + len);
-  return Enqueue(std::move(m));
+  return Enqueue(MakeMessage(to, msg, w, l, data, len));
 }
 
 LRESULT SendMessage(WindowId to, UINT msg, WPARAM w, LPARAM l, const void* data, std::size_t len) {
@@ -155,13 +163,7 @@ LRESULT SendMessage(WindowId to, UINT msg, WPARAM w, LPARAM l, const void* data,
   }
   IMessageTarget* t = Lookup(to);
   if (!t) return 0;
-  Message m;
-  m.target = to;
-  m.msg = msg;
-  m.wParam = w;
-  m.lParam = l;
-  if (data && len) m.payload.assign(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + len);
-  return t->OnMessage(m);
+  return t->OnMessage(MakeMessage(to, msg, w, l, data, len));
 }
 
 bool SetTimer(WindowId target, UINT timerId, UINT ms) {

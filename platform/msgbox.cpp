@@ -1,4 +1,4 @@
-// Message boxes: the Qt one for the program, a recording one before any
+// Message boxes: the Qt one for the program, one that only logs before any
 // QApplication exists (and for headless runs), a scripted one for tests.
 #include "platform/msgbox.h"
 
@@ -7,27 +7,30 @@
 #include <QMetaObject>
 #include <QThread>
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 
 #include "platform/qtext.h"
+#include "platform/text.h"
 
 namespace plat {
 namespace {
 
 std::atomic<IMessageBox*> g_impl{nullptr};
 
-// Answers IDOK and keeps what it was shown; serialised because it may be
-// asked from any thread.
+// Without a display there is nobody to ask: the box goes to the error
+// output and is answered with IDOK. Nothing is kept, so a long headless run
+// does not grow.
 class HeadlessMessageBox : public IMessageBox {
  public:
-  int Show(WindowId owner, const std::string& text, const std::string& caption, UINT flags) override {
+  int Show(WindowId, const std::string& text, const std::string& caption, UINT) override {
     std::lock_guard<std::mutex> lk(mu_);
-    return box_.Show(owner, text, caption, flags);
+    std::fprintf(stderr, "[%s] %s\n", Cp1252ToUtf8(caption).c_str(), Cp1252ToUtf8(text).c_str());
+    return IDOK;
   }
 
  private:
   std::mutex mu_;
-  ScriptedMessageBox box_;
 };
 
 }  // namespace

@@ -22,7 +22,7 @@ class IMessageBox {
 };
 
 // The current implementation (a Qt one by default once a QApplication
-// exists; a recording one answering IDOK before).
+// exists; before that one that logs the box and answers IDOK).
 IMessageBox& MessageBoxImpl();
 void SetMessageBoxImpl(IMessageBox* impl);  // nullptr restores the default
 int MessageBox(WindowId owner, const std::string& text, const std::string& caption, UINT flags);

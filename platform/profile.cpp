@@ -126,26 +126,32 @@ struct IniFile {
   }
 };
 
-bool ReadWhole(const char* file, std::string* out) {
+// What reading the file found: no file at all, its whole content, or a file
+// that is there but could not be read (which a write must never replace).
+enum class ReadResult { Missing, Read, Failed };
+
+ReadResult ReadWhole(const char* file, std::string* out) {
   out->clear();
   int fd = ::open(file, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
   char buf[65536];
+  ReadResult result = ReadResult::Read;
   for (;;) {
     ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) result = ReadResult::Failed;
     if (n <= 0) break;
     out->append(buf, static_cast<std::size_t>(n));
   }
   ::close(fd);
-  return true;
+  if (result == ReadResult::Failed) out->clear();
+  return result;
 }
 
-bool Load(const char* file, IniFile* ini) {
-  if (!file || !*file) return false;
-  bool ok = ReadWhole(file, &ini->raw);
+ReadResult Load(const char* file, IniFile* ini) {
+  ReadResult r = (file && *file) ? ReadWhole(file, &ini->raw) : ReadResult::Missing;
   ini->Parse();
-  return ok;
+  return r;
 }
 
 bool WriteAll(int fd, const std::string& data) {
@@ -294,7 +300,9 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
 
   std::lock_guard<std::mutex> lk(WriteMutex());
   IniFile ini;
-  const bool existed = Load(file, &ini);
+  const ReadResult read = Load(file, &ini);
+  if (read == ReadResult::Failed) return 0;
+  const bool existed = read == ReadResult::Read;
   const std::string& raw = ini.raw;
   std::string out;
   long h = ini.FindSection(sec);

@@ -271,6 +271,16 @@ std::int16_t ClampToInt16(int v) {
 
 int SignExtend(std::uint16_t v) { return static_cast<std::int16_t>(v); }
 
+// The table row as a position text record (the row's fields are signed).
+CWndPosition PositionOf(const WindowPositionEntry& e) {
+  CWndPosition pos;
+  pos.left = static_cast<std::int16_t>(e.left);
+  pos.top = static_cast<std::int16_t>(e.top);
+  pos.right = static_cast<std::int16_t>(e.right);
+  pos.bottom = static_cast<std::int16_t>(e.bottom);
+  return pos;
+}
+
 }  // namespace
 
 CGlobalConfig::CGlobalConfig() : m_LanguageId(LanguageIdFromEnvironment()) {
@@ -297,11 +307,7 @@ void CGlobalConfig::Load(const std::string& settingsFile) {
     char buf[64];
     plat::FormatC(key, sizeof key, "WndPos%02i", static_cast<int>(e.id));
     plat::GetPrivateProfileString(kWPositions, key, "0", buf, sizeof buf, file);
-    CWndPosition pos;
-    pos.left = static_cast<std::int16_t>(e.left);
-    pos.top = static_cast<std::int16_t>(e.top);
-    pos.right = static_cast<std::int16_t>(e.right);
-    pos.bottom = static_cast<std::int16_t>(e.bottom);
+    CWndPosition pos = PositionOf(e);
     pos.FromText(buf, CWndPosition::kRectOnly);
     e.left = static_cast<std::uint16_t>(pos.left);
     e.top = static_cast<std::uint16_t>(pos.top);
@@ -336,12 +342,8 @@ void CGlobalConfig::Save(const std::string& settingsFile) const {
   for (const WindowPositionEntry& e : m_WindowTable) {
     char key[16];
     plat::FormatC(key, sizeof key, "WndPos%02i", static_cast<int>(e.id));
-    CWndPosition pos;
-    pos.left = static_cast<std::int16_t>(e.left);
-    pos.top = static_cast<std::int16_t>(e.top);
-    pos.right = static_cast<std::int16_t>(e.right);
-    pos.bottom = static_cast<std::int16_t>(e.bottom);
-    plat::WritePrivateProfileString(kWPositions, key, pos.ToText(CWndPosition::kRectOnly).c_str(), file);
+    plat::WritePrivateProfileString(kWPositions, key, PositionOf(e).ToText(CWndPosition::kRectOnly).c_str(),
+                                    file);
   }
   plat::WritePrivateProfileString(kInternal, "HelpFile", HelpFile.c_str(), file);
   plat::WritePrivateProfileString(kInternal, "LangFile", LangFile.c_str(), file);

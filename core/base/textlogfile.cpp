@@ -90,10 +90,10 @@ int CTextLogFile::OpenAppend(const char* name) {
   CloseLocked();
   StoreName(name);
   if (name_.empty()) return 0;
-  fd_ = ::open(name_.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd_ < 0) return 0;
-  ::lseek(fd_, 0, SEEK_END);
-  return 1;
+  // Every write lands at the end of the file as it is then: another object
+  // appending to the same file (traces may share one) is never overwritten.
+  fd_ = ::open(name_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  return fd_ >= 0 ? 1 : 0;
 }
 
 int CTextLogFile::OpenRead() {

@@ -84,10 +84,7 @@ CMonitorEntry* CMonitorTable::FindByNumber(const std::string& number) {
   std::string key = NumberKey(number);
   if (key.empty()) return nullptr;
   for (int i = 0; i < count_; ++i) {
-    if (NumberKey(entries_[i].number) == key) {
-      lastLookup_ = i;
-      return &entries_[i];
-    }
+    if (NumberKey(entries_[i].number) == key) return &entries_[i];
   }
   return nullptr;
 }

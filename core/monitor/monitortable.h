@@ -88,6 +88,8 @@ class CMonitorTable : public CDeviceContentsInterface {
   // "21 - Herr X" -> "21"); "" when it does not start with a digit.
   static std::string NumberKey(const std::string& number);
 
+  // Lookups change nothing in the table: the incoming-call thread makes
+  // them while the main thread does too.
   CMonitorEntry* FindByNumber(const std::string& number);
   int IsKnownNumber(const std::string& number);
   std::uint32_t GetCrossRefId(const std::string& number);
@@ -157,7 +159,6 @@ class CMonitorTable : public CDeviceContentsInterface {
 
   int count_ = kEntries;
   int cursor_ = 0;
-  int lastLookup_ = -1;
   std::unique_ptr<CMonitorEntry[]> entries_;
   CMonitorEntry* main_ = nullptr;
   CMonitorEntry* collector_ = nullptr;

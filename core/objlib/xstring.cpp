@@ -44,18 +44,26 @@ XString::~XString() { delete[] text_; }
 void XString::Assign(const char* text, std::size_t n) {
   if (n > kMaxChars) n = kMaxChars;
   const auto newLength = static_cast<std::uint16_t>(n + 1);
+  // text may point into our own buffer (a string cut to its own prefix), so
+  // it is measured and copied before the old buffer goes.
+  const std::size_t have = text ? strnlen(text, n) : 0;
+  char* buf = text_;
   if (newLength != length_ || !text_) {
-    delete[] text_;
-    text_ = new (std::nothrow) char[newLength];
-    if (!text_) {
+    buf = new (std::nothrow) char[newLength];
+    if (!buf) {
+      delete[] text_;
+      text_ = nullptr;
       length_ = 0;
       return;
     }
+  }
+  if (have) std::memmove(buf, text, have);
+  std::memset(buf + have, 0, newLength - have);
+  if (buf != text_) {
+    delete[] text_;
+    text_ = buf;
     length_ = newLength;
   }
-  const std::size_t have = text ? strnlen(text, n) : 0;
-  if (have) std::memcpy(text_, text, have);
-  std::memset(text_ + have, 0, newLength - have);
 }
 
 void XString::SetText(const char* text, std::size_t n) { Assign(text, n); }

@@ -54,6 +54,25 @@ Session* FindSession(Library& lib, VESKOSESSION id) {
   return nullptr;
 }
 
+// Counts one more reference to the open session of that file; false when
+// none is open. Called with the lock held.
+bool ShareOpenSession(Library& lib, const std::string& fullPath, VESKOSESSION* out) {
+  for (auto& s : lib.sessions) {
+    if (s->fileName == fullPath) {
+      ++s->refCount;
+      *out = s->id;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The group of an open session, or null. Called with the lock held.
+const texolan::TextGroup* FindGroupOf(Library& lib, VESKOSESSION session, std::int32_t group) {
+  const Session* s = FindSession(lib, session);
+  return s ? texolan::FindGroup(s->groups, group) : nullptr;
+}
+
 // The file-status query: true when something exists at path.
 bool FileExists(const std::string& path) {
   struct stat st;
@@ -104,13 +123,7 @@ std::int32_t VESKOAPIOpenSession(const char* keyOrPath, std::int32_t /*reserved*
 
     {
       std::lock_guard<std::mutex> g(lib.lock);
-      for (auto& s : lib.sessions) {
-        if (s->fileName == full) {
-          ++s->refCount;
-          *session = s->id;
-          return texolan::kParseOk;
-        }
-      }
+      if (ShareOpenSession(lib, full, session)) return texolan::kParseOk;
     }
 
     // Parsed outside the lock so that readers are not held up by the file.
@@ -120,13 +133,8 @@ std::int32_t VESKOAPIOpenSession(const char* keyOrPath, std::int32_t /*reserved*
     if (rc != texolan::kParseOk) return rc;
 
     std::lock_guard<std::mutex> g(lib.lock);
-    for (auto& s : lib.sessions) {
-      if (s->fileName == full) {
-        ++s->refCount;
-        *session = s->id;
-        return texolan::kParseOk;
-      }
-    }
+    // Another thread may have opened the file while this one parsed it.
+    if (ShareOpenSession(lib, full, session)) return texolan::kParseOk;
     if (lib.lastId == std::numeric_limits<VESKOSESSION>::max()) return texolan::kNoMemory;
     fresh->id = ++lib.lastId;
     lib.sessions.push_back(std::move(fresh));
@@ -158,11 +166,8 @@ const char* VESKOAPIGetTextParameter(VESKOSESSION session, std::int32_t group, s
                                      std::int32_t /*reserved*/) {
   Library& lib = Lib();
   std::lock_guard<std::mutex> g(lib.lock);
-  const Session* s = FindSession(lib, session);
-  if (!s) return kEmpty;
-  const texolan::TextGroup* grp = texolan::FindGroup(s->groups, group);
-  if (!grp) return kEmpty;
-  const texolan::TextEntry* e = texolan::FindEntry(*grp, entry);
+  const texolan::TextGroup* grp = FindGroupOf(lib, session, group);
+  const texolan::TextEntry* e = grp ? texolan::FindEntry(*grp, entry) : nullptr;
   return e ? e->text.c_str() : kEmpty;
 }
 
@@ -170,9 +175,7 @@ const char* VESKOAPIGetDescriptionParameter(VESKOSESSION session, std::int32_t g
                                             std::int32_t /*reserved*/) {
   Library& lib = Lib();
   std::lock_guard<std::mutex> g(lib.lock);
-  const Session* s = FindSession(lib, session);
-  if (!s) return kEmpty;
-  const texolan::TextGroup* grp = texolan::FindGroup(s->groups, group);
+  const texolan::TextGroup* grp = FindGroupOf(lib, session, group);
   if (!grp) return kEmpty;
   if (entry == -1) return grp->description.c_str();
   const texolan::TextEntry* e = texolan::FindEntry(*grp, entry);

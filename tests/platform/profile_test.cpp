@@ -9,6 +9,10 @@
 #include <iterator>
 #include <thread>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/profile.h"
 #include "platform/text.h"
 
@@ -148,6 +152,38 @@ TEST_F(Profile, RemovesKeysAndSectionsAndRefusesBrokenLines) {
   EXPECT_EQ(Bytes(), "[B]\r\nz=evil\r\n");
   EXPECT_FALSE(WritePrivateProfileString("B", "a=b", "1", file_.c_str()));
   EXPECT_FALSE(WritePrivateProfileString("B]x", "a", "1", file_.c_str()));
+}
+
+// A settings file that is there but cannot be read (left behind by another
+// user, say) must make the write fail, not be replaced by one that holds only
+// the written key.
+TEST_F(Profile, AFileThatCannotBeReadIsNeverReplaced) {
+  const std::string before = "[MFRM]\r\nLP=10\r\n[GLOBCONF]\r\nLLOT=5000\r\n";
+  Put(before);
+  int result = -1;
+  if (::geteuid() == 0) {
+    // Root reads everything: try as an unprivileged user in a child, in a
+    // folder that user may write to.
+    fs::permissions(dir_, fs::perms::all);
+    ASSERT_EQ(::chmod(file_.c_str(), 0600), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+      ::_exit(WritePrivateProfileString("GLOBCONF", "LLOT", "6000", file_.c_str()));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 99) << "could not drop privileges";
+    result = WEXITSTATUS(status);
+  } else {
+    ASSERT_EQ(::chmod(file_.c_str(), 0200), 0);
+    result = WritePrivateProfileString("GLOBCONF", "LLOT", "6000", file_.c_str());
+    ::chmod(file_.c_str(), 0600);
+  }
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(Bytes(), before);
 }
 
 TEST_F(Profile, SettingsSavedAndLoadedUnderAGermanLocaleKeepTheirValuesAndBytes) {

@@ -53,6 +53,22 @@ TEST_F(TextLogFileTest, CreateIfMissingLeavesAnExistingFileAlone) {
   EXPECT_EQ(file.GetFileName(), f);
 }
 
+// The program log and a trace may be set to one file: two objects appending
+// to it keep both their lines.
+TEST_F(TextLogFileTest, TwoObjectsAppendingToOneFileKeepEachOthersLines) {
+  const std::string f = Path("shared.log");
+  WriteFile(f, "start\r\n");
+  CTextLogFile log, trace;
+  ASSERT_EQ(log.OpenAppend(f.c_str()), 1);
+  ASSERT_EQ(trace.OpenAppend(f.c_str()), 1);
+  log.WriteLine("log 1");
+  trace.WriteLine("trace 1");
+  log.WriteLine("log 2");
+  log.Close();
+  trace.Close();
+  EXPECT_EQ(ReadFile(f), "start\r\nlog 1\r\ntrace 1\r\nlog 2\r\n");
+}
+
 TEST_F(TextLogFileTest, FailedOpensAndWritesWhileClosed) {
   CTextLogFile file;
   EXPECT_EQ(file.OpenAppend(Path("missing.log").c_str()), 0);

@@ -107,6 +107,21 @@ TEST(XString, CopyAndAssignmentKeepTheirOwnBuffers) {
   EXPECT_STREQ(c.GetText(), "eins");
 }
 
+// Cutting a string to a part of its own text: the source lies in the buffer
+// that is being replaced.
+TEST(XString, SetTextFromItsOwnText) {
+  XString s("abcdef");
+  s.SetText(s.GetText(), 3);
+  EXPECT_STREQ(s.GetText(), "abc");
+  EXPECT_EQ(s.RawLength(), 4);
+  s.SetText(s.GetText() + 1, 3);  // same length, overlapping
+  EXPECT_STREQ(s.GetText(), "bc");
+  EXPECT_EQ(s.RawLength(), 4);
+  XString t("Nebenstelle");
+  t.SetText(t.GetText() + 5, 6);
+  EXPECT_STREQ(t.GetText(), "stelle");
+}
+
 TEST(XArray, CursorStaysWithinTheArray) {
   XArray arr("Feld", 10);
   EXPECT_EQ(arr.GetTypeCode(), kXTypeArray);
