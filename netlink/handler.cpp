@@ -633,6 +633,9 @@ void CNetworkHandler::SilenceCheck() {
     ClientSlot& c = slots_[static_cast<std::size_t>(i)];
     if (c.socket == INVALID_SOCKET) continue;
     any = true;
+    // A stream peer that never registered has no alive rounds to miss; TCP
+    // keep-alive finds it if it is gone. A datagram peer has nothing else.
+    if (!datagram_ && c.clientId == 0) continue;
     if (now - c.lastHeard > kSilenceLimitMs) {
       Trace(plat::StrFormatC("AliveTimeOut S%i, ID%i", static_cast<int>(c.socket), static_cast<int>(c.clientId)));
       LoseSlot(i, 0);

@@ -128,6 +128,8 @@ struct LinkSetup : plat::IMessageTarget {
       h.opcode = kOpHello;
       const ControlFrame hello = BuildControlFrame(AddrBySlot(0), h);
       SendAll(c.fd, hello.data(), hello.size());
+      // The listener's backlog is 5: let the server take each one in.
+      for (int i = 0; i < 20; ++i) Pump();
     }
     for (int i = 0; i < 2000; ++i) {
       Pump();

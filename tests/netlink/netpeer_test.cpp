@@ -135,3 +135,18 @@ TEST_F(WithPeer, DatagramClientAgainstPeerServer) {
   ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgCsta) == 1; }, 1000));  // echoed
   EXPECT_EQ(cli.Last(kMsgCsta)->payload, Received(r, 152));
 }
+
+TEST_F(WithPeer, SilentDatagramPeerIsDroppedAndItsIdFreed) {
+  const std::uint16_t port = FreePort(true);
+  const std::uint32_t s = PBXNWHOpenDLLEx(srv.id, kFlagServer | kFlagDatagram, nullptr, port);
+  Peer client({"client", "--udp", "--port", std::to_string(port)});
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgClientRegistered) == 1; }, 1000));
+  client.Stop();
+  net.Advance(2 * kCollectionMs, 10000);
+  EXPECT_EQ(srv.Count(kMsgLinkLost), 0);
+  net.Advance(2 * kCollectionMs, 10000);
+  ASSERT_EQ(srv.Count(kMsgLinkLost), 1);
+  EXPECT_EQ(srv.Last(kMsgLinkLost)->wParam, srv.Last(kMsgClientRegistered)->wParam);
+  EXPECT_EQ(HandlerOf(s)->serverControl().RegisteredCount(), 0);
+  EXPECT_EQ(HandlerOf(s)->peers(), 0);
+}

@@ -1,4 +1,4 @@
-// Shared pieces of the link tests: a caller window that records what it
+// Helpers of the link tests: a caller window that records what it
 // gets, a loop that pumps real loopback sockets and virtual timers, and the
 // test peer as a child process.
 #pragma once
@@ -60,11 +60,13 @@ struct Caller : plat::IMessageTarget {
 
 struct Net {
   plat::ManualLoop loop;
+  // Each round waits up to 10 ms for the sockets (or sleeps 5 ms when no
+  // socket is watched, e.g. while a child process starts).
   bool Until(const std::function<bool()>& cond, int rounds = 400) {
     for (int i = 0; i < rounds; ++i) {
       loop.RunUntilIdle();
       if (cond()) return true;
-      plat::net::PumpSockets(10);
+      if (plat::net::OpenSocketCount() == 0 || plat::net::PumpSockets(10) == 0) ::usleep(5000);
     }
     loop.RunUntilIdle();
     return cond();

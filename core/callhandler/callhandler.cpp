@@ -1,0 +1,521 @@
+#include "core/callhandler/callhandler.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "core/base/globalconfig.h"
+#include "core/callhandler/lookup_p.h"
+#include "platform/eventloop.h"
+#include "core/base/globallog.h"
+#include "core/iface/pbxlink.h"
+#include "core/iface/viewhub.h"
+#include "core/monitor/monitortable.h"
+#include "phonebook/iface/databaseinterface.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "platform/textid.h"
+
+namespace {
+
+// Messages to the handler's own target.
+constexpr plat::UINT kWorkerDone = plat::WM_USER + 301;   // wParam: result slot
+constexpr plat::UINT kAskRemove = plat::WM_USER + 302;    // wParam: call reference id
+constexpr plat::UINT kAskAdd = plat::WM_USER + 303;       // wParam: call reference id
+
+bool IsEventRequester(int r) { return r == hub::kIdFilter || r == 24 || r == 999; }
+
+std::string Text(plat::TextId id) { return plat::GetTextOr(id, ""); }
+
+}  // namespace
+
+CCallHandler::CCallHandler() {
+  const CGlobalConfig& cfg = GlobalConfig();
+  if (cfg.CHLO && !cfg.CHLFN.empty()) tracing_ = trace_.Create(plat::MapPath(cfg.CHLFN).c_str()) == 1;
+  self_ = plat::RegisterTarget(this);
+}
+
+CCallHandler::~CCallHandler() {
+  JoinWorkers();
+  plat::UnregisterTarget(self_);
+  trace_.Close();
+}
+
+void CCallHandler::JoinWorkers() {
+  std::vector<std::thread> running;
+  {
+    std::lock_guard<std::mutex> lock(workersMu_);
+    running.swap(workers_);
+  }
+  for (auto& t : running)
+    if (t.joinable()) t.join();
+}
+
+void CCallHandler::Trace(const std::string& line) {
+  if (tracing_) trace_.WriteTimeStampedLine(line.c_str());
+}
+
+void CCallHandler::TraceRef(const char* text, const CCallInfo* call, int requester) {
+  if (!tracing_) return;
+  Trace(plat::StrFormatC("%s%ld, %s %i", text, call ? static_cast<long>(call->callRefId) : 0L, "U-ID:", requester));
+}
+
+void CCallHandler::Hub(plat::UINT code, plat::WPARAM w, const CCallInfo* call) {
+  if (!view) return;
+  plat::SendMessage(view, code, w, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>(call)));
+}
+
+void CCallHandler::HubMatch(CCallInfo* call, CMyDataBaseParamInterface* hit) {
+  if (!view) return;
+  CallRecordMatch match;
+  match.record = hit;
+  match.call = call;
+  plat::SendMessage(view, hub::kShowRecordMatch, kUserId, 0, &match, sizeof match);
+}
+
+// ---------------------------------------------------------------- pool
+
+CCallInfo* CCallHandler::GetFreeCall(int requester) {
+  std::unique_ptr<CCallInfo> rec(new (std::nothrow) CCallInfo);
+  if (!rec) {
+    GlobalLog().WriteEntry("Nicht genug Speicher f\xfcr einkommenden Ruf!\r\n\xdc" "berpr\xfc" "fen Sie Ihre Spreicherkonfiguration");
+    Trace(plat::StrFormatC("%s %s %i, %s", "GetFreeCall:", "U-ID:", requester, "FAIL!"));
+    return nullptr;
+  }
+  CCallInfo* raw = rec.get();
+  {
+    std::lock_guard<std::mutex> lock(poolMu_);
+    raw->owner = this;
+    raw->callRefId = ++refCounter_;
+    pool_.push_back(std::move(rec));
+  }
+  TraceRef("GetFreeCall: CR-ID:", raw, requester);
+  return raw;
+}
+
+int CCallHandler::FreeCall(CCallInfo* call) {
+  if (!call) return 0;
+  Trace(plat::StrFormatC("%s%ld, %s:%ld, %s %i", "FreeCall: CallRef-ID:", static_cast<long>(call->callRefId),
+                         "Generator-ID", static_cast<long>(call->generatorId), "U-ID:", kUserId));
+  call->connectedMark = -1;
+  return 1;
+}
+
+CCallInfo* CCallHandler::GetCurrentCall(int receiver) {
+  if (current_) TraceRef("GetCurrentCall: CR-ID:", current_, receiver);
+  else Trace(plat::StrFormatC("%s %i", "GetCurrentCall: NULL, Receive-ID:", receiver));
+  return current_;
+}
+
+CCallInfo* CCallHandler::GetSecondCall(int receiver) {
+  if (second_) TraceRef("GetSecondCall: CR-ID:", second_, receiver);
+  else Trace(plat::StrFormatC("%s %i", "GetSecondCall: NULL, Receive-ID:", receiver));
+  return second_;
+}
+
+// PBX call ids recur: a live record wins over a released one, and among
+// several the newest.
+CCallInfo* CCallHandler::GetCallByCallID(int callId, int requester) {
+  Trace(plat::StrFormatC("%s%ld, %s %i", "GetCallByCallID: CallRefID:", static_cast<long>(callId), "Demand-ID:",
+                         requester));
+  CCallInfo* released = nullptr;
+  CCallInfo* found = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(poolMu_);
+    for (auto it = pool_.rbegin(); it != pool_.rend(); ++it) {
+      CCallInfo* c = it->get();
+      if (c->callId != callId) continue;
+      if (c->connectedMark != -1) {
+        found = c;
+        break;
+      }
+      if (!released) released = c;
+    }
+    if (!found && released) {
+      released->connectedMark = 0;
+      found = released;
+    }
+  }
+  if (found && found == released) TraceRef("GetCallByCallID: Reactivated CallRef-ID:", found, requester);
+  return found;
+}
+
+CCallInfo* CCallHandler::FindLiveCall(int callId) {
+  std::lock_guard<std::mutex> lock(poolMu_);
+  for (auto it = pool_.rbegin(); it != pool_.rend(); ++it)
+    if ((*it)->callId == callId && (*it)->connectedMark != -1) return it->get();
+  return nullptr;
+}
+
+CCallInfo* CCallHandler::GetCallByCallReferenceID(int refId, int requester) {
+  Trace(plat::StrFormatC("%s%ld, %s %i", "GetCallByCallReferenceID: CallRef-ID:", static_cast<long>(refId), "U-ID:",
+                         requester));
+  std::lock_guard<std::mutex> lock(poolMu_);
+  for (auto& c : pool_)
+    if (c->callRefId == refId) return c.get();
+  return nullptr;
+}
+
+bool CCallHandler::IsPinned(const CCallInfo* c) const {
+  return c == current_ || c == second_ || c == lastDialled_;
+}
+
+int CCallHandler::PurgeReleasedCalls() {
+  std::lock_guard<std::mutex> lock(poolMu_);
+  pool_.remove_if([this](const std::unique_ptr<CCallInfo>& c) {
+    return c->connectedMark == -1 && c->busy.load() == 0 && !IsPinned(c.get());
+  });
+  return 0;
+}
+
+std::size_t CCallHandler::PoolSize() const {
+  std::lock_guard<std::mutex> lock(poolMu_);
+  return pool_.size();
+}
+
+std::string CCallHandler::GetOwnNumber() const {
+  if (!monitors) return {};
+  const CMonitorEntry* e = monitors->MainPhoneEntry();
+  return e ? e->Number() : std::string();
+}
+
+// ---------------------------------------------------------------- phone book
+
+CMyDataBaseParamInterface* CCallHandler::FindFirstHit(const std::string& number, int* result) {
+  if (result) *result = PBS_NOT_FOUND;
+  if (!phoneBook) return nullptr;
+  std::lock_guard<std::mutex> lock(phoneBookMu_);
+  CDataBaseParam p;
+  p.SetText(number);
+  int r = phoneBook->FindRecord(PBP_NUMBER, p, "", 0);
+  if (result) *result = r;
+  if (r != PBS_FOUND) return nullptr;
+  CMyDataBaseParamInterface* hit = nullptr;
+  if (phoneBook->FirstSearchHit(&hit) != PBS_DONE) return nullptr;
+  return hit;
+}
+
+std::unique_ptr<CCallHandler::Lookup> CCallHandler::LookupParty(const std::string& number) {
+  auto out = std::make_unique<Lookup>();
+  if (!phoneBook || number.empty()) return out;
+  std::lock_guard<std::mutex> lock(phoneBookMu_);
+  CDataBaseParam p;
+  p.SetText(number);
+  out->result = phoneBook->FindRecord(PBP_NUMBER, p, "", 0);
+  if (out->result != PBS_FOUND) return out;
+  CMyDataBaseParamInterface* hit = nullptr;
+  if (phoneBook->FirstSearchHit(&hit) != PBS_DONE || !hit) return out;
+  auto text = [hit](std::uint32_t id) {
+    CDataBaseParam v;
+    return hit->GetParam(id, &v) == PBS_DONE ? v.Text() : std::string();
+  };
+  out->number = text(PBP_NUMBER);
+  out->company = text(PBP_COMPANY);
+  out->titleAndName = text(PBP_TITLE_AND_NAME);
+  out->deflect = text(PBP_DEFLECT_NUMBER);
+  out->hit = true;
+  return out;
+}
+
+// ---------------------------------------------------------------- requests
+
+int CCallHandler::MakeCall(CCallInfo* call, int requester) {
+  if (!call) return 0;
+  call->generatorId = requester;
+  call->state = CCallInfo::kDialling;
+  call->direction = CCallInfo::kOutgoing;
+  TraceRef("MakeCall: CR-ID:", call, requester);
+  if (current_) return 0;
+  const std::string own = GetOwnNumber();
+  if (call->calledNumber == own && !call->callingNumber.empty() && call->callingNumber != own)
+    std::swap(call->calledNumber, call->callingNumber);
+  call->callingNumber = own;
+  lastDialled_ = call;
+  // A refused request must say so: the keypad, speed dial and callback
+  // automation wait for the call otherwise.
+  if (!link || link->MakeCall(call) == 0) return 0;
+  int result = PBS_NOT_FOUND;
+  CMyDataBaseParamInterface* hit = FindFirstHit(call->calledNumber, &result);
+  if (hit) call->SetPartyFromParams(hit);
+  Hub(hub::kCallDialled, kUserId, call);
+  if (hit) HubMatch(call, hit);
+  current_ = call;
+  return 1;
+}
+
+int CCallHandler::Redial(int requester) {
+  if (!lastDialled_) return 0;
+  if (!WaitForHandset(requester)) return 0;
+  // A fresh record: the old one keeps its end time and call id.
+  CCallInfo* old = lastDialled_;
+  CCallInfo* fresh = GetFreeCall(requester);
+  if (!fresh) return 0;
+  fresh->calledCompany = old->calledCompany;
+  fresh->calledName = old->calledName;
+  fresh->calledNumber = old->calledNumber;
+  fresh->callingCompany = old->callingCompany;
+  fresh->callingName = old->callingName;
+  fresh->callingNumber = old->callingNumber;
+  fresh->external = old->external;
+  fresh->note = old->note;
+  int r = MakeCall(fresh, requester);
+  if (!r && lastDialled_ != fresh) FreeCall(fresh);
+  return r;
+}
+
+int CCallHandler::DialRecord(CMyDataBaseParamInterface* record, int requester) {
+  if (!WaitForHandset(requester)) return 0;
+  CCallInfo* call = GetFreeCall(requester);
+  if (!call) return 0;
+  call->SetPartyFromParams(record);
+  int r = MakeCall(call, requester);
+  if (!r && lastDialled_ != call) FreeCall(call);
+  return r;
+}
+
+int CCallHandler::ClearCall(CCallInfo* call, int requester) {
+  if (!call) return kNoRecord;
+  Hub(hub::kNewRecordAnswer, kUserId, nullptr);
+  CCallInfo* target = call;
+  if (requester == hub::kIdAssistant) target = GetCallByCallReferenceID(call->callRefId, requester);
+  else if (IsEventRequester(requester)) target = nullptr;
+  CCallInfo* rec = target;
+  if (!link || !target || link->ClearCall(target) == 0) rec = call;
+  if (!rec) rec = call;
+
+  rec->clearCause = requester;
+  if (rec->endTime == 0) rec->endTime = plat::WallTime();
+  rec->connectedMark = (rec->state == CCallInfo::kConnected || rec->state == CCallInfo::kHeld) ? 1 : 0;
+  if (rec->connectedMark == 0) rec->beginTime = rec->endTime;
+  rec->duration = rec->endTime - rec->beginTime;
+
+  if (current_ && current_->callRefId == rec->callRefId) {
+    current_ = nullptr;
+    Hub(hub::kCallCleared, kUserId, rec);
+    TraceRef("ClearCall: CR-ID:", rec, requester);
+    if (callData) callData->AddCallData(rec);
+    ProcessClearedCall(rec);
+  } else if (second_ && second_->callRefId == rec->callRefId) {
+    second_ = nullptr;
+    Hub(hub::kSecondCallCleared, kUserId, rec);
+    TraceRef("Clear2ndCall: CR-ID:", rec, requester);
+    ProcessClearedCall(rec);
+  } else {
+    if (rec->state == CCallInfo::kHeld) {
+      Hub(hub::kCallCleared, kUserId, rec);
+      TraceRef("Held Call cleared: CR-ID:", rec, requester);
+    } else {
+      TraceRef("Other Call to clear: CR-ID:", rec, requester);
+    }
+    if (callData) callData->AddCallData(rec);
+    ProcessClearedCall(rec);
+  }
+  rec->state = CCallInfo::kIdle;
+  return kCleared;
+}
+
+int CCallHandler::HoldCall(CCallInfo* call, int requester) {
+  if (!call) return 0;
+  call->state = CCallInfo::kHeld;
+  TraceRef("HoldCall: CR-ID:", call, requester);
+  if (requester == 22) {
+    if (link) link->HoldCall(call);
+    Hub(hub::kCallEvent, CSTA_HELD, call);
+  } else if (IsEventRequester(requester)) {
+    Hub(hub::kCallEvent, CSTA_HELD, call);
+  }
+  current_ = nullptr;
+  return 1;
+}
+
+int CCallHandler::RetrieveCall(CCallInfo* call, int requester) {
+  if (!call) return 0;
+  call->state = CCallInfo::kConnected;
+  current_ = call;
+  TraceRef("RetrieveCall: CR-ID:", call, requester);
+  if (IsEventRequester(requester)) Hub(hub::kCallActive, kUserId, call);
+  return 1;
+}
+
+int CCallHandler::ConsultationCall(CCallInfo* active, CCallInfo* consult, int requester) {
+  Trace(plat::StrFormatC("%s%ld %s%ld, %s %i", "ConsultationCall: ActiveCallRef-ID:",
+                         active ? static_cast<long>(active->callRefId) : 0L, "ConsultCallRef-ID:",
+                         consult ? static_cast<long>(consult->callRefId) : 0L, "User-ID:", requester));
+  if (link) link->ConsultationCall(active, consult);
+  return 0;
+}
+
+int CCallHandler::TransferCall(CCallInfo* held, CCallInfo* other, int requester) {
+  if (link) link->TransferCall(held, other);
+  Trace(plat::StrFormatC("%s%ld %s%ld, %s %i", "TransferCall: CR-ID:", held ? static_cast<long>(held->callRefId) : 0L,
+                         "-> CR-ID:", other ? static_cast<long>(other->callRefId) : 0L, "U-ID:", requester));
+  return 0;
+}
+
+int CCallHandler::DeflectCall(CCallInfo* call, int requester) {
+  (void)requester;
+  if (link) link->DeflectCall(call);
+  return 0;
+}
+
+int CCallHandler::PickupCall(CCallInfo* call, int requester) {
+  if (link) link->PickupCall(call);
+  TraceRef("PickupCall: CR-ID:", call, requester);
+  if (call) call->Release();
+  return 0;
+}
+
+int CCallHandler::WaitForHandset(int requester) {
+  (void)requester;
+  if (current_) return 0;
+  auto state = [this] { return monitors ? monitors->GetMainPhoneConnectionState() : 0; };
+  int s = state();
+  if (GlobalConfig().GDOH || s == 0 || s == 4) return 1;
+  for (int i = 0; i < 3; ++i) {
+    promptShowing_ = 1;
+    int r = prompt ? prompt->Show() : plat::IDCANCEL;
+    promptShowing_ = 0;
+    if (r != plat::IDOK) return 0;
+    if (state() == 0) return 1;
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------- events
+
+int CCallHandler::OnCallEvent(int type, CCallInfo* call) {
+  CCallInfo* named = call;
+  switch (type) {
+    case CSTA_DELIVERED:
+      named = current_;
+      break;
+    case CSTA_ESTABLISHED:
+      if (current_) {
+        current_->state = CCallInfo::kConnected;
+        current_->beginTime = plat::WallTime();
+        if (current_->external && current_->direction == CCallInfo::kOutgoing) current_->units = 1;
+      }
+      named = current_;
+      break;
+    case CSTA_HELD:
+      if (current_ && call && current_->callId == call->callId) {
+        current_->state = CCallInfo::kHeld;
+        named = current_;
+        current_ = nullptr;
+      }
+      break;
+    case CSTA_SERVICE_INITIATED:
+      if (promptShowing_ && prompt) prompt->Lifted();
+      break;
+    case CSTA_PRIVATE:
+      if (call) {
+        call->direction = CCallInfo::kIncoming;
+        if (GlobalConfig().NPLLAIDB == 1) {
+          int result = PBS_NOT_FOUND;
+          CMyDataBaseParamInterface* hit = FindFirstHit(call->callingNumber, &result);
+          if (result != PBS_NOT_FOUND && hit) call->SetPartyFromParams(hit);
+        }
+        if (call->duration == 0 && missedCalls) missedCalls->AddMissedCall(call);
+      } else if (missedCalls) {
+        missedCalls->NoCall(0);
+      }
+      break;
+    default:
+      break;
+  }
+  Hub(hub::kCallEvent, static_cast<plat::WPARAM>(type), named);
+  return 0;
+}
+
+// Questions are asked from a queued call: the clear path runs inside the
+// filter's dispatch, and a modal box there would let the next PBX record
+// in before this one's state is settled.
+void CCallHandler::AskQueued(plat::UINT question, CCallInfo* call) {
+  plat::PostMessage(self_, question, static_cast<plat::WPARAM>(call->callRefId), 0);
+}
+
+int CCallHandler::ProcessClearedCall(CCallInfo* call) {
+  if (!call) return 0;
+  switch (call->generatorId) {
+    case 23:
+      return 0;
+    case hub::kIdCallbackList:
+      if (callbackList) callbackList->OnCallFinished(call, kUserId);
+      return 0;
+    case hub::kIdSpeedDial:
+      if (speedDial) speedDial->ForgetPendingDial();
+      break;
+    default:
+      break;
+  }
+  const std::string own = GetOwnNumber();
+  if (call->connectedMark == 1) {
+    bool ours = (call->direction == CCallInfo::kIncoming && call->calledNumber == own) ||
+                (call->direction == CCallInfo::kOutgoing && call->callingNumber == own);
+    if (ours && callbackList && callbackList->FindByDescription(call->GetDescription(7))) {
+      AskQueued(kAskRemove, call);
+      return 0;
+    }
+  } else if (call->direction == CCallInfo::kIncoming) {
+    if (missedCalls) missedCalls->AddMissedCall(call);
+  } else if (call->direction == CCallInfo::kOutgoing && GlobalConfig().CBLAFNEWCWNS != 0 &&
+             call->callingNumber == own && callbackList &&
+             !callbackList->FindByDescription(call->GetDescription(7))) {
+    AskQueued(kAskAdd, call);
+    return 1;  // kept for the callback list until the user answers
+  }
+  FreeCall(call);
+  return 0;
+}
+
+void CCallHandler::OnQuestion(plat::UINT question, int refId) {
+  CCallInfo* call = GetCallByCallReferenceID(refId, kUserId);
+  if (!call) return;
+  if (question == kAskRemove) {
+    CCallInfo* entry = callbackList ? callbackList->FindByDescription(call->GetDescription(7)) : nullptr;
+    if (entry && plat::MessageBox(view, Text(plat::TextId(46, 1)), "", plat::MB_YESNO | plat::MB_ICONQUESTION) ==
+                     plat::IDYES)
+      callbackList->RemoveEntry(entry);  // the entry found is the one removed
+    FreeCall(call);
+    return;
+  }
+  std::string text = Text(plat::TextId(46, 2)) + "\r\n" + Text(plat::TextId(46, 3));
+  if (callbackList && plat::MessageBox(view, text, "", plat::MB_YESNO | plat::MB_ICONQUESTION) == plat::IDYES) {
+    callbackList->AddCallback(call);
+    if (GlobalConfig().CBLASONE == 1 && !callbackList->IsRunning()) {
+      callbackList->SetRunning(1);
+      Hub(hub::kStartCallbackTimer, kUserId, nullptr);
+    }
+    return;
+  }
+  FreeCall(call);
+}
+
+plat::LRESULT CCallHandler::OnMessage(const plat::Message& m) {
+  switch (m.msg) {
+    case kWorkerDone: {
+      std::unique_ptr<Lookup> found;
+      {
+        std::lock_guard<std::mutex> lock(workersMu_);
+        if (m.wParam < results_.size()) found = std::move(results_[m.wParam]);
+      }
+      if (!found) return 0;
+      CCallInfo* call = nullptr;
+      {
+        std::lock_guard<std::mutex> lock(poolMu_);
+        for (auto& c : pool_)
+          if (c->callRefId == found->refId) call = c.get();
+      }
+      if (!call) return 0;
+      call->busy = 0;
+      return FinishIncoming(call, found->requester, found.get());
+    }
+    case kAskRemove:
+    case kAskAdd:
+      OnQuestion(m.msg, static_cast<int>(m.wParam));
+      return 0;
+    default:
+      return 0;
+  }
+}

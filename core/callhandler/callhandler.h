@@ -1,0 +1,125 @@
+// The own workstation's call model: the pool of call records, the current
+// and the second call, the user's call requests and the call events the
+// message filter hands over. Main thread, except the phone book look-up of
+// incoming calls, which runs on short-lived worker threads.
+#pragma once
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/base/textlogfile.h"
+#include "core/calls/callinfo.h"
+#include "core/callhandler/callpartners.h"
+#include "platform/messages.h"
+
+class CMonitorTable;
+class CMyDataBaseInterface;
+class IPBXLink;
+
+class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
+ public:
+  static constexpr int kUserId = 17;
+
+  // Results of ClearCall.
+  enum { kCleared = 10, kNoRecord = 11 };
+
+  CCallHandler();
+  ~CCallHandler() override;
+  CCallHandler(const CCallHandler&) = delete;
+  CCallHandler& operator=(const CCallHandler&) = delete;
+
+  // Partners, set by the document; any may stay null.
+  plat::WindowId view = 0;
+  ISpeedDialStore* speedDial = nullptr;
+  ICallbackList* callbackList = nullptr;
+  CMyDataBaseInterface* phoneBook = nullptr;
+  IMissedCallList* missedCalls = nullptr;
+  IPBXLink* link = nullptr;
+  CMonitorTable* monitors = nullptr;
+  ICallDataList* callData = nullptr;
+  IHandsetPrompt* prompt = nullptr;
+
+  // Pool.
+  CCallInfo* GetFreeCall(int requester);
+  int FreeCall(CCallInfo* call) override;
+  CCallInfo* GetCurrentCall(int receiver);
+  CCallInfo* GetSecondCall(int receiver);
+  CCallInfo* GetCallByCallID(int callId, int requester);
+  CCallInfo* GetCallByCallReferenceID(int refId, int requester);
+  // The newest record with that call id that is not released; no revival.
+  CCallInfo* FindLiveCall(int callId);
+  int IsLineFree(int requester) const { (void)requester; return current_ ? 0 : 1; }
+  int PurgeReleasedCalls();
+  std::size_t PoolSize() const;
+  CCallInfo* LastDialled() const { return lastDialled_; }
+
+  // Requests. MakeCall answers 1 only when the request left.
+  int MakeCall(CCallInfo* call, int requester);
+  int Redial(int requester);
+  int DialRecord(CMyDataBaseParamInterface* record, int requester);
+  int ClearCall(CCallInfo* call, int requester);
+  int HoldCall(CCallInfo* call, int requester);
+  int RetrieveCall(CCallInfo* call, int requester);
+  int ConsultationCall(CCallInfo* active, CCallInfo* consult, int requester);
+  int TransferCall(CCallInfo* held, CCallInfo* other, int requester);
+  int DeflectCall(CCallInfo* call, int requester);
+  int PickupCall(CCallInfo* call, int requester);
+
+  int OnCallEvent(int type, CCallInfo* call);
+  int ProcessClearedCall(CCallInfo* call);
+  int WaitForHandset(int requester);
+  std::string GetOwnNumber() const;
+  int IsPromptShowing() const { return promptShowing_; }
+
+  // Incoming calls. StartIncomingCall settles the record's state and slot
+  // at once and looks the party up on a worker thread; the rest follows on
+  // the main thread when the worker's result arrives. IncomingCall does it
+  // all at once on the calling (main) thread. 0 reported or handled, -1
+  // when the record was already over.
+  int StartIncomingCall(CCallInfo* call, int requester);
+  int IncomingCall(CCallInfo* call, int requester);
+  // The answer "New" to the new-record question.
+  int CreateRecordForCall();
+  // Joins every worker started so far (tests; the destructor).
+  void JoinWorkers();
+
+  plat::WindowId Id() const { return self_; }
+  plat::LRESULT OnMessage(const plat::Message& m) override;
+
+ private:
+  struct Lookup;  // a worker's copy of what the phone book found
+  struct Worker;
+
+  void Trace(const std::string& line);
+  void TraceRef(const char* text, const CCallInfo* call, int requester);
+  void Hub(plat::UINT code, plat::WPARAM w, const CCallInfo* call);
+  void HubMatch(CCallInfo* call, CMyDataBaseParamInterface* hit);
+  // Searches the phone book by number; the first hit or null. Main thread.
+  CMyDataBaseParamInterface* FindFirstHit(const std::string& number, int* result);
+  std::unique_ptr<Lookup> LookupParty(const std::string& number);
+  void PrepareIncoming(CCallInfo* call, int requester, std::string* lookupNumber);
+  int FinishIncoming(CCallInfo* call, int requester, const Lookup* found);
+  void AskQueued(plat::UINT question, CCallInfo* call);
+  void OnQuestion(plat::UINT question, int refId);
+  bool IsPinned(const CCallInfo* call) const;
+
+  plat::WindowId self_ = 0;
+  mutable std::mutex poolMu_;
+  std::list<std::unique_ptr<CCallInfo>> pool_;
+  int refCounter_ = 0;
+  CCallInfo* current_ = nullptr;
+  CCallInfo* second_ = nullptr;
+  CCallInfo* lastDialled_ = nullptr;
+  int promptShowing_ = 0;
+  CTextLogFile trace_;
+  bool tracing_ = false;
+  // The phone book takes no lock of its own; every look-up of ours holds this.
+  std::mutex phoneBookMu_;
+  std::mutex workersMu_;
+  std::vector<std::thread> workers_;
+  std::vector<std::unique_ptr<Lookup>> results_;  // under workersMu_, by slot
+};

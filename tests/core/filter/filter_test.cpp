@@ -1,0 +1,163 @@
+// The filter's own parts: job lock, listeners, monitor requests and trace
+// lines.
+#include <gtest/gtest.h>
+
+#include "core/filter/messagefilter.h"
+#include "core/wire/csta_requests.h"
+#include "scenario.h"
+#include "scenario_rig.h"
+
+namespace {
+
+struct FilterTest : ::testing::Test {
+  Scenario s;
+  void SetUp() override { ASSERT_EQ(s.Run("watch 21 2 main xref=1001\nwatch 22 1 xref=1002\n"), ""); }
+  CMessageFilter& f() { return s.rig().filter; }
+};
+
+}  // namespace
+
+TEST_F(FilterTest, JobLock) {
+  EXPECT_EQ(f().TakeOrRelease(3, 1), 1);
+  EXPECT_EQ(f().TakeOrRelease(3, 1), 1);  // the same state again
+  EXPECT_EQ(f().TakeOrRelease(2, 1), 0);
+  EXPECT_EQ(f().TakeOrRelease(2, 0), 0);  // not held: nothing released
+  EXPECT_EQ(f().JobState(), 3u);
+  char text[8];
+  EXPECT_EQ(f().GetJobText(text, sizeof text), 3u);
+  EXPECT_STREQ(text, "T55.26");
+  CPBXMessageSink* sink = f().MessageSink();
+  EXPECT_EQ(sink->TakeJob(6, 1), 1);
+  EXPECT_EQ(sink->TakeJob(3, 0), 0);
+  EXPECT_EQ(f().JobState(), 0u);
+  EXPECT_EQ(CMessageFilter::JobText(7), "");
+  EXPECT_EQ(CMessageFilter::JobText(12), "");
+  EXPECT_EQ(CMessageFilter::JobText(11), "T55.33");
+}
+
+TEST_F(FilterTest, ListenersShareOneCopyInListOrder) {
+  std::vector<std::string> order;
+  RecordingListener a("a", &order), b("b", &order), c("c", &order), d("d", &order);
+  f().RegisterListener(&a, nullptr, -1);
+  f().RegisterListener(&b, nullptr, 1);
+  f().RegisterListener(&c, nullptr, -1);
+  EXPECT_EQ(f().RegisterListener(&d, nullptr, 0), 1);  // added nowhere
+  CSTAMessage m;
+  m.SetType(CSTA_SYS_STAT);
+  EXPECT_EQ(f().OnCSTAMessage(&m), 1);
+  EXPECT_EQ(order, (std::vector<std::string>{"b", "a", "c"}));
+  EXPECT_EQ(a.seen[0], b.seen[0]);
+  EXPECT_EQ(a.seen[0], c.seen[0]);
+  EXPECT_NE(a.seen[0], &m);
+  EXPECT_EQ(f().RemoveListener(&b), 1);
+  EXPECT_EQ(f().RemoveListener(&b), 0);
+  EXPECT_EQ(f().RemoveListener(&d), 0);
+  f().RemoveListener(&a);
+  f().RemoveListener(&c);
+}
+
+TEST_F(FilterTest, EntryAnswers) {
+  CSTAMessage m;
+  m.SetType(CSTA_HELD);
+  m.SetCrossRefId(4711);
+  EXPECT_EQ(f().OnCSTAMessage(&m), 0);
+  EXPECT_EQ(f().MessageSink()->ProcessMessage(&m), 1);
+  m.SetCrossRefId(0);
+  EXPECT_EQ(f().OnCSTAMessage(&m), 1);
+  EXPECT_EQ(f().OnCSTAMessage(nullptr), 0);
+  // While monitors start, every id is let in.
+  s.rig().table.SetMode(CMonitorTable::kStarting);
+  m.SetCrossRefId(4711);
+  EXPECT_EQ(f().OnCSTAMessage(&m), 1);
+}
+
+TEST_F(FilterTest, MonitorRequests) {
+  bool ok = false;
+  CSTAMessage start = f().BuildMonitorRequest("22", 1, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(start.Type(), CSTA_MONITOR_DEVICE);
+  EXPECT_EQ(start.CrossRefId(), 0u);
+  EXPECT_EQ(start.Text(10, 64), "22");
+  EXPECT_EQ(start.U16(74), 0xFFFC);
+  EXPECT_EQ(start.U8(76), 0xFF);
+  CSTAMessage stop = f().BuildMonitorRequest("22", 0, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(stop.Type(), CSTA_MONITOR_STOP);
+  EXPECT_EQ(stop.CrossRefId(), 1002u);
+  EXPECT_EQ(stop.U32(10), 1002u);
+  f().BuildMonitorRequest("33", 0, &ok);  // not monitored: nothing to stop
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(f().SendMonitorRequest("33", 0), 0);
+  EXPECT_TRUE(s.rig().link.sent.empty());
+}
+
+TEST_F(FilterTest, MonitorStopSteps) {
+  ASSERT_EQ(s.Run(R"(
+watch 21 2 main xref=1001
+watch 22 1 xref=1002
+stop
+expect job 7
+expect sent monitorstop xref=1001 stopref=1001
+pbx monitorstopconf xref=1001
+expect monitor 21 5
+advance 100
+expect sent monitorstop xref=1002
+pbx monitorstopconf xref=1002
+advance 100
+expect event 1074
+expect linkstate 4
+expect job 0
+expect hub 1074
+)"), "");
+}
+
+TEST_F(FilterTest, FailureDuringMonitorStartMarksTheEntry) {
+  ASSERT_EQ(s.Run(R"(
+watch 21 2 main
+watch 22 2
+start
+pbx private kind=19 devices=40
+pbx capsconf
+expect sent private
+expect sent caps
+expect sent monitor ext=21
+pbx failure code=12
+expect monitor 21 3
+advance 100
+expect sent monitor ext=22
+pbx monitorconf ref=77
+advance 100
+expect event 1075
+expect event 1078
+expect event 1058
+expect hub 1058
+)"), "");
+}
+
+TEST_F(FilterTest, TraceLines) {
+  CSTAMessage m;
+  m.SetType(CSTA_UNIVERSAL_FAILURE_CONF);
+  m.SetCrossRefId(12);
+  m.SetU16(10, 12);
+  EXPECT_EQ(f().GetMessageText(m), "CMR:12, CSTA_UNIVERSAL_FAILURE_CONF - \tError: INVALID_CSTA_DEVICE_IDENTIFIER");
+  CSTAMessage d;
+  d.SetType(CSTA_DELIVERED);
+  d.SetCrossRefId(1001);
+  CSTAConnectionId{100, "21", 0}.Write(d, 10);
+  d.SetText(80, 64, "21");
+  d.SetText(148, 64, "0301234");
+  d.SetText(216, 64, "21");
+  d.SetU16(354, 16);
+  EXPECT_EQ(f().GetMessageText(d),
+            "CMR:1001, CSTA_DELIVERED - \tT:0\tCH:100, \tAD21, \tCED21, \tCIN0301234, \tLR, \tCS16");
+  CSTAMessage p = PrivateRequest(0, 0, 40);
+  EXPECT_EQ(f().GetMessageText(p), "CMR:0, T54.0 - Type 40");
+  CSTAMessage u;
+  u.SetType(200);
+  EXPECT_EQ(f().GetMessageText(u), "CMR:0, T54.1 - ");
+  CSTAMessage c = PrivateRequest(0, 0, EXTPBX_GETDEVICEUNITS_CONF);
+  c.SetText(11, 11, "21");
+  c.SetText(22, 6, "17");
+  c.SetText(28, 20, "0301234");
+  EXPECT_EQ(f().GetMessageText(c), "CMR:0, EXTPBX_GETDEVICEUNITS_CONF - DID 21, U 17, DNum 0301234");
+}

@@ -1,0 +1,309 @@
+// The whole link on a pseudo-terminal: the simulated PBX on one side; the
+// link object, the real message filter, call handler and monitor table on
+// the other, driven by a stand-in for the view's message and timer duties.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "core/base/globalconfig.h"
+#include "core/callhandler/callhandler.h"
+#include "core/filter/messagefilter.h"
+#include "core/iface/viewhub.h"
+#include "core/link/sytemobject.h"
+#include "core/monitor/monitortable.h"
+#include "core/serial/serialport.h"
+#include "platform/eventloop.h"
+#include "platform/msgbox.h"
+#include "platform/text.h"
+#include "tools/pbxsim/pbxsim.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+// What the view does for the link: hands received records over, runs the
+// link steps on timer 5 and the filter's repeat on timer 7.
+struct View : plat::IMessageTarget {
+  plat::WindowId id = plat::RegisterTarget(this);
+  CSytemObject* link = nullptr;
+  CMessageFilter* filter = nullptr;
+  std::vector<plat::UINT> codes;
+  ~View() override { plat::UnregisterTarget(id); }
+  plat::LRESULT OnMessage(const plat::Message& m) override {
+    if (m.msg == CSytemObject::kMsgReceived) {
+      if (m.payload.size() >= CSTAMessage::kSize && link) {
+        const CSTAMessage copy = CSTAMessage::FromBytes(m.payload.data(), m.payload.size());
+        link->OnLinkMessage(linkev::kIncoming, 0, &copy);
+      }
+      return 0;
+    }
+    if (m.msg == plat::WM_TIMER) {
+      if (m.wParam == hub::kTimerLinkStep && link && link->LinkStep()) plat::SetTimer(id, hub::kTimerLinkStep, 100);
+      if (m.wParam == hub::kTimerRequest && filter) filter->OnTimer(hub::kTimerRequest);
+      return 0;
+    }
+    if (m.msg == hub::kStartRequestTimer) return plat::SetTimer(id, hub::kTimerRequest, static_cast<plat::UINT>(m.wParam));
+    if (m.msg == hub::kStopRequestTimer) return plat::KillTimer(id, hub::kTimerRequest);
+    codes.push_back(m.msg);
+    return 0;
+  }
+  bool Saw(plat::UINT code) const { return std::find(codes.begin(), codes.end(), code) != codes.end(); }
+};
+
+class LinkEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = std::make_unique<CGlobalConfig>();
+    CopyConfig(GlobalConfig(), *saved_);
+    dir_ = fs::temp_directory_path() / ("seriallink_e2e_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    const fs::path sdfn = dir_ / "montab.ini";
+    {
+      std::ofstream f(sdfn);
+      f << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n";
+      for (const char* n : {"21", "22", "23"})
+        f << "[MONTAB-" << n << "]\r\nINTNUMBER=" << n << "\r\nMONON=1\r\nMONSTAT=1\r\nNAME=Nebenstelle " << n
+          << "\r\n";
+    }
+    CGlobalConfig& c = GlobalConfig();
+    c.SDFN = sdfn.string();
+    c.CPID = 4;  // COM5
+    c.NIU = 0;
+    c.SYSCON = 0;
+    c.IO1008 = 0;
+    c.OLDPROTOCOLL = 0;
+    c.CUTOFFLEADINGDIGIT = 1;
+    c.MCTO = 5;
+    simHolder_ = std::make_unique<pbxsim::PbxSim>(SimOptions());
+    sim = simHolder_.get();
+    ASSERT_TRUE(sim->Start());
+    ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+    plat::SetMessageBoxImpl(&boxes);
+
+    table = std::make_unique<CMonitorTable>();
+    filter = std::make_unique<CMessageFilter>();
+    handler = std::make_unique<CCallHandler>();
+    link = std::make_unique<CSytemObject>(view.id, filter.get(), table.get());
+    view.link = link.get();
+    view.filter = filter.get();
+    filter->link = link.get();
+    filter->callHandler = handler.get();
+    filter->monitors = table.get();
+    filter->view = view.id;
+    handler->view = view.id;
+    handler->link = link.get();
+    handler->monitors = table.get();
+  }
+  void TearDown() override {
+    handler->JoinWorkers();
+    for (int i = 0; i < CMonitorTable::kEntries; ++i)
+      if (CMonitorEntry* e = table->EntryAt(i)) e->currentCall = nullptr;
+    link.reset();
+    handler.reset();
+    filter.reset();
+    GlobalConfig().SDFN.clear();  // the table's file stays as the test wrote it
+    table.reset();
+    plat::SetMessageBoxImpl(nullptr);
+    ::unsetenv("PALOMIR_COM5");
+    simHolder_.reset();
+    CopyConfig(*saved_, GlobalConfig());
+    fs::remove_all(dir_);
+  }
+  static void CopyConfig(const CGlobalConfig& from, CGlobalConfig& to) {
+    to.SDFN = from.SDFN;
+    to.CPID = from.CPID;
+    to.NIU = from.NIU;
+    to.SYSCON = from.SYSCON;
+    to.IO1008 = from.IO1008;
+    to.OLDPROTOCOLL = from.OLDPROTOCOLL;
+    to.CUTOFFLEADINGDIGIT = from.CUTOFFLEADINGDIGIT;
+    to.MCTO = from.MCTO;
+  }
+
+  // Real time for the line, the loop's clock moving along with it.
+  template <class Pred>
+  bool Pump(Pred pred, int timeoutMs = 5000) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+      loop.RunUntilIdle();
+      if (pred()) return true;
+      loop.Advance(2);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    loop.RunUntilIdle();
+    return pred();
+  }
+  bool Running() {
+    return Pump([&] {
+      return link->GetLinkState() == linkstate::kRunning && view.Saw(hub::kMonitoringStarted);
+    });
+  }
+  CCallInfo* Current() { return handler->GetCurrentCall(hub::kIdView); }
+
+  std::unique_ptr<CGlobalConfig> saved_;
+  fs::path dir_;
+  plat::ManualLoop loop;
+  plat::ScriptedMessageBox boxes;
+  virtual pbxsim::Options SimOptions() const { return {}; }
+  std::unique_ptr<pbxsim::PbxSim> simHolder_;
+  pbxsim::PbxSim* sim = nullptr;
+  View view;
+  std::unique_ptr<CMonitorTable> table;
+  std::unique_ptr<CMessageFilter> filter;
+  std::unique_ptr<CCallHandler> handler;
+  std::unique_ptr<CSytemObject> link;
+};
+
+TEST_F(LinkEndToEnd, StartUpCallsAndShutDown) {
+  // --- start-up: device count, capabilities, three monitors, forwarding, snapshots
+  link->Open(view.id);
+  ASSERT_NE(link->Port(), nullptr);
+  ASSERT_TRUE(Running()) << "state " << link->GetLinkState();
+  EXPECT_EQ(sim->Monitored(), (std::vector<std::string>{"21", "22", "23"}));
+  EXPECT_EQ(sim->ReceivedCount(CSTA_PRIVATE), 1u);  // the device count, once
+  EXPECT_EQ(sim->ReceivedCount(CSTA_GETAPI_CAPS), 1u);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_MONITOR_DEVICE), 3u);
+  ASSERT_TRUE(Pump([&] { return sim->ReceivedCount(CSTA_SNAPSHOT_DEVICE) == 3; }));
+  EXPECT_EQ(sim->ReceivedCount(CSTA_QUERY_FWD), 3u);
+  std::vector<std::uint16_t> order;
+  for (const auto& m : sim->Received()) order.push_back(m.Type());
+  ASSERT_GE(order.size(), 11u);
+  EXPECT_EQ(order[0], CSTA_PRIVATE);
+  EXPECT_EQ(order[1], CSTA_GETAPI_CAPS);
+  EXPECT_EQ(order[2], CSTA_MONITOR_DEVICE);
+  for (const char* n : {"21", "22", "23"}) {
+    const CMonitorEntry* e = table->FindByNumber(n);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->monitorState, static_cast<std::uint32_t>(CMonitorEntry::kMonitored)) << n;
+    EXPECT_EQ(e->crossRefId, sim->CrossRefIdOf(n)) << n;
+  }
+  EXPECT_EQ(filter->JobState(), 0u);
+
+  // --- an incoming call from outside, with line noise in front of it
+  sim->InjectNoise(pbxsim::Noise::kRandomBytes, 30);
+  sim->InjectNoise(pbxsim::Noise::kWrongChecksum);
+  const std::uint32_t callId = sim->IncomingCall("00301234567", "21");
+  ASSERT_TRUE(Pump([&] {
+    handler->JoinWorkers();
+    return Current() != nullptr && Current()->callId == static_cast<int>(callId);
+  }));
+  CCallInfo* call = Current();
+  EXPECT_EQ(call->callingNumber, "0301234567");  // the trunk digit cut off
+  EXPECT_EQ(call->calledNumber, "21");
+  EXPECT_EQ(call->direction, CCallInfo::kIncoming);
+
+  sim->Answer(callId);
+  ASSERT_TRUE(Pump([&] { return Current() && Current()->state == CCallInfo::kConnected; }))
+      << "state " << (Current() ? Current()->state : -99);
+  sim->InjectNoise(pbxsim::Noise::kTruncatedPacket);
+  sim->Hold(callId, "21");
+  ASSERT_TRUE(Pump([&] { return call->state == CCallInfo::kHeld; })) << "state " << call->state;
+  EXPECT_EQ(table->FindByNumber("21")->connectionState, 4);
+  sim->Retrieve(callId, "21");
+  ASSERT_TRUE(Pump([&] { return call->state == CCallInfo::kConnected; })) << "state " << call->state;
+  EXPECT_EQ(Current(), call);
+  sim->Clear(callId, "21");
+  ASSERT_TRUE(Pump([&] { return Current() == nullptr || Current()->callId != static_cast<int>(callId); }));
+  EXPECT_EQ(table->FindByNumber("21")->connectionState, -1);
+
+  // --- a make-call request leaves the link with its exact record
+  sim->ClearLog();
+  CCallInfo* dial = handler->GetFreeCall(hub::kIdKeypad);
+  ASSERT_NE(dial, nullptr);
+  dial->calledNumber = "00401234567";
+  EXPECT_EQ(handler->MakeCall(dial, hub::kIdKeypad), 1);
+  ASSERT_TRUE(sim->WaitForCount(CSTA_MAKE_CALL, 1, 3000));
+  const CSTAMessage made = sim->Received().at(0);
+  std::string dialForm;
+  GlobalConfig().GetDialNumber("00401234567", dialForm);
+  EXPECT_EQ(made.Type(), CSTA_MAKE_CALL);
+  EXPECT_EQ(made.InvokeId(), 0u);
+  EXPECT_EQ(made.CrossRefId(), sim->CrossRefIdOf("21"));
+  EXPECT_EQ(made.Text(10, 64), "21");
+  EXPECT_EQ(made.Text(74, 64), dialForm);
+  EXPECT_EQ(made.U8(137), 0);
+  const std::string logLine = sim->Log().at(0);
+  EXPECT_EQ(logLine, plat::StrFormatC("<- CSTA_MAKE_CALL inv=0 xref=%lu calling=21 called=%s",
+                                      static_cast<unsigned long>(sim->CrossRefIdOf("21")), dialForm.c_str()));
+  // The PBX confirms; the call appears at the own extension.
+  ASSERT_TRUE(Pump([&] { return Current() && Current()->callId == static_cast<int>(sim->LastCallId()); }));
+  sim->Clear(sim->LastCallId(), "21");
+  ASSERT_TRUE(Pump([&] { return Current() == nullptr; }));
+
+  // --- stop: every extension unmonitored, the port closed promptly
+  const std::vector<std::uint32_t> refs = {sim->CrossRefIdOf("21"), sim->CrossRefIdOf("22"), sim->CrossRefIdOf("23")};
+  for (const char* n : {"21", "22", "23"})
+    EXPECT_EQ(table->FindByNumber(n)->monitorState, static_cast<std::uint32_t>(CMonitorEntry::kMonitored)) << n;
+  EXPECT_EQ(link->StopStep(), 0);
+  ASSERT_TRUE(Pump([&] { return link->GetLinkState() == linkstate::kClosed; }));
+  EXPECT_TRUE(sim->Monitored().empty()) << [&] {
+    std::string all;
+    for (const auto& l : sim->Log()) all += l + "\n";
+    return all;
+  }();
+  std::vector<std::uint32_t> stopped;
+  for (const auto& m : sim->Received())
+    if (m.Type() == CSTA_MONITOR_STOP) stopped.push_back(m.U32(10));
+  EXPECT_EQ(stopped, refs);
+  EXPECT_TRUE(view.Saw(linkev::kMonitorsStopped));
+  const auto t0 = Clock::now();
+  EXPECT_EQ(link->StopStep(), 1);
+  const auto closeMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+  EXPECT_LT(closeMs, 100);
+  EXPECT_EQ(link->Port(), nullptr);
+  // The line is free again: the port can be opened anew.
+  CSerialPort again;
+  EXPECT_EQ(again.Open(4, view.id), CSerialPort::kStatusOpen);
+}
+
+class LinkEndToEndBusy : public LinkEndToEnd {
+ protected:
+  pbxsim::Options SimOptions() const override {
+    pbxsim::Options o;
+    o.busyNumbers = {"0301111"};
+    o.failNumbers = {{"0302222", 33}};
+    o.answersQueryForwarding = false;
+    o.answersSnapshot = false;
+    return o;
+  }
+};
+
+TEST_F(LinkEndToEndBusy, BusyAndFailureReachTheProgram) {
+  link->Open(view.id);
+  ASSERT_TRUE(Running());
+  EXPECT_EQ(sim->ReceivedCount(CSTA_QUERY_FWD), 0u);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_SNAPSHOT_DEVICE), 0u);
+
+  CCallInfo* dial = handler->GetFreeCall(hub::kIdKeypad);
+  dial->calledNumber = "00301111";
+  ASSERT_EQ(handler->MakeCall(dial, hub::kIdKeypad), 1);
+  ASSERT_TRUE(sim->WaitFor([](const std::vector<CSTAMessage>& r) { return !r.empty() && r.back().Type() == CSTA_MAKE_CALL; }, 3000));
+  const std::uint32_t busyCall = sim->LastCallId();
+  // The failed event reaches the program (the filter hands it to listeners).
+  ASSERT_TRUE(Pump([&] {
+    for (int i = 0; i < CSytemObject::kRingSize; ++i)
+      if (const CSTAMessage* m = link->RingAt(i); m && m->Type() == CSTA_FAILED && m->U32(10) == busyCall) return true;
+    return false;
+  }));
+  sim->Clear(busyCall, "21");
+  ASSERT_TRUE(Pump([&] { return Current() == nullptr; }));
+
+  CCallInfo* dial2 = handler->GetFreeCall(hub::kIdKeypad);
+  dial2->calledNumber = "00302222";
+  ASSERT_EQ(handler->MakeCall(dial2, hub::kIdKeypad), 1);
+  ASSERT_TRUE(Pump([&] {
+    for (int i = 0; i < CSytemObject::kRingSize; ++i)
+      if (const CSTAMessage* m = link->RingAt(i); m && m->Type() == CSTA_UNIVERSAL_FAILURE_CONF && m->I16(10) == 33)
+        return true;
+    return false;
+  }));
+}
+
+}  // namespace
