@@ -90,4 +90,19 @@ std::uint32_t PBXNWHGetDLLConnectionState(std::uint32_t handle, std::uint32_t cl
 std::uint32_t PBXNWHOpenDLLTraceWindow(std::uint32_t handle);
 std::uint32_t PBXNWHCloseDLLTraceWindow(std::uint32_t handle);
 const char* PBXNWHGetDLLVersion();
+
+// The call-charge logger (one per process). flags: 0x01 log at once; 0x02
+// or 0x04 write to the file; 0x08 write to a file named after the day;
+// 0x10 switch to the day's file when the day changes. 1 when made; 0xFFFF
+// in the low word when one exists.
+std::uint32_t PBXNWHOpenChargingThreat(plat::WindowId owner, std::uint32_t reserved, std::uint32_t flags);
+// record: a message record of at most 982 bytes (none is read beyond).
+// 1 when a line was added; 0 for another kind, while not logging, or
+// without a logger.
+std::uint32_t PBXNWHProcessChargingThreatMsg(const void* record, std::uint32_t reserved);
+// flag 0: the last file line (valid until the next call into the logger);
+// otherwise, or without a logger, "".
+const char* PBXNWHGetChargingFStringFromMsg(std::uint32_t flag, std::uint32_t reserved1, std::uint32_t reserved2);
+// 1 when the logger was closed; -1 when there was none.
+std::int32_t PBXNWHCloseChargingThreat(std::uint32_t reserved);
 }

@@ -146,6 +146,16 @@ class LinkEndToEnd : public ::testing::Test {
     });
   }
   CCallInfo* Current() { return handler->GetCurrentCall(hub::kIdView); }
+  const CSTAMessage* RingFind(std::uint16_t type) const {
+    for (int i = 0; i < CSytemObject::kRingSize; ++i)
+      if (const CSTAMessage* m = link->RingAt(i); m && m->Type() == type) return m;
+    return nullptr;
+  }
+  bool RingHas(std::uint16_t type, std::uint32_t callId) const {
+    for (int i = 0; i < CSytemObject::kRingSize; ++i)
+      if (const CSTAMessage* m = link->RingAt(i); m && m->Type() == type && m->U32(10) == callId) return true;
+    return false;
+  }
 
   std::unique_ptr<CGlobalConfig> saved_;
   fs::path dir_;
@@ -234,6 +244,8 @@ TEST_F(LinkEndToEnd, StartUpCallsAndShutDown) {
                                       static_cast<unsigned long>(sim->CrossRefIdOf("21")), dialForm.c_str()));
   // The PBX confirms; the call appears at the own extension.
   ASSERT_TRUE(Pump([&] { return Current() && Current()->callId == static_cast<int>(sim->LastCallId()); }));
+  // The PBX's events of the new call are in before it ends.
+  ASSERT_TRUE(Pump([&] { return RingHas(CSTA_DELIVERED, sim->LastCallId()); }));
   sim->Clear(sim->LastCallId(), "21");
   ASSERT_TRUE(Pump([&] { return Current() == nullptr; }));
 
@@ -263,6 +275,25 @@ TEST_F(LinkEndToEnd, StartUpCallsAndShutDown) {
   EXPECT_EQ(again.Open(4, view.id), CSerialPort::kStatusOpen);
 }
 
+struct NetworkPath : IPBXNetworkPath {
+  int sends = 0;
+  std::uint32_t SendToNetwork(std::uint32_t, const void*, std::uint32_t) override { return ++sends, 1; }
+};
+
+// With the network library in use but the serial link configured, the
+// start-up goes out once, on the serial port, after it opened.
+TEST_F(LinkEndToEnd, DeviceCountOnceOnTheConfiguredLink) {
+  NetworkPath net;
+  link->SetNetworkPath(&net);
+  GlobalConfig().NIU = 1;
+  link->Open(view.id);
+  ASSERT_TRUE(Running());
+  EXPECT_EQ(sim->ReceivedCount(CSTA_PRIVATE), 1u);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_GETAPI_CAPS), 1u);
+  EXPECT_EQ(net.sends, 0);
+  link->SetNetworkPath(nullptr);
+}
+
 class LinkEndToEndBusy : public LinkEndToEnd {
  protected:
   pbxsim::Options SimOptions() const override {
@@ -284,14 +315,11 @@ TEST_F(LinkEndToEndBusy, BusyAndFailureReachTheProgram) {
   CCallInfo* dial = handler->GetFreeCall(hub::kIdKeypad);
   dial->calledNumber = "00301111";
   ASSERT_EQ(handler->MakeCall(dial, hub::kIdKeypad), 1);
-  ASSERT_TRUE(sim->WaitFor([](const std::vector<CSTAMessage>& r) { return !r.empty() && r.back().Type() == CSTA_MAKE_CALL; }, 3000));
-  const std::uint32_t busyCall = sim->LastCallId();
   // The failed event reaches the program (the filter hands it to listeners).
-  ASSERT_TRUE(Pump([&] {
-    for (int i = 0; i < CSytemObject::kRingSize; ++i)
-      if (const CSTAMessage* m = link->RingAt(i); m && m->Type() == CSTA_FAILED && m->U32(10) == busyCall) return true;
-    return false;
-  }));
+  const CSTAMessage* failed = nullptr;
+  ASSERT_TRUE(Pump([&] { return (failed = RingFind(CSTA_FAILED)) != nullptr; }));
+  EXPECT_EQ(failed->U16(218), pbxsim::kCauseBusy);
+  const std::uint32_t busyCall = failed->U32(10);
   sim->Clear(busyCall, "21");
   ASSERT_TRUE(Pump([&] { return Current() == nullptr; }));
 

@@ -140,6 +140,19 @@ TEST(LineReceiver, RandomNoiseBetweenPacketsLosesNoPacket) {
   }
 }
 
+TEST(LineReceiver, AMessageLongerThanTheRecordIsCutToIt) {
+  std::vector<std::uint8_t> longMessage(1000);
+  for (std::size_t i = 0; i < longMessage.size(); ++i) longMessage[i] = static_cast<std::uint8_t>(i * 31 + 7);
+  FrameCoder coder;
+  Bytes packet(line::kMaxPacket);
+  packet.resize(EncodeMessagePacket(coder, longMessage.data(), longMessage.size(), packet.data(), packet.size()));
+  ASSERT_FALSE(packet.empty());
+  Feeder run;
+  run.Feed(packet, 97);
+  ASSERT_EQ(run.got.size(), 1u);
+  EXPECT_TRUE(std::equal(run.got[0].bytes.begin(), run.got[0].bytes.end(), longMessage.begin()));
+}
+
 TEST(SerialPortNames, PortIndexMapsToDevice) {
   EXPECT_EQ(CSerialPort::PortName(0), "COM1");
   EXPECT_EQ(CSerialPort::PortName(2), "COM3");
