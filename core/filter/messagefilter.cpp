@@ -586,6 +586,9 @@ int CMessageFilter::MonitorStep(int start) {
     SendMonitorRequest(next, start);
     return 1;
   }
+  // The sequence is over: its last entry is settled, so nothing is left in
+  // progress for the next sequence to wait for.
+  monitors->SetEntryInProgress(nullptr);
   if (start) {
     TakeOrRelease(jobstate::kMonitorStart, 0);
     if (monitors->CountMonitored() == 0) {

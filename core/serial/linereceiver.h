@@ -27,6 +27,8 @@ class CLineReceiver {
   void Reset() { parser_.Reset(); }
 
  private:
+  void Report(const LinePacketParser::Report& r, const MessageSink& sink);
+
   LinePacketParser parser_;
   FrameCoder coder_;
   CSTAMessage message_;

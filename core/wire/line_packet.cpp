@@ -108,6 +108,10 @@ void LinePacketParser::Rescan(const Sink& sink) {
   }
 }
 
+void LinePacketParser::GiveUp(const Sink& sink) {
+  if (state_ != 0) Rescan(sink);
+}
+
 void LinePacketParser::Feed(const std::uint8_t* data, std::size_t n, const Sink& sink) {
   if (data == nullptr) return;
   for (std::size_t i = 0; i < n; ++i) {

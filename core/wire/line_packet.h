@@ -47,6 +47,9 @@ class LinePacketParser {
   using Sink = std::function<void(const Report&)>;
 
   void Feed(const std::uint8_t* data, std::size_t n, const Sink& sink);
+  // Gives up the packet being read (the line went quiet in its middle) and
+  // reads its bytes again for a good packet it may have swallowed.
+  void GiveUp(const Sink& sink);
   void Reset();
   // 0 waiting for sync ... 6 waiting for the sum's high byte.
   int State() const { return state_; }

@@ -161,3 +161,34 @@ TEST_F(FilterTest, TraceLines) {
   c.SetText(28, 20, "0301234");
   EXPECT_EQ(f().GetMessageText(c), "CMR:0, EXTPBX_GETDEVICEUNITS_CONF - DID 21, U 17, DNum 0301234");
 }
+
+// The last entry of a start sequence must not stay "in progress": the next
+// stop sequence would wait for it and give it up without a stop request.
+TEST_F(FilterTest, EveryStartedEntryIsStoppedAfterAStartSequence) {
+  ASSERT_EQ(s.Run(R"(
+watch 21 2 main
+watch 22 2
+start
+pbx private kind=19 devices=40
+pbx capsconf
+expect sent private
+expect sent caps
+expect sent monitor ext=21
+pbx monitorconf ref=71
+advance 100
+expect sent monitor ext=22
+pbx monitorconf ref=72
+advance 100
+expect event 1075
+expect event 1078
+expect event 1058
+stop
+expect sent monitorstop xref=71
+pbx monitorstopconf xref=71
+advance 100
+expect sent monitorstop xref=72
+pbx monitorstopconf xref=72
+advance 100
+expect event 1074
+)"), "");
+}

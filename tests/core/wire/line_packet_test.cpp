@@ -167,6 +167,27 @@ TEST(LinePacket, NoValidPacketIsLostBehindNoise) {
   EXPECT_GE(got, sent);
 }
 
+TEST(LinePacket, GivingUpAQuietPacketReleasesWhatItSwallowed) {
+  // A cut packet that claims 500 bytes holds the good one behind it until
+  // the line goes quiet and the parser gives up.
+  Bytes cut = Packet(Bytes(500, 0x33));
+  cut.resize(30);
+  LinePacketParser p;
+  std::vector<Seen> seen = Parse(p, Cat({cut, Packet(kFrameA)}), {4096});
+  EXPECT_TRUE(seen.empty());
+  EXPECT_NE(p.State(), 0);
+  p.GiveUp([&](const LinePacketParser::Report& r) {
+    Bytes f;
+    if (r.event == Event::kFrame) f.assign(r.frame, r.frame + r.length);
+    seen.push_back({r.event, f, r.length});
+  });
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], (Seen{Event::kFrame, kFrameA, 8}));
+  EXPECT_EQ(p.State(), 0);
+  // The parser goes on with the next packet as usual.
+  EXPECT_EQ(Parse(p, Packet(kFrameB), {3}).size(), 1u);
+}
+
 TEST(SerialLink, MessagesThroughCoderAndPacket) {
   FrameCoder tx;
   std::vector<Bytes> packets;
