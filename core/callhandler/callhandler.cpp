@@ -20,7 +20,6 @@
 namespace {
 
 // Messages to the handler's own target.
-constexpr plat::UINT kWorkerDone = plat::WM_USER + 301;   // wParam: result slot
 constexpr plat::UINT kAskRemove = plat::WM_USER + 302;    // wParam: call reference id
 constexpr plat::UINT kAskAdd = plat::WM_USER + 303;       // wParam: call reference id
 
@@ -46,10 +45,18 @@ void CCallHandler::JoinWorkers() {
   std::vector<std::thread> running;
   {
     std::lock_guard<std::mutex> lock(workersMu_);
-    running.swap(workers_);
+    for (auto& [slot, w] : workers_)
+      if (w.thread.joinable()) running.push_back(std::move(w.thread));
   }
-  for (auto& t : running)
-    if (t.joinable()) t.join();
+  for (auto& t : running) t.join();
+}
+
+std::size_t CCallHandler::WorkerCount() const {
+  std::lock_guard<std::mutex> lock(workersMu_);
+  std::size_t n = 0;
+  for (const auto& [slot, w] : workers_)
+    if (w.thread.joinable()) ++n;
+  return n;
 }
 
 void CCallHandler::Trace(const std::string& line) {
@@ -157,8 +164,16 @@ CCallInfo* CCallHandler::GetCallByCallReferenceID(int refId, int requester) {
   return nullptr;
 }
 
+// A watched extension's current call is read again by the next PBX event
+// for it, so its record outlives a release until that entry lets go.
 bool CCallHandler::IsPinned(const CCallInfo* c) const {
-  return c == current_ || c == second_ || c == lastDialled_;
+  if (c == current_ || c == second_ || c == lastDialled_) return true;
+  if (!monitors) return false;
+  for (int i = 0; i < CMonitorTable::kEntries; ++i) {
+    const CMonitorEntry* e = monitors->EntryAt(i);
+    if (e && e->currentCall == c) return true;
+  }
+  return false;
 }
 
 int CCallHandler::PurgeReleasedCalls() {
@@ -182,7 +197,7 @@ std::string CCallHandler::GetOwnNumber() const {
 
 // ---------------------------------------------------------------- phone book
 
-CMyDataBaseParamInterface* CCallHandler::FindFirstHit(const std::string& number, int* result) {
+CMyDataBaseParamInterface* CCallHandler::FindFirstHit(const std::string& number, int* result, CCallInfo* takeParty) {
   if (result) *result = PBS_NOT_FOUND;
   if (!phoneBook) return nullptr;
   std::lock_guard<std::mutex> lock(phoneBookMu_);
@@ -193,6 +208,7 @@ CMyDataBaseParamInterface* CCallHandler::FindFirstHit(const std::string& number,
   if (r != PBS_FOUND) return nullptr;
   CMyDataBaseParamInterface* hit = nullptr;
   if (phoneBook->FirstSearchHit(&hit) != PBS_DONE) return nullptr;
+  if (hit && takeParty) takeParty->SetPartyFromParams(hit);
   return hit;
 }
 
@@ -236,8 +252,7 @@ int CCallHandler::MakeCall(CCallInfo* call, int requester) {
   // automation wait for the call otherwise.
   if (!link || link->MakeCall(call) == 0) return 0;
   int result = PBS_NOT_FOUND;
-  CMyDataBaseParamInterface* hit = FindFirstHit(call->calledNumber, &result);
-  if (hit) call->SetPartyFromParams(hit);
+  CMyDataBaseParamInterface* hit = FindFirstHit(call->calledNumber, &result, call);
   Hub(hub::kCallDialled, kUserId, call);
   if (hit) HubMatch(call, hit);
   current_ = call;
@@ -413,8 +428,7 @@ int CCallHandler::OnCallEvent(int type, CCallInfo* call) {
         call->direction = CCallInfo::kIncoming;
         if (GlobalConfig().NPLLAIDB == 1) {
           int result = PBS_NOT_FOUND;
-          CMyDataBaseParamInterface* hit = FindFirstHit(call->callingNumber, &result);
-          if (result != PBS_NOT_FOUND && hit) call->SetPartyFromParams(hit);
+          FindFirstHit(call->callingNumber, &result, call);
         }
         if (call->duration == 0 && missedCalls) missedCalls->AddMissedCall(call);
       } else if (missedCalls) {
@@ -496,10 +510,17 @@ plat::LRESULT CCallHandler::OnMessage(const plat::Message& m) {
   switch (m.msg) {
     case kWorkerDone: {
       std::unique_ptr<Lookup> found;
+      std::thread done;
       {
         std::lock_guard<std::mutex> lock(workersMu_);
-        if (m.wParam < results_.size()) found = std::move(results_[m.wParam]);
+        auto it = workers_.find(static_cast<std::size_t>(m.wParam));
+        if (it == workers_.end()) return 0;
+        found = std::move(it->second.result);
+        done = std::move(it->second.thread);
+        workers_.erase(it);
       }
+      // Posting is the worker's last act: this join is short.
+      if (done.joinable()) done.join();
       if (!found) return 0;
       CCallInfo* call = nullptr;
       {

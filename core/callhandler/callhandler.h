@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -86,20 +87,28 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
   int CreateRecordForCall();
   // Joins every worker started so far (tests; the destructor).
   void JoinWorkers();
+  // Workers started and not yet joined: each is joined when its result is
+  // handled, so a long run keeps no finished threads.
+  std::size_t WorkerCount() const;
 
   plat::WindowId Id() const { return self_; }
   plat::LRESULT OnMessage(const plat::Message& m) override;
 
  private:
   struct Lookup;  // a worker's copy of what the phone book found
-  struct Worker;
+  struct Worker {
+    std::thread thread;
+    std::unique_ptr<Lookup> result;  // set by the worker before it posts
+  };
 
   void Trace(const std::string& line);
   void TraceRef(const char* text, const CCallInfo* call, int requester);
   void Hub(plat::UINT code, plat::WPARAM w, const CCallInfo* call);
   void HubMatch(CCallInfo* call, CMyDataBaseParamInterface* hit);
-  // Searches the phone book by number; the first hit or null. Main thread.
-  CMyDataBaseParamInterface* FindFirstHit(const std::string& number, int* result);
+  // Searches the phone book by number; the first hit or null. A call given
+  // takes its party from the hit while the phone book is still held (a
+  // worker's search would change the hit under it). Main thread.
+  CMyDataBaseParamInterface* FindFirstHit(const std::string& number, int* result, CCallInfo* takeParty = nullptr);
   std::unique_ptr<Lookup> LookupParty(const std::string& number);
   void PrepareIncoming(CCallInfo* call, int requester, std::string* lookupNumber);
   int FinishIncoming(CCallInfo* call, int requester, const Lookup* found);
@@ -119,7 +128,7 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
   bool tracing_ = false;
   // The phone book takes no lock of its own; every look-up of ours holds this.
   std::mutex phoneBookMu_;
-  std::mutex workersMu_;
-  std::vector<std::thread> workers_;
-  std::vector<std::unique_ptr<Lookup>> results_;  // under workersMu_, by slot
+  mutable std::mutex workersMu_;
+  std::map<std::size_t, Worker> workers_;  // under workersMu_, by slot
+  std::size_t nextSlot_ = 0;
 };

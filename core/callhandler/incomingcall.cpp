@@ -2,6 +2,7 @@
 // record's state and slot before any worker starts; a worker only looks the
 // caller up in the phone book and posts a copy of what it found; the main
 // thread finds the record again by its reference id and finishes the work.
+#include <system_error>
 #include <utility>
 
 #include "core/callhandler/callhandler.h"
@@ -12,9 +13,6 @@
 #include "phonebook/iface/databaseinterface.h"
 #include "platform/text.h"
 
-namespace {
-constexpr plat::UINT kWorkerDone = plat::WM_USER + 301;
-}
 
 void CCallHandler::PrepareIncoming(CCallInfo* call, int requester, std::string* lookupNumber) {
   call->generatorId = requester;
@@ -37,20 +35,30 @@ int CCallHandler::StartIncomingCall(CCallInfo* call, int requester) {
   PrepareIncoming(call, requester, &number);
   call->busy = 1;
   const int refId = call->callRefId;
-  std::lock_guard<std::mutex> lock(workersMu_);
-  const std::size_t slot = results_.size();
-  results_.push_back(nullptr);
-  workers_.emplace_back([this, slot, refId, requester, number] {
-    std::unique_ptr<Lookup> found = LookupParty(number);
-    found->refId = refId;
-    found->requester = requester;
-    {
-      std::lock_guard<std::mutex> resultLock(workersMu_);
-      results_[slot] = std::move(found);
+  {
+    std::lock_guard<std::mutex> lock(workersMu_);
+    const std::size_t slot = nextSlot_++;
+    try {
+      workers_[slot].thread = std::thread([this, slot, refId, requester, number] {
+        std::unique_ptr<Lookup> found = LookupParty(number);
+        found->refId = refId;
+        found->requester = requester;
+        {
+          std::lock_guard<std::mutex> resultLock(workersMu_);
+          workers_[slot].result = std::move(found);
+        }
+        plat::PostMessage(self_, kWorkerDone, slot, 0);
+      });
+      return 0;
+    } catch (const std::system_error&) {
+      workers_.erase(slot);
     }
-    plat::PostMessage(self_, kWorkerDone, slot, 0);
-  });
-  return 0;
+  }
+  // No thread to be had: look the caller up here, as for a second call.
+  std::unique_ptr<Lookup> found = LookupParty(number);
+  found->refId = refId;
+  found->requester = requester;
+  return FinishIncoming(call, requester, found.get());
 }
 
 int CCallHandler::IncomingCall(CCallInfo* call, int requester) {

@@ -5,6 +5,10 @@
 #include "core/callhandler/callhandler.h"
 #include "phonebook/iface/databaseinterface.h"
 
+// Posted to the handler's own target by a worker when its look-up is done;
+// wParam is the worker's slot.
+inline constexpr plat::UINT kWorkerDone = plat::WM_USER + 301;
+
 // What a worker found in the phone book, copied while the phone book was
 // held, so that nothing of the phone book's is read outside that lock.
 struct CCallHandler::Lookup : public CMyDataBaseParamInterface {

@@ -22,7 +22,7 @@ std::string PrivateDetail(const CSTAMessage& r) {
                               C(p.units), C(p.dialledNumber));
     case 10: case 11: case 12: return plat::StrFormatC("DID %s", C(p.device));
     case 13: return plat::StrFormatC("DID %s, U %s, DNum %s", C(p.device), C(p.units), C(p.dialledNumber));
-    case 19: return plat::StrFormatC("MaxDev %s, L %s", C(p.count), C(r.Text(22, 11)));
+    case 19: return plat::StrFormatC("MaxDev %s, L %s", C(p.count), C(r.Text(CMessageFilter::kNumberLengthAt, CMessageFilter::kNumberLengthWidth)));
     default: return plat::StrFormatC("Type %i", static_cast<int>(p.kind));
   }
 }

@@ -20,6 +20,9 @@ namespace {
 
 std::string Text(plat::TextId id) { return plat::GetTextOr(id, ""); }
 
+// To the filter's own target: no extension could be monitored.
+constexpr plat::UINT kWarnNoMonitor = plat::WM_USER + 311;
+
 std::string CallerDialForm(const std::string& number) {
   std::string out;
   GlobalConfig().GetCallerNumber(number, out);
@@ -32,9 +35,11 @@ CMessageFilter::CMessageFilter() {
   const CGlobalConfig& cfg = GlobalConfig();
   if (cfg.PBXLO && !cfg.PBXLFN.empty()) traceFileOpen_ = traceFile_.Create(plat::MapPath(cfg.PBXLFN).c_str()) == 1;
   if (cfg.TOLECSTALOGDLL) OpenCSTATraceWindow(0, 0);
+  self_ = plat::RegisterTarget(this);
 }
 
 CMessageFilter::~CMessageFilter() {
+  plat::UnregisterTarget(self_);
   traceFile_.Close();
   if (GlobalConfig().TOLECSTALOGDLL) CloseCSTATraceWindow(0);
   listeners_.clear();
@@ -64,6 +69,13 @@ int CMessageFilter::TakeOrRelease(std::uint32_t state, int take) {
   }
   if (job_ != state) return 0;
   job_ = 0;
+  // During these jobs replies leave timer 7 running (see the entry); once
+  // the job is over, its last request was answered and must not be repeated.
+  if (hasOutstanding_ && (state == jobstate::kChargeReadout || state == jobstate::kViewJob ||
+                          state == jobstate::kChargeSums)) {
+    hasOutstanding_ = false;
+    SetRequestTimer(0, 0);
+  }
   return 1;
 }
 
@@ -223,17 +235,19 @@ void CMessageFilter::OnConnectionCleared(const CSTAMessage& r) {
   CMonitorEntry* e = EntryFor(r, ev.droppedConnection.device);
   if (!e) return;
   const int callId = static_cast<int>(ev.droppedConnection.callId);
+  // A call the user has cleared already is not cleared a second time: it
+  // would be counted again as missed or as call data.
   if (e == main_) {
     CCallInfo* cur = e->currentCall;
     if (cur && cur->callId == callId) {
-      if (callHandler) callHandler->ClearCall(cur, kPoolCode);
+      if (callHandler && cur->state != CCallInfo::kIdle) callHandler->ClearCall(cur, kPoolCode);
       cur->state = CCallInfo::kIdle;
       e->currentCall = nullptr;
     } else if (callHandler) {
-      if (CCallInfo* call = callHandler->GetCallByCallID(callId, kPoolCode)) {
-        if (callHandler->ClearCall(call, kPoolCode) == CCallHandler::kCleared)
-          callHandler->OnCallEvent(CSTA_CONNECTION_CLEARED, call);
-      }
+      CCallInfo* call = callHandler->FindLiveCall(callId);
+      if (call && call->state != CCallInfo::kIdle &&
+          callHandler->ClearCall(call, kPoolCode) == CCallHandler::kCleared)
+        callHandler->OnCallEvent(CSTA_CONNECTION_CLEARED, call);
     }
   } else if (e->monitoringOn && e->watchMode == CMonitorEntry::kExtended && e->currentCall) {
     if (callHandler) callHandler->ClearCall(e->currentCall, kPoolCode);
@@ -508,6 +522,8 @@ void CMessageFilter::OnPrivate(const CSTAMessage& r) {
       hasOutstanding_ = false;
       const long devices = plat::AtolC(reply.count.c_str());
       if (monitors && devices > 0) monitors->SetShownCount(static_cast<int>(devices));
+      const long length = plat::AtolC(r.Text(kNumberLengthAt, kNumberLengthWidth).c_str());
+      if (monitors && length > 0 && length <= 64) monitors->SetInternalNumberLength(static_cast<int>(length));
       if (charge) charge->ProcessChargeMessage(r);
       LinkEvent(linkev::kDeviceCountDone);
       return;
@@ -592,10 +608,9 @@ int CMessageFilter::MonitorStep(int start) {
   if (start) {
     TakeOrRelease(jobstate::kMonitorStart, 0);
     if (monitors->CountMonitored() == 0) {
-      std::string text = plat::StrFormatC("%s\r\n\r\n%s\r\n%s\r\n%s\r\n%s", Text(plat::TextId(55, 0)).c_str(),
-                                          Text(plat::TextId(55, 1)).c_str(), Text(plat::TextId(55, 2)).c_str(),
-                                          Text(plat::TextId(55, 3)).c_str(), Text(plat::TextId(55, 4)).c_str());
-      plat::MessageBox(view, text, "", plat::MB_OK | plat::MB_ICONWARNING);
+      // The first step runs inside the dispatch of the capability reply; a
+      // modal box there would let the next record in before this one is done.
+      plat::PostMessage(self_, kWarnNoMonitor);
     } else {
       LinkEvent(linkev::kMonitorsStarted);
     }
@@ -688,6 +703,15 @@ int CMessageFilter::OnTimer(unsigned id) {
     Log(plat::StrFormatC("%s %i%s", Text(plat::TextId(55, 21)).c_str(), repeats_, Text(plat::TextId(55, 22)).c_str()));
     HubReport(hub::kRequestGivenUp);
   }
+  return 0;
+}
+
+plat::LRESULT CMessageFilter::OnMessage(const plat::Message& m) {
+  if (m.msg != kWarnNoMonitor) return 0;
+  std::string text = plat::StrFormatC("%s\r\n\r\n%s\r\n%s\r\n%s\r\n%s", Text(plat::TextId(55, 0)).c_str(),
+                                      Text(plat::TextId(55, 1)).c_str(), Text(plat::TextId(55, 2)).c_str(),
+                                      Text(plat::TextId(55, 3)).c_str(), Text(plat::TextId(55, 4)).c_str());
+  plat::MessageBox(view, text, "", plat::MB_OK | plat::MB_ICONWARNING);
   return 0;
 }
 

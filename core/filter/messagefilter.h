@@ -13,16 +13,20 @@
 #include "core/filter/filterifaces.h"
 #include "core/iface/pbxlink.h"
 #include "core/monitor/monitortable.h"
+#include "platform/messages.h"
 #include "platform/win32types.h"
 
 class CCallHandler;
 class CCallInfo;
 
-class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonitorRequester {
+class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonitorRequester, public plat::IMessageTarget {
  public:
   static constexpr int kPoolCode = 21;
   static constexpr int kMaxRepeats = 4;
   static constexpr plat::UINT kRequestPeriodMs = 1000;
+  // The device-count reply's internal number length (text field).
+  static constexpr std::size_t kNumberLengthAt = 22;
+  static constexpr std::size_t kNumberLengthWidth = 11;
 
   CMessageFilter();
   ~CMessageFilter() override;
@@ -65,6 +69,9 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   const CSTAMessage* GetOutstanding() const { return hasOutstanding_ ? &outstanding_ : nullptr; }
   int RepeatCount() const { return repeats_; }
   int OnTimer(unsigned id);
+
+  // Its own queued calls (a message box is never shown inside a dispatch).
+  plat::LRESULT OnMessage(const plat::Message& m) override;
 
   std::uint32_t JobState() const { return job_; }
   int ReadOutCount() const { return readCount_; }
@@ -117,6 +124,7 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   void HubReport(plat::UINT code, plat::WPARAM w = 0);
 
   Sink sink_{*this};
+  plat::WindowId self_ = 0;
   CMonitorEntry* main_ = nullptr;
   CTextLogFile traceFile_;
   bool traceFileOpen_ = false;

@@ -280,14 +280,18 @@ int CSytemObject::LinkStep() {
 int CSytemObject::Open(plat::WindowId view) {
   view_ = view;
   const CGlobalConfig& c = Config();
-  if (c.CPID == kNetworkPort) {
-    if (c.NIU != 0) {
-      if (c.OLDPROTOCOLL == 1)
-        StartMonitors();
-      else
-        RequestCapabilities(0);
-      LoadNoRequests();
-    }
+  if (UsesNetwork()) {
+    // Called when the server confirmed the registration: every
+    // registration is a new start-up with a PBX that knows nothing of us,
+    // whatever NIU says (the link would otherwise never start).
+    ClosePort();
+    capsRequested_ = 0;
+    capsReceived_ = 0;
+    if (c.NIU != 0 && c.OLDPROTOCOLL == 1)
+      StartMonitors();
+    else
+      RequestCapabilities(0);
+    LoadNoRequests();
     return 1;
   }
 
@@ -306,6 +310,30 @@ int CSytemObject::Open(plat::WindowId view) {
     RequestCapabilities(0);
   LoadNoRequests();
   return 1;
+}
+
+bool CSytemObject::UsesNetwork() const {
+  const CGlobalConfig& c = Config();
+  return c.CPID == kNetworkPort && c.NTPAR != 1;
+}
+
+void CSytemObject::OnNetworkLost() {
+  if (state_ == linkstate::kClosed) return;
+  state_ = linkstate::kIdle;
+  if (filter_)
+    for (std::uint32_t job : {jobstate::kMonitorStart, jobstate::kMonitorStop, jobstate::kSnapshot,
+                              jobstate::kForwarding, jobstate::kApiCaps, jobstate::kDeviceCount})
+      filter_->TakeOrRelease(job, 0);
+  if (view_ != 0) plat::KillTimer(view_, kTimerLinkStep);
+  if (!monitors_) return;
+  ForgetEntryInProgress();
+  monitors_->SetMode(CMonitorTable::kIdle);
+  for (int i = 0; i < CMonitorTable::kEntries; ++i) {
+    CMonitorEntry* e = monitors_->EntryAt(i);
+    if (!e) continue;
+    e->monitorState = CMonitorEntry::kNotMonitored;
+    e->crossRefId = 0;
+  }
 }
 
 // A new run of steps starts clean: the entry left in progress by the last

@@ -71,7 +71,13 @@ class CSytemObject : public IPBXLink, public plat::IMessageTarget {
   std::uint32_t GetLinkState() const override { return state_; }
   void SetLinkState(std::uint32_t state) override { state_ = state; }
   int HasFilter() const { return filter_ != nullptr ? 1 : 0; }
+  // Serial link: opens the port and starts. Network link (CPID 6 and NTPAR
+  // not 1): called once the server confirmed the registration; starts.
   int Open(plat::WindowId view);
+  bool UsesNetwork() const;
+  // The network link went away: the server and the PBX behind it forget
+  // our monitors, so the next registration starts from scratch.
+  void OnNetworkLost();
   int StopStep();
   int SendRequest(const CSTAMessage* record) override;
   int CanSend() const { return noRequests_ == 0 ? 1 : 0; }

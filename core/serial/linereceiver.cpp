@@ -4,6 +4,7 @@ void CLineReceiver::Report(const LinePacketParser::Report& r, const MessageSink&
   using Event = LinePacketParser::Event;
   if (r.event == Event::kFrame) {
     const int result = DecodeFrameToMessage(coder_, r.frame, line::kMaxFrame, r.length, message_);
+    if (onCheck_) onCheck_(r.length, result);
     if (result > 0) {
       if (sink) sink(message_);
     } else if (onDrop_) {

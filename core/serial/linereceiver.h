@@ -16,8 +16,12 @@ class CLineReceiver {
   enum class Drop { kBadLength, kBadChecksum, kBadFrame, kIdle };
   using MessageSink = std::function<void(const CSTAMessage&)>;
   using DropSink = std::function<void(Drop, std::size_t frameLength, int frameResult)>;
+  // Every frame whose sum matched, once checked: its length F and the
+  // checker's result (the message length, or the error).
+  using CheckSink = std::function<void(std::size_t frameLength, int frameResult)>;
 
   void SetDropSink(DropSink sink) { onDrop_ = std::move(sink); }
+  void SetCheckSink(CheckSink sink) { onCheck_ = std::move(sink); }
 
   void Feed(const std::uint8_t* data, std::size_t n, const MessageSink& sink);
   // The line went quiet in the middle of a packet: give it up.
@@ -33,4 +37,5 @@ class CLineReceiver {
   FrameCoder coder_;
   CSTAMessage message_;
   DropSink onDrop_;
+  CheckSink onCheck_;
 };

@@ -70,6 +70,12 @@ bool NoModemLines(int err) { return err == ENOTTY || err == EINVAL || err == ENO
 CSerialPort::CSerialPort() {
   postSink_ = [this](const CSTAMessage& m) { Post(m); };
   receiver_.SetDropSink([this](CLineReceiver::Drop why, std::size_t length, int result) { OnDrop(why, length, result); });
+  receiver_.SetCheckSink([this](std::size_t length, int result) {
+    // The parser reports a packet when it ends: its accepted length is
+    // traced then, ahead of the check's result.
+    Trace(2, static_cast<long>(length), nullptr);
+    if (result > 0) TraceNumber(14, static_cast<long>(length), static_cast<std::uintptr_t>(result));
+  });
 }
 
 void CSerialPort::Post(const CSTAMessage& message) {
@@ -85,10 +91,11 @@ void CSerialPort::OnDrop(CLineReceiver::Drop why, std::size_t length, int result
   ++dropped_;
   switch (why) {
     case CLineReceiver::Drop::kBadLength:
-      TraceLine(plat::StrFormatC("bad length %i", static_cast<int>(length)));
+      Trace(13, static_cast<long>(length), nullptr);
       break;
     case CLineReceiver::Drop::kBadChecksum:
-      TraceLine("checksum error");
+      Trace(2, static_cast<long>(length), nullptr);
+      Trace(10, 0, nullptr);
       break;
     case CLineReceiver::Drop::kBadFrame:
       TraceLine(plat::StrFormatC("frame error %i", result));
@@ -138,6 +145,16 @@ const char* CSerialPort::ErrorName(unsigned bit) {
     case 32768: return "CE_MODE";
     default: return "";
   }
+}
+
+CSerialPort::ModemLines CSerialPort::ModemLinesAtOpen(int io1008) {
+  ModemLines lines;
+  lines.raise = TIOCM_RTS;
+  if (io1008 == 1)
+    lines.lower = TIOCM_DTR;
+  else
+    lines.raise |= TIOCM_DTR;
+  return lines;
 }
 
 int CSerialPort::Open(int portIndex, plat::WindowId owner, plat::UINT notifyMessage) {
@@ -195,15 +212,21 @@ int CSerialPort::OpenDevice(const std::string& device, const std::string& portNa
   tio.c_cc[VTIME] = 0;
   if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return Fail(kStatusApplyFailed);
 
-  // RTS on; DTR follows below once the port is set.
-  int bits = TIOCM_RTS;
+  // RTS on (and DTR held down when it must stay so); DTR is raised below
+  // once the port is set.
+  const ModemLines lines = ModemLinesAtOpen(io1008_);
+  int bits = lines.raise & TIOCM_RTS;
   modemLines_ = true;
   if (::ioctl(fd_, TIOCMBIS, &bits) != 0) {
     if (!NoModemLines(errno)) return Fail(kStatusApplyFailed);
     modemLines_ = false;
   }
+  if (modemLines_ && lines.lower != 0) {
+    bits = lines.lower;
+    if (::ioctl(fd_, TIOCMBIC, &bits) != 0) return Fail(kStatusApplyFailed);
+  }
   ::tcflush(fd_, TCIOFLUSH);
-  if (io1008_ != 1 && modemLines_) {
+  if (modemLines_ && (lines.raise & TIOCM_DTR) != 0) {
     bits = TIOCM_DTR;
     if (::ioctl(fd_, TIOCMBIS, &bits) != 0) return Fail(kStatusDtrFailed);
   }
@@ -260,6 +283,10 @@ void CSerialPort::Trace(int kind, long value, const void* ptr) {
   if (trace_ != 0) ProcessComTraceMessage(trace_, kind, value, ptr);
 }
 
+void CSerialPort::TraceNumber(int kind, long value, std::uintptr_t number) {
+  if (trace_ != 0) ProcessComTraceMessage(trace_, kind, value, reinterpret_cast<const void*>(number));
+}
+
 void CSerialPort::TraceLine(const std::string& line) {
   if (trace_ != 0) ProcessComTraceMessage(trace_, 9, 0, line.c_str());
 }
@@ -287,6 +314,12 @@ void CSerialPort::WorkerMain() {
       continue;
     }
     if (fds[1].revents & POLLIN) {
+      if (trace_ != 0) {
+        int queued = 0;
+        ::ioctl(fd_, FIONREAD, &queued);
+        TraceLine(plat::StrFormatC("WaitCommEvent Mask = %lX", 1ul));
+        TraceLine(plat::StrFormatC("Bytes in Queue: %lX", static_cast<unsigned long>(queued)));
+      }
       if (Receive() == 0) lineDown = true;
     } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
       lineDown = true;
@@ -298,7 +331,8 @@ int CSerialPort::Receive() {
   if (fd_ < 0) return 0;
   if (receiving_.exchange(true)) return kReceiveBusy;
   int result = 1;
-  for (;;) {
+  // A line that never falls quiet must not keep a closing port waiting.
+  while (!stop_) {
     const ssize_t got = ::read(fd_, receiveBuffer_.data(), receiveBuffer_.size());
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -335,8 +369,8 @@ int CSerialPort::Send(std::uint8_t* frame, std::size_t capacity) {
   const std::size_t packet =
       f > 0 ? BuildLinePacket(frame, static_cast<std::size_t>(f), sendBuffer_.data(), sendBuffer_.size()) : 0;
   if (packet > 0) {
-    Trace(15, 0, reinterpret_cast<const void*>(static_cast<std::uintptr_t>(frame[frame::kPlainLengthAt] |
-                                                                            (frame[frame::kPlainLengthAt + 1] << 8))));
+    TraceNumber(15, frame[frame::kPlainLengthAt] | (frame[frame::kPlainLengthAt + 1] << 8),
+                static_cast<std::uintptr_t>(f));
     // 2 ms a byte and a constant of F + 6 ms, as the line's write time-out.
     const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(2 * packet + packet);
     std::size_t written = 0;
@@ -353,7 +387,7 @@ int CSerialPort::Send(std::uint8_t* frame, std::size_t capacity) {
     }
     Trace(1, static_cast<long>(written), sendBuffer_.data());
     result = written == packet ? 1 : 0;
-    if (result == 0) Trace(7, 0, reinterpret_cast<const void*>(static_cast<std::uintptr_t>(written)));
+    if (result == 0) TraceNumber(7, static_cast<long>(packet), written);
   }
   sending_ = false;
   return result;

@@ -52,6 +52,15 @@ class CSerialPort {
   // Name of one communication error bit; "" for an unknown bit.
   static const char* ErrorName(unsigned bit);
 
+  // The modem lines (TIOCM_* bits) that the open sets once the line is
+  // configured: RTS up, DTR up unless IO1008 is 1. Opening a terminal
+  // raises DTR by itself, so with IO1008 1 it is lowered again.
+  struct ModemLines {
+    int raise = 0;
+    int lower = 0;
+  };
+  static ModemLines ModemLinesAtOpen(int io1008);
+
   // Opens the port of the index and starts the worker; result the status.
   int Open(int portIndex, plat::WindowId owner, plat::UINT notifyMessage = kMsgReceived);
   // The same for a device path (tests, tools).
@@ -79,6 +88,8 @@ class CSerialPort {
  private:
   int Fail(int status);
   void Trace(int kind, long value, const void* ptr);
+  // Kinds whose pointer argument carries a number.
+  void TraceNumber(int kind, long value, std::uintptr_t number);
   void TraceLine(const std::string& line);
   void WorkerMain();
   void Post(const CSTAMessage& message);

@@ -15,6 +15,8 @@
 
 #include "core/wire/csta_events.h"
 #include "core/wire/csta_requests.h"
+#include "netlink/lorquin32.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace pbxsim {
@@ -47,7 +49,73 @@ PbxSim::PbxSim(Options options)
       nextCallId_(options_.firstCallId),
       random_(options_.seed) {}
 
-PbxSim::~PbxSim() { Stop(); }
+// The relay server's window: registrations and the records of its clients.
+struct PbxSim::NetServer : plat::IMessageTarget {
+  PbxSim* sim;
+  std::uint32_t handle = 0xFFFF;
+  std::vector<std::uint16_t> clients;  // main thread only
+  plat::WindowId id = plat::RegisterTarget(this);
+  explicit NetServer(PbxSim* s) : sim(s) {}
+  ~NetServer() override {
+    if (handle != 0xFFFF) PBXNWHCloseDLL(handle);
+    plat::UnregisterTarget(id);
+  }
+  void Forget(std::uint16_t client) { clients.erase(std::remove(clients.begin(), clients.end(), client), clients.end()); }
+  plat::LRESULT OnMessage(const plat::Message& m) override {
+    switch (m.msg) {
+      case netlink::kMsgClientRegistered:
+        clients.push_back(static_cast<std::uint16_t>(m.wParam));
+        sim->Note(plat::StrFormatC("net: client %u registered", static_cast<unsigned>(m.wParam)));
+        break;
+      case netlink::kMsgClientUnregistered:
+        // Which one is not said; its connection ends next (1588 names it).
+        sim->Note("net: client unregistered");
+        break;
+      case netlink::kMsgLinkLost:
+        Forget(static_cast<std::uint16_t>(m.wParam));
+        sim->Note(plat::StrFormatC("net: client %u lost", static_cast<unsigned>(m.wParam)));
+        break;
+      case netlink::kMsgCsta:
+        if (m.payload.size() >= CSTAMessage::kSize) sim->OnRecord(CSTAMessage::FromBytes(m.payload.data(), m.payload.size()));
+        break;
+      case netlink::kMsgSocketError:
+        sim->Note(std::string("net: socket error ") +
+                  (m.payload.empty() ? "" : reinterpret_cast<const char*>(m.payload.data())));
+        break;
+      default:
+        break;
+    }
+    return 0;
+  }
+};
+
+PbxSim::~PbxSim() {
+  Stop();
+  StopNetwork();
+}
+
+bool PbxSim::StartNetwork(std::uint16_t port) {
+  if (net_) return true;
+  auto n = std::make_unique<NetServer>(this);
+  const std::uint32_t h = PBXNWHOpenDLLEx(n->id, netlink::kFlagServer | netlink::kFlagCsta, nullptr, port);
+  if ((h & 0xFFFF) == netlink::kFailedOpen) return false;
+  n->handle = h & 0xFFFF;
+  net_ = std::move(n);
+  Note(plat::StrFormatC("net: serving on port %u", static_cast<unsigned>(port)));
+  return true;
+}
+
+void PbxSim::StopNetwork() {
+  if (!net_) return;
+  net_.reset();
+  std::lock_guard<std::mutex> lk(mu_);
+  // The PBX behind a server that went away forgets its monitors.
+  monitors_.clear();
+}
+
+bool PbxSim::Network() const { return net_ != nullptr; }
+std::uint32_t PbxSim::ServerHandle() const { return net_ ? net_->handle : 0xFFFF; }
+std::vector<std::uint16_t> PbxSim::Clients() const { return net_ ? net_->clients : std::vector<std::uint16_t>{}; }
 
 bool PbxSim::Start() {
   if (master_ >= 0) return true;
@@ -156,6 +224,15 @@ void PbxSim::Note(const std::string& line) {
 }
 
 bool PbxSim::Send(const CSTAMessage& m) {
+  if (net_) {
+    // Through the relay: to every registered client, sized by the link.
+    bool any = false;
+    for (std::uint16_t c : net_->clients)
+      any |= PBXNWHSendMessageToNetWork(net_->handle, c, 32, m.data(), static_cast<std::uint32_t>(CSTAMessage::kSize)) == 1;
+    if (any) ++sentPackets_;
+    Note("-> " + Describe(m));
+    return any;
+  }
   // Confirmations and events travel as whole records, as the PBX sends them.
   std::vector<std::uint8_t> packet(line::kMaxPacket);
   std::size_t n;
@@ -171,6 +248,7 @@ bool PbxSim::Send(const CSTAMessage& m) {
 }
 
 bool PbxSim::SendRaw(const std::vector<std::uint8_t>& bytes) {
+  if (net_) return false;  // the relay carries whole records only
   std::lock_guard<std::mutex> lk(writeMu_);
   return WriteAll(bytes.data(), bytes.size());
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
@@ -67,6 +68,17 @@ class PbxSim {
   // Opens the pseudo-terminal pair and starts the line thread.
   bool Start();
   void Stop();
+
+  // Network mode instead of the line: the relay server on `port` through
+  // the network library in server role, the simulated PBX behind it. It
+  // runs on the calling (main) thread's event loop, which the caller
+  // pumps; what the PBX says goes to every registered client.
+  bool StartNetwork(std::uint16_t port);
+  // Closes the server and every connection at once (as if it went away).
+  void StopNetwork();
+  bool Network() const;
+  std::uint32_t ServerHandle() const;
+  std::vector<std::uint16_t> Clients() const;
   // The device the program opens.
   const std::string& SlavePath() const { return slave_; }
 
@@ -146,6 +158,9 @@ class PbxSim {
   std::uint32_t lastCallId_ = 0;
   std::map<std::uint32_t, Call> calls_;
   std::mt19937 random_;
+
+  struct NetServer;
+  std::unique_ptr<NetServer> net_;
 };
 
 // The command interpreter of the pbxsim program: one command a line

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -43,6 +44,26 @@ class GatedPhoneBook : public FakePhoneBook {
   std::condition_variable cv_;
   int waiting_ = 0;
   bool open_ = false;
+};
+
+// Like the real phone book: the first hit is one current item that every
+// search overwrites.
+class SharedItemPhoneBook : public FakePhoneBook {
+ public:
+  int FirstSearchHit(CMyDataBaseParamInterface** out) override {
+    CMyDataBaseParamInterface* hit = nullptr;
+    int r = FakePhoneBook::FirstSearchHit(&hit);
+    if (r != PBS_DONE || !hit) return r;
+    const auto* rec = static_cast<FakePhoneBookRecord*>(hit);
+    item_.number = rec->number;
+    item_.company = rec->company;
+    item_.name = rec->name;
+    if (out) *out = &item_;
+    return PBS_DONE;
+  }
+
+ private:
+  FakePhoneBookRecord item_;
 };
 
 class Recorder : public plat::IMessageTarget {
@@ -159,4 +180,41 @@ TEST_F(ThreadTest, DestructorJoinsRunningWorkers) {
   }  // waits for both workers; their late posts are dropped
   opener.join();
   loop.RunUntilIdle();
+}
+
+TEST_F(ThreadTest, FinishedWorkersAreJoinedWhenTheirResultArrives) {
+  FakePhoneBook book;
+  Recorder view;
+  CCallHandler h;
+  h.phoneBook = &book;
+  h.view = view.id;
+  for (int i = 0; i < 5; ++i) h.StartIncomingCall(Incoming(h, "0301234", i), 21);
+  EXPECT_EQ(h.WorkerCount(), 5u);  // only the main thread reaps them
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (h.WorkerCount() > 0 && std::chrono::steady_clock::now() < deadline) {
+    loop.RunUntilIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(h.WorkerCount(), 0u);
+}
+
+// The main thread's own look-ups (here the read-out of unanswered calls)
+// take the party from the phone book's current item while no worker can
+// overwrite it. ThreadSanitizer reports a read of the item outside the
+// phone book's lock.
+TEST_F(ThreadTest, MainThreadReadsTheHitWhileItHoldsThePhoneBook) {
+  SharedItemPhoneBook book;
+  book.Add("0301234", "Muster GmbH", "", "Meier");
+  book.Add("0407777", "Beispiel AG", "", "Schulz");
+  GlobalConfig().NPLLAIDB = 1;
+  CCallHandler h;
+  h.phoneBook = &book;
+  for (int i = 0; i < 200; ++i) {
+    h.StartIncomingCall(Incoming(h, "0301234", i), 21);
+    CCallInfo* missed = Incoming(h, "0407777", 100 + i);
+    h.OnCallEvent(93, missed);
+    EXPECT_EQ(missed->callingName, "Schulz");
+    h.JoinWorkers();
+    loop.RunUntilIdle();
+  }
 }

@@ -192,3 +192,31 @@ advance 100
 expect event 1074
 )"), "");
 }
+
+// The first monitor step runs inside the dispatch of the capability reply;
+// its warning waits until that record is done.
+TEST_F(FilterTest, NoMonitoredExtensionWarnsAfterTheDispatch) {
+  ASSERT_EQ(s.Run(""), "");
+  RecordingListener l("l");
+  f().RegisterListener(&l, nullptr, -1);
+  f().TakeOrRelease(jobstate::kApiCaps, 1);
+  CSTAMessage caps;
+  caps.SetType(CSTA_GETAPI_CAPS_CONF);
+  EXPECT_EQ(f().OnCSTAMessage(&caps), 1);
+  EXPECT_EQ(l.types.size(), 1u);
+  EXPECT_TRUE(s.rig().boxes.shown.empty());
+  s.rig().Settle();
+  ASSERT_EQ(s.rig().boxes.shown.size(), 1u);
+  EXPECT_EQ(s.rig().boxes.shown[0].text, "T55.0\r\n\r\nT55.1\r\nT55.2\r\nT55.3\r\nT55.4");
+  f().RemoveListener(&l);
+}
+
+TEST_F(FilterTest, DeviceCountSetsShownEntriesAndNumberLength) {
+  ASSERT_EQ(s.Run("pbx private kind=19 devices=40 count=3\n"), "");
+  EXPECT_EQ(s.rig().table.GetShownCount(), 40);
+  EXPECT_EQ(s.rig().table.InternalNumberLength(), 3);
+  // A reply without the length keeps the one the table has.
+  ASSERT_EQ(s.Run("pbx private kind=19 devices=30\n"), "");
+  EXPECT_EQ(s.rig().table.GetShownCount(), 30);
+  EXPECT_EQ(s.rig().table.InternalNumberLength(), 2);
+}

@@ -312,6 +312,8 @@ std::string Scenario::Run(const std::string& script) {
       } else if (op == "advance") {
         r.loop.Advance(std::stoull(w.at(1)));
         r.Settle();
+      } else if (op == "purge") {
+        r.handler.PurgeReleasedCalls();
       } else if (op == "settle") {
         r.Settle();
       } else if (op == "skip") {

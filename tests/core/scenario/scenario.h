@@ -19,6 +19,7 @@
 //   job N take|release       the job lock, as the view or the charge side
 //   advance MS               the clock moves; timers 5 and 7 fire
 //   settle                   workers joined, queued messages delivered
+//   purge                    the document purges released call records
 // Checks (each reads the next unread item of its channel):
 //   expect sent TYPE field=value...   a request the link sent
 //   expect resent            the next sent record equals the one before

@@ -351,3 +351,52 @@ expect count listener:L 1
 expect count pool 1
 )"), "");
 }
+
+// The user clears first; the PBX's own report of the end comes later, after
+// the document may have purged the released record.
+TEST(Scenario, CallClearedByTheUserBeforeThePbxReportsIt) {
+  EXPECT_EQ(RunScenario(R"(
+watch 21 2 main xref=1001
+pbx delivered xref=1001 callid=100 device=21 calling=0407777 called=21
+clear
+expect sent clear callid=100 device=21
+expect count missed 1
+purge
+pbx cleared xref=1001 callid=100 device=21
+expect count missed 1
+expect current none
+purge
+expect count pool 0
+)"), "");
+  EXPECT_EQ(RunScenario(R"(
+watch 21 2 main xref=1001
+pbx delivered xref=1001 callid=100 device=21 calling=22 called=21
+pbx established xref=1001 callid=100 device=21 calling=22 called=21
+pbx delivered xref=1001 callid=101 device=21 calling=0407777 called=21
+clear second
+expect count missed 1
+purge
+pbx cleared xref=1001 callid=101 device=21
+expect count missed 1
+expect current callid=100
+)"), "");
+}
+
+// The charge handler ends its own read-out by releasing job 2 after the
+// last reply: that reply's request is answered, nothing is repeated.
+TEST(Scenario, ReadOutEndedByTheChargeHandlerRepeatsNothing) {
+  EXPECT_EQ(RunScenario(R"(
+job 2 take
+pbx private kind=0
+expect sent private kind=0 note=1
+pbx private kind=1 count=1
+pbx private kind=2 index=0
+expect sent private kind=2 index=0 note=1
+pbx private kind=3 index=0
+job 2 release
+advance 5000
+expect quiet
+expect nohub
+expect job 0
+)"), "");
+}

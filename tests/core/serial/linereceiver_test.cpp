@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -166,6 +168,16 @@ TEST(SerialPortNames, PortIndexMapsToDevice) {
   EXPECT_EQ(CSerialPort::DevicePath(CSerialPort::PortName(9)), "");  // "COM:"
   EXPECT_EQ(CSerialPort::DevicePath("COM0"), "");
   EXPECT_EQ(CSerialPort::DevicePath("LPT1"), "");
+}
+
+TEST(SerialPortNames, DtrIsHeldDownWhenIo1008IsOne) {
+  const auto usual = CSerialPort::ModemLinesAtOpen(0);
+  EXPECT_EQ(usual.raise, TIOCM_RTS | TIOCM_DTR);
+  EXPECT_EQ(usual.lower, 0);
+  // Opening the device has raised DTR already: it is taken down again.
+  const auto held = CSerialPort::ModemLinesAtOpen(1);
+  EXPECT_EQ(held.raise, TIOCM_RTS);
+  EXPECT_EQ(held.lower, TIOCM_DTR);
 }
 
 TEST(SerialPortNames, ErrorBits) {
