@@ -99,16 +99,7 @@ plat::LRESULT CSytemObject::OnLinkMessage(plat::UINT code, plat::WPARAM, const C
 
     case linkev::kMonitorsStarted:
       state_ = linkstate::kRunning;
-      if (AnswersQueryForwarding() && monitors_ && filter_) {
-        monitors_->ResetCursor();
-        filter_->TakeOrRelease(jobstate::kForwarding, 1);
-        const std::string first = monitors_->Next(1, true, false);
-        if (!first.empty()) {
-          QueryForwarding(first);
-          return 1;
-        }
-        filter_->TakeOrRelease(jobstate::kForwarding, 0);
-      }
+      if (AnswersQueryForwarding() && StartQueryRun(jobstate::kForwarding, &CSytemObject::QueryForwarding)) return 1;
       ReportToView(linkev::kMonitorsStarted);
       return 1;
 
@@ -132,16 +123,7 @@ plat::LRESULT CSytemObject::OnLinkMessage(plat::UINT code, plat::WPARAM, const C
 
     case linkev::kForwardingDone:
       if (filter_) filter_->TakeOrRelease(jobstate::kForwarding, 0);
-      if (AnswersSnapshot() && monitors_ && filter_) {
-        monitors_->ResetCursor();
-        filter_->TakeOrRelease(jobstate::kSnapshot, 1);
-        const std::string first = monitors_->Next(1, true, false);
-        if (!first.empty()) {
-          SnapshotDevice(first);
-          return 1;
-        }
-        filter_->TakeOrRelease(jobstate::kSnapshot, 0);
-      }
+      if (AnswersSnapshot() && StartQueryRun(jobstate::kSnapshot, &CSytemObject::SnapshotDevice)) return 1;
       ReportToView(linkev::kMonitorsStarted);
       return 1;
 
@@ -189,6 +171,21 @@ bool CSytemObject::AnswersQueryForwarding() const {
   return capsReceived_ && (caps_[at] | (caps_[at + 1] << 8)) == 1;
 }
 
+// Takes the job and asks for the first watched extension; the filter's
+// confirmations walk the rest. False (job released) when none is watched.
+bool CSytemObject::StartQueryRun(std::uint32_t job, int (CSytemObject::*ask)(std::string_view)) {
+  if (!monitors_ || !filter_) return false;
+  monitors_->ResetCursor();
+  filter_->TakeOrRelease(job, 1);
+  const std::string first = monitors_->Next(1, true, false);
+  if (first.empty()) {
+    filter_->TakeOrRelease(job, 0);
+    return false;
+  }
+  (this->*ask)(first);
+  return true;
+}
+
 bool CSytemObject::AnswersSnapshot() const {
   constexpr std::size_t at = 140 - kCapsAt;
   return capsReceived_ && (caps_[at] | (caps_[at + 1] << 8)) == 1;
@@ -198,7 +195,7 @@ bool CSytemObject::AnswersSnapshot() const {
 
 int CSytemObject::Send(const CSTAMessage& record, int note) {
   std::lock_guard<std::recursive_mutex> lock(sendMutex_);
-  ProcessCSTATraceMessage(0, record.data());
+  if (Config().TOLECSTALOGDLL != 0) ProcessCSTATraceMessage(0, record.data());
   const std::uint16_t n = CSTASendLength(record.Type());
   // The filter may report to the view while noting; the send area is
   // filled only afterwards.

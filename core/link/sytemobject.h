@@ -106,6 +106,7 @@ class CSytemObject : public IPBXLink, public plat::IMessageTarget {
   bool CapabilitiesRequested() const { return capsRequested_ != 0; }
   bool CapabilitiesReceived() const { return capsReceived_ != 0; }
   bool AnswersQueryForwarding() const;
+  bool StartQueryRun(std::uint32_t job, int (CSytemObject::*ask)(std::string_view));
   bool AnswersSnapshot() const;
   CSerialPort* Port() const { return port_.get(); }
   std::uint32_t CallInvokeCounter() const { return callInvoke_; }

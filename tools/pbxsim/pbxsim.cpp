@@ -226,24 +226,25 @@ void PbxSim::Note(const std::string& line) {
 bool PbxSim::Send(const CSTAMessage& m) {
   if (net_) {
     // Through the relay: to every registered client, sized by the link.
+    // Logged before it leaves, so the log keeps the order of the wire.
+    Note("-> " + Describe(m));
     bool any = false;
     for (std::uint16_t c : net_->clients)
       any |= PBXNWHSendMessageToNetWork(net_->handle, c, 32, m.data(), static_cast<std::uint32_t>(CSTAMessage::kSize)) == 1;
     if (any) ++sentPackets_;
-    Note("-> " + Describe(m));
     return any;
   }
   // Confirmations and events travel as whole records, as the PBX sends them.
   std::vector<std::uint8_t> packet(line::kMaxPacket);
-  std::size_t n;
   bool ok;
   {
     std::lock_guard<std::mutex> lk(writeMu_);
-    n = EncodeMessagePacket(writeCoder_, m.data(), CSTAMessage::kSize, packet.data(), packet.size());
+    const std::size_t n = EncodeMessagePacket(writeCoder_, m.data(), CSTAMessage::kSize, packet.data(), packet.size());
+    // Logged before the bytes leave, so the program's answer is logged after.
+    if (n > 0) Note("-> " + Describe(m));
     ok = n > 0 && WriteAll(packet.data(), n);
   }
   if (ok) ++sentPackets_;
-  Note("-> " + Describe(m));
   return ok;
 }
 

@@ -19,6 +19,7 @@
 #include "core/serial/serialport.h"
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
+#include "platform/trace.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace {
@@ -110,9 +111,7 @@ CSTAMessage CapsReply(bool fwd, bool snap) {
 class LinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = std::make_unique<Saved>(Saved{GlobalConfig().CPID, GlobalConfig().NIU, GlobalConfig().SYSCON,
-                                           GlobalConfig().IO1008, GlobalConfig().OLDPROTOCOLL,
-                                           GlobalConfig().CPLFLAG, GlobalConfig().SDFN});
+    saved_ = std::make_unique<CGlobalConfig>(GlobalConfig());
     GlobalConfig().SDFN.clear();
     GlobalConfig().CPID = CSytemObject::kNetworkPort;
     GlobalConfig().NIU = 1;
@@ -129,13 +128,7 @@ class LinkTest : public ::testing::Test {
     link.reset();
     table.reset();
     plat::SetMessageBoxImpl(nullptr);
-    GlobalConfig().CPID = saved_->cpid;
-    GlobalConfig().NIU = saved_->niu;
-    GlobalConfig().SYSCON = saved_->syscon;
-    GlobalConfig().IO1008 = saved_->io1008;
-    GlobalConfig().OLDPROTOCOLL = saved_->old;
-    GlobalConfig().CPLFLAG = saved_->cpl;
-    GlobalConfig().SDFN = saved_->sdfn;
+    GlobalConfig() = *saved_;  // every setting a test changed
   }
   // Entries "21" (main phone), "22", "23" watched and monitored under 1001..1003.
   void Watch() {
@@ -151,11 +144,8 @@ class LinkTest : public ::testing::Test {
     table->SetMainPhone("21");
   }
 
-  struct Saved {
-    int cpid, niu, syscon, io1008, old, cpl;
-    std::string sdfn;
-  };
-  std::unique_ptr<Saved> saved_;
+
+  std::unique_ptr<CGlobalConfig> saved_;
   plat::ManualLoop loop;
   plat::ScriptedMessageBox boxes;
   FakeFilter filter;
@@ -327,6 +317,30 @@ TEST_F(LinkTest, NoRequestsStopsCallControlButNotLinkManagement) {
   EXPECT_EQ(link->SetNoRequests(0), 0);
   EXPECT_EQ(link->SendRequest(&monitor), 1);
   EXPECT_EQ(link->SendRequest(nullptr), 0);
+}
+
+// The CSTA trace sees sent records only while its switch is on.
+TEST_F(LinkTest, SentRecordsAreTracedOnlyWhileTheSwitchIsOn) {
+  Watch();
+  plat::RecordingTraceBackend trace;
+  plat::SetTraceBackend(&trace);
+  OpenCSTATraceWindow(0, 0);
+  trace.Clear();
+  CCallInfo call;
+  call.callingNumber = "21";
+  call.calledNumber = "22";
+  GlobalConfig().TOLECSTALOGDLL = 0;
+  EXPECT_EQ(link->MakeCall(&call), 1);
+  EXPECT_TRUE(trace.Events().empty());
+  GlobalConfig().TOLECSTALOGDLL = 1;
+  EXPECT_EQ(link->MakeCall(&call), 1);
+  const auto events = trace.Events();
+  CloseCSTATraceWindow(0);
+  plat::SetTraceBackend(nullptr);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].channel, plat::TraceEvent::Csta);
+  ASSERT_EQ(events[0].data.size(), CSTAMessage::kSize);
+  EXPECT_EQ(events[0].data[8] | (events[0].data[9] << 8), CSTA_MAKE_CALL);
 }
 
 TEST_F(LinkTest, MakeCallRecordAndNoting) {
