@@ -5,7 +5,7 @@
 
 int XTokenLine::SetSeparator(const char* separator) {
   if (!separator) {
-    separator_ = "\t";
+    separator_.assign(1, '\t');  // assign(1, c): GCC 12 warns falsely on a literal here
     return 0;
   }
   separator_ = separator;

@@ -1,6 +1,10 @@
 // INI files: reads, byte-exact writes, locale independence, concurrency.
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "tests/support/testsupport.h"
+
 #include <clocale>
 #include <cstring>
 #include <cstdlib>
@@ -197,8 +201,8 @@ TEST_F(Profile, SettingsSavedAndLoadedUnderAGermanLocaleKeepTheirValuesAndBytes)
   const std::string ref = (dir_ / "ref.ini").string();
   save(ref);
 
-  const std::string old = std::setlocale(LC_ALL, nullptr);
-  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 not available (scripts/setup makes it)";
+  std::optional<testsupport::GermanLocale> de(std::in_place);
+  if (!de->Active()) GTEST_SKIP() << "no German locale";
   char probe[16];
   std::snprintf(probe, sizeof probe, "%.2f", 0.12);
   EXPECT_STREQ(probe, "0,12") << "the locale is really German";
@@ -209,7 +213,7 @@ TEST_F(Profile, SettingsSavedAndLoadedUnderAGermanLocaleKeepTheirValuesAndBytes)
   save(file_);
   const double ppcu = AtofC(Get("GLOBCONF", "PPCU").c_str());
   const double factor = AtofC(Get("CHARGES", "CurrencyToEuroFactor").c_str());
-  std::setlocale(LC_ALL, old.c_str());
+  de.reset();
 
   EXPECT_DOUBLE_EQ(ppcu, 0.12);
   EXPECT_DOUBLE_EQ(factor, 0.4975);

@@ -1,6 +1,8 @@
 // Windows-1252 conversions and locale-free numbers.
 #include <gtest/gtest.h>
 
+#include "tests/support/testsupport.h"
+
 #include <climits>
 #include <clocale>
 #include <cstring>
@@ -45,14 +47,13 @@ TEST(Text, FormattingIsBoundedAndIgnoresTheLocale) {
   const std::string longText(1000, 'x');
   EXPECT_EQ(StrFormatC("<%s>", longText.c_str()).size(), 1002u);
 
-  const std::string old = std::setlocale(LC_ALL, nullptr);
-  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 not available";
+  testsupport::GermanLocale de;
+  if (!de.Active()) GTEST_SKIP() << "no German locale";
   EXPECT_EQ(StrFormatC("%.2f", 0.12), "0.12");
   EXPECT_DOUBLE_EQ(AtofC("0.4975"), 0.4975);
   char* end = nullptr;
   EXPECT_DOUBLE_EQ(StrToDoubleC("16.00 DM", &end), 16.0);
   EXPECT_STREQ(end, " DM");
-  std::setlocale(LC_ALL, old.c_str());
 }
 
 TEST(Text, IntegerParsingSaturatesInsteadOfOverflowing) {

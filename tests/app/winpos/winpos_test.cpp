@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/testsupport.h"
+
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -10,18 +12,6 @@
 #include "platform/textid.h"
 
 namespace {
-
-std::time_t LocalTime(int year, int month, int day, int hour, int min, int sec) {
-  std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = min;
-  tm.tm_sec = sec;
-  tm.tm_isdst = -1;
-  return std::mktime(&tm);
-}
 
 std::string Format(std::time_t t, const char* pattern, std::size_t size = 256) {
   char buf[256];
@@ -86,18 +76,18 @@ TEST(DateTimeFormat, TablesEndWithEmptyEntries) {
 }
 
 TEST(DateTimeFormat, DayAndHourAreUnpadded) {
-  const std::time_t t = LocalTime(1999, 3, 5, 8, 7, 9);
+  const std::time_t t = testsupport::LocalTime(1999, 3, 5, 8, 7, 9);
   EXPECT_EQ(Format(t, FindDateTimePattern("dd.mm.yy")), "5.03.99");
   EXPECT_EQ(Format(t, FindDateTimePattern("HH:MM:SS")), "8:07:09");
   EXPECT_EQ(Format(t, FindDateTimePattern("yyyy-mm-dd")), "1999-03-5");
-  EXPECT_EQ(Format(LocalTime(2005, 11, 25, 23, 0, 0), "%m/%d/%Y %H:%M"), "11/25/2005 23:00");
+  EXPECT_EQ(Format(testsupport::LocalTime(2005, 11, 25, 23, 0, 0), "%m/%d/%Y %H:%M"), "11/25/2005 23:00");
 }
 
 TEST(DateTimeFormat, TwelveHourClockAndOtherLetters) {
-  EXPECT_EQ(Format(LocalTime(2026, 1, 1, 0, 30, 0), "%I %p"), "12 AM");
-  EXPECT_EQ(Format(LocalTime(2026, 1, 1, 13, 0, 0), "%I %p"), "1 PM");
-  EXPECT_EQ(Format(LocalTime(2026, 1, 1, 12, 0, 0), "%I %p"), "12 PM");
-  const std::time_t t = LocalTime(2026, 1, 1, 10, 0, 0);
+  EXPECT_EQ(Format(testsupport::LocalTime(2026, 1, 1, 0, 30, 0), "%I %p"), "12 AM");
+  EXPECT_EQ(Format(testsupport::LocalTime(2026, 1, 1, 13, 0, 0), "%I %p"), "1 PM");
+  EXPECT_EQ(Format(testsupport::LocalTime(2026, 1, 1, 12, 0, 0), "%I %p"), "12 PM");
+  const std::time_t t = testsupport::LocalTime(2026, 1, 1, 10, 0, 0);
   EXPECT_EQ(Format(t, "100%%"), "100%");
   EXPECT_EQ(Format(t, "[%A%B%U%W%X%Z%a%b%c%j%w%x]"), "[]");
   EXPECT_EQ(Format(t, "%q%e"), "%q%e");
@@ -106,7 +96,7 @@ TEST(DateTimeFormat, TwelveHourClockAndOtherLetters) {
 }
 
 TEST(DateTimeFormat, OutputIsBoundedByTheWorkTextAndTheBuffer) {
-  const std::time_t t = LocalTime(2026, 1, 1, 10, 0, 0);
+  const std::time_t t = testsupport::LocalTime(2026, 1, 1, 10, 0, 0);
   const std::string pattern(200, 'x');
   EXPECT_EQ(Format(t, (pattern + "%Y").c_str()).size(), 127u);
   EXPECT_EQ(Format(t, (std::string(125, 'x') + "%Y").c_str()), std::string(125, 'x') + "20");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/testsupport.h"
+
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -22,31 +24,6 @@ std::string Read(const std::string& file, const char* section, const char* key) 
   return plat::GetProfileText(section, key, "<missing>", file);
 }
 
-// Switches the process to a German locale, building it into a private
-// folder (builtDir) when the system has none. False when that is impossible.
-bool SwitchToGermanLocale(std::string& builtDir) {
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8")) return true;
-  const std::string dir = (std::filesystem::temp_directory_path() /
-                           ("brimlow_locale_" + std::to_string(::getpid()))).string();
-  builtDir = dir;
-  std::filesystem::create_directories(dir);
-  const std::string cmd = "localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8' >/dev/null 2>&1";
-  if (std::system(cmd.c_str()) != 0) return false;
-  ::setenv("LOCPATH", dir.c_str(), 1);
-  return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-}
-
-std::time_t LocalTime(int year, int month, int day, int hour, int min, int sec) {
-  std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = min;
-  tm.tm_sec = sec;
-  tm.tm_isdst = -1;
-  return std::mktime(&tm);
-}
 
 TEST_F(GlobalConfigTest, MissingFileGivesTheDefaults) {
   CGlobalConfig c;
@@ -181,21 +158,18 @@ TEST_F(GlobalConfigTest, GermanLocaleSavesAndLoadsTheSameBytes) {
   c.SetWindowPosition(6, -1200, 5, -100, 600);
   c.Save(plain);
 
-  const std::string before = std::setlocale(LC_ALL, nullptr);
-  std::string builtDir;
-  const bool switched = SwitchToGermanLocale(builtDir);
-  if (!builtDir.empty()) std::filesystem::remove_all(builtDir);  // loaded data stays mapped
-  if (!switched) GTEST_SKIP() << "no German locale available";
-  char probe[16];
-  std::snprintf(probe, sizeof probe, "%.2f", 0.12);
-  EXPECT_STREQ(probe, "0,12");  // the locale really is German
-
   CGlobalConfig d;
-  d.Load(plain);
-  d.Save(german);
   CGlobalConfig e;
-  e.Load(german);
-  std::setlocale(LC_ALL, before.c_str());
+  {
+    testsupport::GermanLocale de;
+    if (!de.Active()) GTEST_SKIP() << "no German locale available";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.2f", 0.12);
+    EXPECT_STREQ(probe, "0,12");  // the locale really is German
+    d.Load(plain);
+    d.Save(german);
+    e.Load(german);
+  }
 
   EXPECT_EQ(ReadFile(plain), ReadFile(german));
   EXPECT_EQ(Read(german, "GLOBCONF", "PPCU"), "0.12");
@@ -306,15 +280,15 @@ TEST(GlobalConfigNumbers, DialNumberRules) {
 }
 
 TEST(GlobalConfigNumbers, DatesByPattern) {
-  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("31.12.99", "DD.MM.YY"), LocalTime(1999, 12, 31, 23, 59, 59));
+  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("31.12.99", "DD.MM.YY"), testsupport::LocalTime(1999, 12, 31, 23, 59, 59));
   // Two-digit years below 70 belong to this century.
-  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("01.02.05", "dd.mm.yy"), LocalTime(2005, 2, 1, 23, 59, 59));
-  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("01.02.69", "dd.mm.yy"), LocalTime(2069, 2, 1, 23, 59, 59));
-  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("01.02.70", "dd.mm.yy"), LocalTime(1970, 2, 1, 23, 59, 59));
-  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("2026-12-08", "YYYY-MM-DD"), LocalTime(2026, 12, 8, 23, 59, 59));
-  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("12/08/2026", "MM/DD/YYYY"), LocalTime(2026, 12, 8, 23, 59, 59));
+  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("01.02.05", "dd.mm.yy"), testsupport::LocalTime(2005, 2, 1, 23, 59, 59));
+  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("01.02.69", "dd.mm.yy"), testsupport::LocalTime(2069, 2, 1, 23, 59, 59));
+  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("01.02.70", "dd.mm.yy"), testsupport::LocalTime(1970, 2, 1, 23, 59, 59));
+  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("2026-12-08", "YYYY-MM-DD"), testsupport::LocalTime(2026, 12, 8, 23, 59, 59));
+  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("12/08/2026", "MM/DD/YYYY"), testsupport::LocalTime(2026, 12, 8, 23, 59, 59));
   // Month and day out of range become 1.
-  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("00.13.26", "DD.MM.YY"), LocalTime(2026, 1, 1, 23, 59, 59));
+  EXPECT_EQ(CGlobalConfig::ParseDateByPattern("00.13.26", "DD.MM.YY"), testsupport::LocalTime(2026, 1, 1, 23, 59, 59));
   EXPECT_EQ(CGlobalConfig::ParseDateByPattern("31.12.1999", "DD.MM.YY"), 0);
   EXPECT_EQ(CGlobalConfig::ParseDateByPattern("3a.12.99", "DD.MM.YY"), 0);
   EXPECT_EQ(CGlobalConfig::ParseDateByPattern(nullptr, "DD"), 0);
@@ -360,7 +334,7 @@ TEST(GlobalConfigText, ReportStrings) {
   EXPECT_STREQ(c.GetReportString(256, 3), "");
   EXPECT_STREQ(c.GetReportString(258, 1), "");
 
-  plat::ManualLoop loop(LocalTime(2026, 12, 8, 6, 5, 4));
+  plat::ManualLoop loop(testsupport::LocalTime(2026, 12, 8, 6, 5, 4));
   plat::SetEventLoop(&loop);
   EXPECT_STREQ(c.GetReportString(257, 1), "8.12.2026, 6:5:4 h");
   EXPECT_STREQ(c.GetReportString(257, 2), "8.12.2026");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/testsupport.h"
+
 #include <clocale>
 #include <cstring>
 #include <ctime>
@@ -16,18 +18,6 @@
 namespace {
 
 class TextLogFileTest : public TempDirTest {};
-
-std::time_t LocalTime(int year, int month, int day, int hour, int min, int sec) {
-  std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = min;
-  tm.tm_sec = sec;
-  tm.tm_isdst = -1;
-  return std::mktime(&tm);
-}
 
 TEST_F(TextLogFileTest, CreateIfMissingLeavesAnExistingFileAlone) {
   const std::string f = Path("trace.log");
@@ -157,12 +147,12 @@ TEST_F(TextLogFileTest, FieldsAreBounded) {
 }
 
 TEST_F(TextLogFileTest, TimeStampUsesEnglishMonthsWhateverTheLocale) {
-  const std::time_t t = LocalTime(2026, 12, 8, 6, 30, 0);
-  const std::string before = std::setlocale(LC_ALL, nullptr);
-  std::setlocale(LC_ALL, "de_DE.UTF-8");  // when present; the stamp must not care
-  EXPECT_EQ(CTextLogFile::MakeTimeStamp(t), "8. Dec 2026, 06:30:00: ");
-  EXPECT_EQ(CTextLogFile::MakeTimeStamp(LocalTime(2027, 3, 21, 23, 5, 9)), "21. Mar 2027, 23:05:09: ");
-  std::setlocale(LC_ALL, before.c_str());
+  const std::time_t t = testsupport::LocalTime(2026, 12, 8, 6, 30, 0);
+  {
+    testsupport::GermanLocale de;  // the stamp must not care
+    EXPECT_EQ(CTextLogFile::MakeTimeStamp(t), "8. Dec 2026, 06:30:00: ");
+    EXPECT_EQ(CTextLogFile::MakeTimeStamp(testsupport::LocalTime(2027, 3, 21, 23, 5, 9)), "21. Mar 2027, 23:05:09: ");
+  }
 
   plat::ManualLoop loop(t);
   plat::SetEventLoop(&loop);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/testsupport.h"
+
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
@@ -189,13 +191,11 @@ TEST_F(CallInfoTest, DescriptionLayouts) {
 }
 
 TEST_F(CallInfoTest, MoneyIgnoresTheProcessLocale) {
-  const char* old = std::setlocale(LC_ALL, nullptr);
-  std::string saved = old ? old : "C";
-  if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "de_DE")) GTEST_SKIP() << "no German locale";
+  testsupport::GermanLocale de;
+  if (!de.Active()) GTEST_SKIP() << "no German locale";
   CCallInfo c;
   c.units = 10;
-  std::string line = c.GetDescription(3);
-  std::setlocale(LC_ALL, saved.c_str());
+  const std::string line = c.GetDescription(3);
   EXPECT_NE(line.find(" 1.20 DM"), std::string::npos) << line;
 }
 
