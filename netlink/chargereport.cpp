@@ -1,7 +1,10 @@
 // The call-charge logger and its four exports.
 #include "netlink/chargereport.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <vector>
 
 #include "netlink/lorquin32.h"
@@ -118,14 +121,28 @@ void CChargeReport::AddLine(const std::string& line) {
 }
 
 // The file is opened for each line, appended to at its end and closed,
-// so nothing written before is ever at risk.
+// so nothing written before is ever at risk. A line left torn by a crash
+// is ended first, so the new line never runs on from it; the line goes out
+// in one append.
 void CChargeReport::AppendToFile(const std::string& line) {
   if (!writeToFile_ || fileName_.empty()) return;
-  std::FILE* f = std::fopen(plat::MapPath(fileName_).c_str(), "ab");
-  if (!f) return;
-  const std::string out = line + "\r\n";
-  std::fwrite(out.data(), 1, out.size(), f);
-  std::fclose(f);
+  const int fd = ::open(plat::MapPath(fileName_).c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  std::string out;
+  const off_t end = ::lseek(fd, 0, SEEK_END);
+  char last = '\n';
+  if (end > 0 && ::pread(fd, &last, 1, end - 1) != 1) last = '\n';
+  if (last != '\n') out = "\r\n";
+  out += line;
+  out += "\r\n";
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t n = ::write(fd, out.data() + done, out.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
 }
 
 void CChargeReport::SetFileName(const std::string& name) {

@@ -18,6 +18,14 @@ ControlFrame Answer(const std::uint8_t* frame, std::uint8_t opcode, std::uint16_
   return BuildControlFrame(c.answerAddr, c);
 }
 
+Notice Plain(plat::UINT msg, std::uint64_t wParam, bool posted) {
+  Notice n;
+  n.msg = msg;
+  n.wParam = wParam;
+  n.posted = posted;
+  return n;
+}
+
 Notice Named(plat::UINT msg, std::uint8_t result, bool posted) {
   Notice n;
   n.msg = msg;
@@ -63,10 +71,7 @@ ControlActions ServerControl::Handle(const std::uint8_t* frame, std::size_t len,
         a.replies.push_back(Answer(frame, kOpRegisterReply, l.id, kResSuccess, serverKey));
         a.registered = true;
         a.registeredId = l.id;
-        Notice n;
-        n.msg = kMsgClientRegistered;
-        n.wParam = l.id;
-        a.notices.push_back(n);
+        a.notices.push_back(Plain(kMsgClientRegistered, l.id, false));
         return a;
       }
       a.replies.push_back(Answer(frame, kOpRegisterReply, 0, kResClientCountExceeded, serverKey));
@@ -77,12 +82,9 @@ ControlActions ServerControl::Handle(const std::uint8_t* frame, std::size_t len,
       for (Logical& l : table_) {
         if (l.state == 2 && l.id == c.id && l.owner == owner) {
           l = Logical{};
+          a.unregistered = true;
           a.replies.push_back(Answer(frame, kOpUnregisterReply, c.id, kResSuccess, serverKey));
-          Notice n;
-          n.msg = kMsgClientUnregistered;
-          n.wParam = 1;
-          n.posted = true;
-          a.notices.push_back(n);
+          a.notices.push_back(Plain(kMsgClientUnregistered, 1, true));
           return a;
         }
       }
@@ -151,10 +153,7 @@ ControlActions ClientControl::Handle(const std::uint8_t* frame, std::size_t len,
         id_ = c.id;
         a.registered = true;
         a.registeredId = c.id;
-        Notice n;
-        n.msg = kMsgRegistered;
-        n.wParam = c.id;
-        a.notices.push_back(n);
+        a.notices.push_back(Plain(kMsgRegistered, c.id, false));
       } else {
         state_ = kIdle;
         a.notices.push_back(Named(kMsgRegistrationRefused, c.result, false));
@@ -163,11 +162,7 @@ ControlActions ClientControl::Handle(const std::uint8_t* frame, std::size_t len,
     case kOpUnregisterReply:
       if (state_ != kRegistered || c.id != id_) break;
       if (c.result == kResSuccess) {
-        Notice n;
-        n.msg = kMsgUnregistered;
-        n.wParam = id_;
-        n.posted = true;
-        a.notices.push_back(n);
+        a.notices.push_back(Plain(kMsgUnregistered, id_, true));
       } else if (c.result != kResInvalidPermission) {
         a.notices.push_back(Named(kMsgUnregistrationRefused, c.result, true));
       }

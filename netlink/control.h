@@ -25,6 +25,7 @@ struct ControlActions {
   bool confirmAlive = false;       // an alive answer arrived
   bool registered = false;         // a registration took effect (id below)
   std::uint16_t registeredId = 0;
+  bool unregistered = false;       // server: the connection gave its id up
 };
 
 class ServerControl {

@@ -134,6 +134,7 @@ int CNetworkHandler::TakeSlot(SOCKET s, const SockAddr& peer) {
     c.socket = s;
     c.peer = peer;
     c.clientId = 0;
+    c.formerId = 0;
     c.state = kConnected;
     c.retry = 0;
     c.splitter.Reset();
@@ -141,6 +142,7 @@ int CNetworkHandler::TakeSlot(SOCKET s, const SockAddr& peer) {
     c.ownKey = OwnKey(s);
     c.serial = nextSerial_++;
     c.dispatching = false;
+    c.readDeferred = false;
     c.closing = false;
     c.lastHeard = plat::NowMs();
     ++peers_;
@@ -183,12 +185,14 @@ void CNetworkHandler::FreeSlot(int i) {
   c.socket = INVALID_SOCKET;
   c.state = kFree;
   c.clientId = 0;
+  c.formerId = 0;
   c.retry = 0;
   c.splitter.Reset();
   c.outq.clear();
   c.outq.shrink_to_fit();
   c.serial = 0;
   c.dispatching = false;
+  c.readDeferred = false;
   c.closing = false;
   if (peers_ > 0) --peers_;
 }
@@ -196,7 +200,11 @@ void CNetworkHandler::FreeSlot(int i) {
 void CNetworkHandler::LoseSlot(int i, plat::LPARAM l) {
   ClientSlot& c = slots_[static_cast<std::size_t>(i)];
   const bool hadState = c.state != kFree;
-  const plat::WPARAM w = role_ == Role::Server && c.clientId ? c.clientId : handle_;
+  plat::WPARAM w = handle_;
+  if (role_ == Role::Server && c.clientId)
+    w = c.clientId;
+  else if (role_ == Role::Server && c.formerId && !server_.FindById(c.formerId))
+    w = c.formerId;
   FreeSlot(i);
   if (hadState) plat::PostMessage(caller_, kMsgLinkLost, w, l);
 }
@@ -280,6 +288,14 @@ void CNetworkHandler::OnRead(SOCKET s) {
       if (s != socket_ || role_ != Role::Server) Recv(s, buf, static_cast<int>(kRecvChunk));
       return;
     }
+    ClientSlot& d = slots_[static_cast<std::size_t>(i)];
+    if (d.dispatching && d.splitter.Buffered() >= kReadAheadCap) {
+      // A caller's loop runs inside one of this connection's deliveries:
+      // leave the data to the socket (the peer is held back by the stream)
+      // and read on once the delivery returns.
+      d.readDeferred = true;
+      return;
+    }
     n = Recv(s, buf, static_cast<int>(kRecvChunk));
     if (n <= 0) {
       if (n < 0 && LastError() != WSAEWOULDBLOCK) Trace("FD_READ-invalid");
@@ -333,6 +349,10 @@ void CNetworkHandler::Drain(int i) {
   }
   if (closed_ || c.serial != serial) return;
   c.dispatching = false;
+  if (c.readDeferred) {
+    c.readDeferred = false;
+    plat::PostMessage(self_, kMsgSocketEvent, c.socket, MakeSelectReply(FD_READ, 0));
+  }
   if (c.splitter.loss.bytes != lostBefore) {
     lostBytes_ += c.splitter.loss.bytes - lostBefore;
     Trace(plat::StrFormatC("RD-%i-%ix-%i drpd", static_cast<int>(c.socket), i,
@@ -359,6 +379,12 @@ void CNetworkHandler::Dispatch(int i, std::uint8_t* f, std::size_t len) {
     if (role_ == Role::Server) {
       a = server_.Handle(f, len, c.serial, c.ownKey);
       if (a.registered) c.clientId = a.registeredId;
+      // The id may go to the next client at once: frames for it no longer
+      // come here, and a later loss names it only while no one else has it.
+      if (a.unregistered) {
+        c.formerId = c.clientId;
+        c.clientId = 0;
+      }
     } else if (role_ == Role::Client) {
       a = client_.Handle(f, len, c.ownKey, static_cast<std::uint32_t>(i));
       if (a.registered) {

@@ -32,6 +32,9 @@ constexpr plat::UINT kAliveMs = 9000, kCollectionMs = 53729, kRetryMs = 1000, kD
 constexpr std::uint64_t kSilenceLimitMs = 3ull * kCollectionMs;
 // Bytes a connection may hold back while its peer does not read.
 constexpr std::size_t kSendQueueCap = 64 * 1024;
+// Received bytes a connection buffers while one of its frames is being
+// delivered (a caller's modal loop); beyond this the socket is left unread.
+constexpr std::size_t kReadAheadCap = 64 * 1024;
 
 class CNetworkHandler : public plat::IMessageTarget, public std::enable_shared_from_this<CNetworkHandler> {
  public:
@@ -43,6 +46,7 @@ class CNetworkHandler : public plat::IMessageTarget, public std::enable_shared_f
     plat::net::SOCKET socket = plat::net::INVALID_SOCKET;
     plat::net::SockAddr peer;
     std::uint16_t clientId = 0;
+    std::uint16_t formerId = 0;  // server: the id this connection gave up
     std::uint8_t state = kFree;
     std::uint16_t retry = 0;
     // Beyond the plain record: stream reassembly, the held-back bytes, the
@@ -52,6 +56,7 @@ class CNetworkHandler : public plat::IMessageTarget, public std::enable_shared_f
     std::uint32_t ownKey = 0;
     std::uint32_t serial = 0;  // changes whenever the slot is taken anew
     bool dispatching = false;
+    bool readDeferred = false;  // a read left for after the delivery
     bool closing = false;  // unregister sent; no hello again
     std::uint64_t lastHeard = 0;
   };

@@ -79,7 +79,7 @@ bool CNetworkLink::OnViewMessage(const plat::Message& m) {
       return true;
 
     case kMsgReceived:
-      if (m.payload.size() >= CSTAMessage::kSize && link_ && handle_ != kNone) {
+      if (m.payload.size() >= CSTAMessage::kSize && link_ && handle_ != kNone && clientId_ != kNone) {
         const CSTAMessage copy = CSTAMessage::FromBytes(m.payload.data(), m.payload.size());
         link_->OnLinkMessage(linkev::kIncoming, 0, &copy);
       }

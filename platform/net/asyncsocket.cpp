@@ -283,7 +283,10 @@ int Connect(SOCKET s, const SockAddr& a) {
   Entry* e = Find(s);
   if (!e) return Fail(WSAENOTSOCK);
   const sockaddr_in sin = ToSockaddr(a);
-  const int r = ::connect(e->fd, reinterpret_cast<const sockaddr*>(&sin), sizeof sin);
+  // The any-address is no destination (here it would reach this host):
+  // refused as an address not available, like an unknown host's 0.
+  const int r = a.ip == 0 ? (errno = EADDRNOTAVAIL, -1)
+                          : ::connect(e->fd, reinterpret_cast<const sockaddr*>(&sin), sizeof sin);
   if (e->datagram) {
     if (r != 0) return FailErrno();
     e->connected = true;

@@ -75,7 +75,8 @@ int Bind(SOCKET s, const SockAddr& a);
 int Listen(SOCKET s, int backlog);
 SOCKET Accept(SOCKET s, SockAddr* peer);
 // Non-blocking: a stream connect returns SOCKET_ERROR with WSAEWOULDBLOCK
-// and reports FD_CONNECT later; a datagram connect completes at once.
+// and reports FD_CONNECT later; a datagram connect completes at once. A
+// connect to address 0 fails with WSAEADDRNOTAVAIL.
 int Connect(SOCKET s, const SockAddr& a);
 int Recv(SOCKET s, void* buf, int len);
 int Send(SOCKET s, const void* buf, int len);

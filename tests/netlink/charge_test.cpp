@@ -266,3 +266,18 @@ TEST_F(Charge, NameAndSwitchDecideWhereLinesGo) {
   EXPECT_EQ(ReadFile("other.gdt"), std::string(kGolden) + "\r\n");
   EXPECT_FALSE(fs::exists("pbxcalls.gdt"));
 }
+
+TEST_F(Charge, ALineTornByACrashIsEndedBeforeTheNextOne) {
+  // An earlier run died in the middle of a line: what was there stays, and
+  // the next line starts on a line of its own.
+  {
+    std::ofstream f("pbxcalls.gdt", std::ios::binary);
+    f << kGolden << "\r\n" << "8.12.2025\t12:00:00\t 0:0";
+  }
+  ASSERT_EQ(PBXNWHOpenChargingThreat(owner.id, 0, kChargeStartNow | kChargeToFile), 1u);
+  const Record r = Binary(kStart, 125, "0301234567", "21", 10, 38);
+  ASSERT_EQ(PBXNWHProcessChargingThreatMsg(r.data(), 0), 1u);
+  ASSERT_EQ(PBXNWHProcessChargingThreatMsg(r.data(), 0), 1u);
+  EXPECT_EQ(ReadFile("pbxcalls.gdt"), std::string(kGolden) + "\r\n8.12.2025\t12:00:00\t 0:0\r\n" + kGolden +
+                                          "\r\n" + kGolden + "\r\n");
+}

@@ -61,6 +61,7 @@ TEST_F(Link, RegisterExchangeBothWaysAndUnregister) {
   EXPECT_EQ(HandlerOf(srvHandle)->serverControl().RegisteredCount(), 0);
   EXPECT_EQ(PBXNWHCloseDLL(cliHandle), 1u);
   ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgLinkLost) == 1; }));
+  EXPECT_EQ(srv.Last(kMsgLinkLost)->wParam, clientId) << "the id given up is still nobody else's";
   EXPECT_EQ(PBXNWHCloseDLL(srvHandle), 1u);
   EXPECT_EQ(plat::net::OpenSocketCount(), 0u);
 }
@@ -226,4 +227,85 @@ TEST_F(Link, TwoFramesInOneReadAndOneFrameByteByByte) {
   raw.Send(f3);
   ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 4; }));
   EXPECT_EQ(HandlerOf(srvHandle)->lostBytes(), 40u);
+}
+
+TEST_F(Link, AnIdGivenUpGoesToTheNextClientAlone) {
+  OpenPair();
+  // The first client unregisters but keeps its connection; the id goes to
+  // the next one, and so do the frames and the loss reports for it.
+  ASSERT_EQ(PBXNWHCloseDLLConnection(cliHandle, 0), 1u);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgUnregistered) == 1; }));
+  Caller second;
+  const std::uint32_t h2 = PBXNWHOpenDLLEx(second.id, kFlagClient | kFlagCsta, "127.0.0.1", port);
+  ASSERT_TRUE(net.Until([&] { return second.Count(kMsgRegistered) == 1; }));
+  ASSERT_EQ(second.Last(kMsgRegistered)->wParam, clientId);
+
+  const Bytes down = CstaRecord(2, 5);
+  ASSERT_EQ(PBXNWHSendMessageToNetWork(srvHandle, clientId, 32, down.data(), 982), 1u);
+  ASSERT_TRUE(net.Until([&] { return second.Count(kMsgCsta) == 1; }));
+  net.Settle();
+  EXPECT_EQ(cli.Count(kMsgCsta), 0);
+
+  PBXNWHCloseDLL(cliHandle);
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgLinkLost) == 1; }));
+  EXPECT_NE(srv.Last(kMsgLinkLost)->wParam, clientId) << "the lost connection no longer had the id";
+  PBXNWHCloseDLL(h2);
+}
+
+TEST_F(Link, AModalLoopInADeliveryDoesNotBufferWithoutBound) {
+  OpenPair();
+  // The first delivery runs a "modal" loop in which the server goes on
+  // sending, far more than the connection may buffer meanwhile; the stream
+  // holds the rest back until the delivery returns.
+  constexpr std::uint32_t kCount = 150;  // 150 x (31 + 772) bytes, about 120 KB
+  std::uint32_t sent = 0;
+  const auto sendSome = [&](std::uint32_t n) {
+    for (; n > 0 && sent < kCount; --n, ++sent) {
+      const Bytes r = CstaRecord(12, sent);
+      ASSERT_EQ(PBXNWHSendMessageToNetWork(srvHandle, clientId, 32, r.data(), 982), 1u) << sent;
+    }
+  };
+  std::vector<std::uint32_t> order;
+  std::size_t most = 0;
+  bool inModal = false;
+  cli.on = [&](const plat::Message& m) {
+    if (m.msg != kMsgCsta) return;
+    std::uint32_t seq;
+    std::memcpy(&seq, m.payload.data(), 4);
+    order.push_back(seq);
+    if (inModal || order.size() != 1) return;
+    inModal = true;
+    for (int i = 0; i < 300; ++i) {
+      sendSome(2);
+      plat::net::PumpSockets(1);
+      net.loop.RunUntilIdle();
+      most = std::max(most, HandlerOf(cliHandle)->slot(0).splitter.Buffered());
+    }
+    inModal = false;
+  };
+  sendSome(1);
+  ASSERT_TRUE(net.Until([&] { return order.size() == kCount; }, 2000)) << order.size();
+  EXPECT_EQ(sent, kCount);
+  EXPECT_LE(most, kReadAheadCap + kRecvChunk);
+  for (std::uint32_t i = 0; i < kCount; ++i) ASSERT_EQ(order[i], i);
+  EXPECT_EQ(srv.Count(kMsgLinkLost), 0);
+}
+
+TEST_F(Link, AClientWithoutAnAddressReachesNoLocalServer) {
+  port = FreePort();
+  srvHandle = PBXNWHOpenDLLEx(srv.id, kFlagServer, nullptr, port);
+  // An unknown host gives address 0: refused, as WinSock refuses it, not
+  // taken as this host.
+  const std::uint8_t none[4] = {0, 0, 0, 0};
+  ASSERT_EQ(PBXNWHOpenDLLEx(cli.id, kFlagClient, nullptr, port) & 0xFFFF, 1u);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgSocketError) == 1; }));
+  EXPECT_EQ(cli.Last(kMsgSocketError)->wParam, 10049u);
+  EXPECT_EQ(Caller::Name(*cli.Last(kMsgSocketError)), "WSAEADDRNOTAVAIL");
+  Caller udp;
+  ASSERT_NE(PBXNWHOpenDLL(udp.id, kFlagClient | kFlagDatagram, none) & 0xFFFF, 0xFFFFu);
+  ASSERT_TRUE(net.Until([&] { return udp.Count(kMsgSocketError) == 1; }));
+  EXPECT_EQ(udp.Last(kMsgSocketError)->wParam, 10049u);
+  net.Settle(20);
+  EXPECT_EQ(srv.Count(kMsgClientRegistered), 0);
+  EXPECT_EQ(cli.Count(kMsgRegistered), 0);
 }

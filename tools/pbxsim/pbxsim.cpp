@@ -64,6 +64,9 @@ struct PbxSim::NetServer : plat::IMessageTarget {
   plat::LRESULT OnMessage(const plat::Message& m) override {
     switch (m.msg) {
       case netlink::kMsgClientRegistered:
+        // An id given up by unregistering alone (1586 names nobody) comes
+        // back here: list it once.
+        Forget(static_cast<std::uint16_t>(m.wParam));
         clients.push_back(static_cast<std::uint16_t>(m.wParam));
         sim->Note(plat::StrFormatC("net: client %u registered", static_cast<unsigned>(m.wParam)));
         break;

@@ -261,6 +261,14 @@ TEST_F(NetworkLink, ServerGoneThenBackRegistersAndRestarts) {
   EXPECT_EQ(PBXNWHGetDLLConnectionState(handle, 0), 1u);  // the handle is still ours
   EXPECT_FALSE(net->Registered());
   EXPECT_EQ(link->GetLinkState(), linkstate::kIdle);
+  // A record still queued from the lost connection reaches nobody.
+  const int ringBefore = link->RingIndex();
+  plat::Message late;
+  late.msg = CNetworkLink::kMsgReceived;
+  late.payload.assign(CSTAMessage::kSize, 0);
+  late.payload[8] = CSTA_DELIVERED;
+  EXPECT_TRUE(net->OnViewMessage(late));
+  EXPECT_EQ(link->RingIndex(), ringBefore);
   // Requests meanwhile go nowhere and break nothing.
   CCallInfo* dial = handler->GetFreeCall(hub::kIdKeypad);
   dial->calledNumber = "22";
