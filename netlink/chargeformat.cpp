@@ -86,10 +86,12 @@ bool ReadChargeRecord(const std::uint8_t* rec, std::size_t size, ChargeFields* o
 
 ChargeLines FormatChargeFields(const ChargeFields& f, std::int32_t timeOffset) {
   std::string start = "?\t?";
-  const std::int64_t t64 = f.start - timeOffset;
+  // A start read from a text record may be any number: no overflow here.
+  std::int64_t t64 = 0;
+  const bool inRange = !__builtin_sub_overflow(static_cast<std::int64_t>(f.start), timeOffset, &t64);
   std::tm tm{};
   const std::time_t t = static_cast<std::time_t>(t64);
-  if (t64 >= 0 && localtime_r(&t, &tm))
+  if (inRange && t64 >= 0 && localtime_r(&t, &tm))
     start = plat::StrFormatC("%i.%i.%i\t%2i:%02i:%02i", tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900, tm.tm_hour,
                              tm.tm_min, tm.tm_sec);
   std::string duration = "?";
