@@ -377,28 +377,27 @@ std::uint32_t PbxSim::OutgoingCall(const std::string& extension, const std::stri
   return id;
 }
 
+// Sets a known call's state and hands out a copy to build events from
+// outside the lock.
+bool PbxSim::SetCallState(std::uint32_t callId, std::uint16_t state, Call* copy) {
+  std::lock_guard<std::mutex> lk(mu_);
+  auto it = calls_.find(callId);
+  if (it == calls_.end()) return false;
+  it->second.state = state;
+  *copy = it->second;
+  return true;
+}
+
 void PbxSim::Answer(std::uint32_t callId) {
   Call c;
-  {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto it = calls_.find(callId);
-    if (it == calls_.end()) return;
-    it->second.state = kConnConnected;
-    c = it->second;
-  }
+  if (!SetCallState(callId, kConnConnected, &c)) return;
   SendToMonitors(CSTA_ESTABLISHED, c,
                  [&](CSTAMessage& m, const std::string& d) { FillDelivered(m, c, d, kConnConnected, kCauseNone); });
 }
 
 void PbxSim::Hold(std::uint32_t callId, const std::string& device) {
   Call c;
-  {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto it = calls_.find(callId);
-    if (it == calls_.end()) return;
-    it->second.state = kConnHeld;
-    c = it->second;
-  }
+  if (!SetCallState(callId, kConnHeld, &c)) return;
   SendToMonitors(CSTA_HELD, c, [&](CSTAMessage& m, const std::string& d) {
     Conn(m, 10, c.id, d);
     Dev(m, 80, device);
@@ -408,13 +407,7 @@ void PbxSim::Hold(std::uint32_t callId, const std::string& device) {
 
 void PbxSim::Retrieve(std::uint32_t callId, const std::string& device) {
   Call c;
-  {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto it = calls_.find(callId);
-    if (it == calls_.end()) return;
-    it->second.state = kConnConnected;
-    c = it->second;
-  }
+  if (!SetCallState(callId, kConnConnected, &c)) return;
   SendToMonitors(CSTA_RETRIEVED, c, [&](CSTAMessage& m, const std::string& d) {
     Conn(m, 10, c.id, d);
     Dev(m, 80, device);
@@ -470,13 +463,7 @@ void PbxSim::Clear(std::uint32_t callId, const std::string& device) {
 
 void PbxSim::Busy(std::uint32_t callId) {
   Call c;
-  {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto it = calls_.find(callId);
-    if (it == calls_.end()) return;
-    it->second.state = kConnFailed;
-    c = it->second;
-  }
+  if (!SetCallState(callId, kConnFailed, &c)) return;
   SendToMonitors(CSTA_FAILED, c, [&](CSTAMessage& m, const std::string&) {
     Conn(m, 10, c.id, c.called);
     Dev(m, 80, c.called);

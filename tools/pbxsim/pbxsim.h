@@ -135,6 +135,7 @@ class PbxSim {
   void SendToMonitors(std::uint16_t type, const Call& c,
                       const std::function<void(CSTAMessage&, const std::string& device)>& fill);
   std::uint32_t NewCall(const std::string& calling, const std::string& called);
+  bool SetCallState(std::uint32_t callId, std::uint16_t state, Call* copy);
 
   Options options_;
   int master_ = -1;
