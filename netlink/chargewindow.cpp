@@ -37,7 +37,7 @@ struct CChargeReport::View : plat::Dialog {
   CChargeReport* report;
   bool closed = false;
 
-  View(CChargeReport* r, plat::dlg::Template t) : plat::Dialog(std::move(t)), report(r) {}
+  View(CChargeReport* r, plat::dlg::Template t) : plat::Dialog(std::move(t), "lorquin32"), report(r) {}
   ~View() override { DestroyWindow(); }
 
   QTreeWidget* List() const { return qobject_cast<QTreeWidget*>(Item(kIdChargeList)); }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/winpos/wndposition.h"
+#include "core/winpos/wndposition.h"
 #include "platform/eventloop.h"
 #include "platform/lzcopy.h"
 #include "platform/paths.h"

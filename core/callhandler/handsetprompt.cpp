@@ -6,7 +6,7 @@
 
 #include "core/iface/viewhub.h"
 
-CHandsetPromptDlg::CHandsetPromptDlg() : plat::Dialog(kResourceId) {}
+CHandsetPromptDlg::CHandsetPromptDlg() : plat::Dialog(plat::dlg::kProgram, kResourceId) {}
 
 bool CHandsetPromptDlg::OnInitDialog() {
   if (QDialog* w = Window()) {

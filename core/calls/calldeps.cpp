@@ -1,7 +1,7 @@
 #include "core/calls/calldeps.h"
 
-#include "app/winpos/datetimeformat.h"
-#include "app/winpos/titelinfo.h"
+#include "core/winpos/datetimeformat.h"
+#include "core/winpos/titelinfo.h"
 #include "core/base/globalconfig.h"
 
 namespace calls_detail {

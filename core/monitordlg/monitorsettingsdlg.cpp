@@ -1,7 +1,7 @@
 #include "core/monitordlg/monitorsettingsdlg.h"
 
 
-#include "app/winpos/titelinfo.h"
+#include "core/winpos/titelinfo.h"
 #include "core/monitor/monitortable.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
@@ -22,12 +22,12 @@ std::string Text(plat::TextId id) {
 plat::dlg::Template CMonitorSettingsDlg::LoadOwnTemplate() {
   plat::dlg::Template tpl;
   std::string error;
-  plat::dlg::LoadTemplate(IDD, &tpl, &error);
+  plat::dlg::LoadTemplate(plat::dlg::kProgram, IDD, &tpl, &error);
   return tpl;
 }
 
 CMonitorSettingsDlg::CMonitorSettingsDlg(CMonitorTable* table, plat::WindowId view)
-    : plat::Dialog(LoadOwnTemplate()), table_(table), view_(view) {}
+    : plat::Dialog(LoadOwnTemplate(), plat::dlg::kProgram), table_(table), view_(view) {}
 
 bool CMonitorSettingsDlg::OnInitDialog() {
   CTitelInfo titles;

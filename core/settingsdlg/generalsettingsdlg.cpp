@@ -11,7 +11,7 @@ namespace {
 const char* const kCurrencies[] = {"DM", "EUR", "\x80", "CHF"};
 }  // namespace
 
-CGeneralSettingsDlg::CGeneralSettingsDlg() : Dialog(kResourceId) {}
+CGeneralSettingsDlg::CGeneralSettingsDlg() : Dialog(plat::dlg::kProgram, kResourceId) {}
 
 double CGeneralSettingsDlg::ParsePrice(const std::string& text) {
   std::string s = text;

@@ -25,7 +25,7 @@ struct ProgressRecord;
 
 class ProgressDlg : public plat::Dialog {
  public:
-  explicit ProgressDlg(ProgressRecord* rec) : Dialog(123), rec_(rec) {}
+  explicit ProgressDlg(ProgressRecord* rec) : Dialog(plat::dlg::kKestrum, 123), rec_(rec) {}
   ~ProgressDlg() override { DestroyWindow(); }
 
  protected:
@@ -126,7 +126,7 @@ constexpr plat::UINT kStatusMessage = 1579;
 
 class TimeDateDlg : public plat::Dialog {
  public:
-  explicit TimeDateDlg(DATETIMEPARAMS* p) : Dialog(112), p_(p) {}
+  explicit TimeDateDlg(DATETIMEPARAMS* p) : Dialog(plat::dlg::kKestrum, 112), p_(p) {}
 
  protected:
   bool OnInitDialog() override {
@@ -221,7 +221,7 @@ constexpr int kPrompt = 1002, kInput = 1207;
 
 class InputDlg : public plat::Dialog {
  public:
-  InputDlg(INPUTPARAMS* p, int resource) : Dialog(resource), p_(p) {}
+  InputDlg(INPUTPARAMS* p, int resource) : Dialog(plat::dlg::kKestrum, resource), p_(p) {}
 
  protected:
   bool OnInitDialog() override {

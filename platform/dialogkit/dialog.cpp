@@ -163,10 +163,11 @@ class EnterToDialog : public QObject {
 
 }  // namespace
 
-Dialog::Dialog(int resourceId) : resourceId_(resourceId), impl_(std::make_unique<Impl>()) {}
+Dialog::Dialog(std::string deliverable, int resourceId)
+    : deliverable_(std::move(deliverable)), resourceId_(resourceId), impl_(std::make_unique<Impl>()) {}
 
-Dialog::Dialog(dlg::Template tpl)
-    : resourceId_(tpl.id), preloaded_(true), tpl_(std::move(tpl)), impl_(std::make_unique<Impl>()) {}
+Dialog::Dialog(dlg::Template tpl, std::string deliverable)
+    : deliverable_(std::move(deliverable)), resourceId_(tpl.id), preloaded_(true), tpl_(std::move(tpl)), impl_(std::make_unique<Impl>()) {}
 
 bool Dialog::Dispatching() const { return impl_->dispatching > 0; }
 
@@ -188,7 +189,7 @@ bool Dialog::Build(WindowId owner) {
     buildError_ = "no application object";
     return false;
   }
-  if (!preloaded_ && !dlg::LoadTemplate(resourceId_, &tpl_, &buildError_)) return false;
+  if (!preloaded_ && !dlg::LoadTemplate(deliverable_, resourceId_, &tpl_, &buildError_)) return false;
   owner_ = owner;
   impl_->items.clear();
   auto* win = new KitWindow(this, dlg::WindowWidget(owner));
@@ -1011,9 +1012,12 @@ DialogScript::DialogScript() : previous_(g_script) { g_script = this; }
 DialogScript::~DialogScript() { g_script = previous_; }
 DialogScript* DialogScript::Active() { return g_script; }
 
-DialogScript::Steps& DialogScript::When(int resourceId) {
-  queued_[resourceId].emplace_back();
-  return queued_[resourceId].back();
+DialogScript::Steps& DialogScript::When(int resourceId) { return When(std::string(), resourceId); }
+
+DialogScript::Steps& DialogScript::When(const std::string& deliverable, int resourceId) {
+  auto& q = queued_[{deliverable, resourceId}];
+  q.emplace_back();
+  return q.back();
 }
 
 namespace {
@@ -1096,8 +1100,11 @@ DialogScript::Steps& DialogScript::Steps::Do(std::function<void(Dialog&)> fn) {
 int DialogScript::Run(Dialog& d) {
   Opened rec;
   rec.resourceId = d.ResourceId();
+  rec.deliverable = d.Deliverable();
   rec.caption = d.GetWindowText();
-  auto q = queued_.find(d.ResourceId());
+  // Steps for this deliverable's dialog first, then those for the id alone.
+  auto q = queued_.find({d.Deliverable(), d.ResourceId()});
+  if (q == queued_.end() || q->second.empty()) q = queued_.find({std::string(), d.ResourceId()});
   if (q == queued_.end() || q->second.empty()) {
     d.EndDialog(defaultResult);
   } else {
@@ -1108,7 +1115,10 @@ int DialogScript::Run(Dialog& d) {
     for (auto& step : steps.steps_) {
       if (d.Ended()) break;
       std::string why;
-      if (!step(d, &why)) errors.push_back(StrFormatC("dialog %d: ", d.ResourceId()) + why);
+      if (!step(d, &why)) errors.push_back((d.Deliverable().empty()
+                              ? StrFormatC("dialog %d: ", d.ResourceId())
+                              : StrFormatC("dialog %s/%d: ", d.Deliverable().c_str(), d.ResourceId())) +
+                         why);
     }
     rec.endedByScript = d.Ended();
     if (!d.Ended()) d.EndDialog(IDCANCEL);

@@ -22,9 +22,11 @@ enum class Notify { Clicked, DoubleClicked, SelChange, Change, KillFocus };
 
 class Dialog : public IMessageTarget {
  public:
-  explicit Dialog(int resourceId);
+  // A shipped template of the deliverable that owns the dialog
+  // (dlg::kProgram, dlg::kKestrum, ...).
+  Dialog(std::string deliverable, int resourceId);
   // A dialog from a template given by the caller instead of a shipped one.
-  explicit Dialog(dlg::Template tpl);
+  explicit Dialog(dlg::Template tpl, std::string deliverable = {});
   ~Dialog() override;
   Dialog(const Dialog&) = delete;
   Dialog& operator=(const Dialog&) = delete;
@@ -45,6 +47,7 @@ class Dialog : public IMessageTarget {
   bool Dispatching() const;
   WindowId Id() const { return id_; }
   int ResourceId() const { return resourceId_; }
+  const std::string& Deliverable() const { return deliverable_; }
   WindowId Owner() const { return owner_; }
   const dlg::Template& GetTemplate() const { return tpl_; }
   // Error text when building failed.
@@ -136,6 +139,7 @@ class Dialog : public IMessageTarget {
   void Initialise();
   void Destroy();
 
+  std::string deliverable_;
   int resourceId_;
   bool preloaded_ = false;
   dlg::Template tpl_;

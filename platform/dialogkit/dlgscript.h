@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/dialogkit/dialog.h"
@@ -33,6 +34,7 @@ class DialogScript {
 
   struct Opened {
     int resourceId = 0;
+    std::string deliverable;
     int result = 0;
     bool scripted = false;
     bool endedByScript = false;  // false: the steps left it open; it was cancelled
@@ -44,8 +46,11 @@ class DialogScript {
   DialogScript(const DialogScript&) = delete;
   DialogScript& operator=(const DialogScript&) = delete;
 
-  // Queues the steps for the next opening of that dialog.
+  // Queues the steps for the next opening of that dialog. The id alone
+  // matches that dialog of any deliverable; name the deliverable where the
+  // id is ambiguous (kestrum's 123 and the program's 123).
   Steps& When(int resourceId);
+  Steps& When(const std::string& deliverable, int resourceId);
 
   int defaultResult = IDCANCEL;
   std::vector<Opened> opened;
@@ -56,7 +61,7 @@ class DialogScript {
   int Run(Dialog& d);
 
  private:
-  std::map<int, std::deque<Steps>> queued_;
+  std::map<std::pair<std::string, int>, std::deque<Steps>> queued_;
   DialogScript* previous_;
 };
 

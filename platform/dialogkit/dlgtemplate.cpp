@@ -233,34 +233,37 @@ bool ParseTemplate(const std::string& utf8, Template* out, std::string* error) {
   return true;
 }
 
-std::string ShippedTemplateText(int resourceId) {
-  QFile f(QStringLiteral(":/dialogs/%1.dlg").arg(resourceId));
+std::string ShippedTemplateText(const std::string& deliverable, int resourceId) {
+  QFile f(QStringLiteral(":/dialogs/%1/%2.dlg").arg(QString::fromStdString(deliverable)).arg(resourceId));
   if (!f.open(QIODevice::ReadOnly)) return {};
   QByteArray b = f.readAll();
   return std::string(b.constData(), static_cast<std::size_t>(b.size()));
 }
 
-bool LoadTemplate(int resourceId, Template* out, std::string* error) {
-  std::string text = ShippedTemplateText(resourceId);
+bool LoadTemplate(const std::string& deliverable, int resourceId, Template* out,
+                  std::string* error) {
+  std::string text = ShippedTemplateText(deliverable, resourceId);
   if (text.empty()) {
-    if (error) *error = plat::StrFormatC("no template for dialog %d", resourceId);
+    if (error) *error = plat::StrFormatC("no template for dialog %s/%d", deliverable.c_str(), resourceId);
     return false;
   }
   std::string why;
   if (!ParseTemplate(text, out, &why)) {
-    if (error) *error = plat::StrFormatC("dialog %d: ", resourceId) + why;
+    if (error) *error = plat::StrFormatC("dialog %s/%d: ", deliverable.c_str(), resourceId) + why;
     return false;
   }
   if (out->id != resourceId) {
-    if (error) *error = plat::StrFormatC("template file %d names dialog %d", resourceId, out->id);
+    if (error)
+      *error = plat::StrFormatC("template file %s/%d names dialog %d", deliverable.c_str(),
+                                resourceId, out->id);
     return false;
   }
   return true;
 }
 
-std::vector<int> ShippedTemplateIds() {
+std::vector<int> ShippedTemplateIds(const std::string& deliverable) {
   std::vector<int> ids;
-  QDir dir(QStringLiteral(":/dialogs"));
+  QDir dir(QStringLiteral(":/dialogs/") + QString::fromStdString(deliverable));
   for (const QString& name : dir.entryList({QStringLiteral("*.dlg")}, QDir::Files)) {
     bool ok = false;
     int id = name.chopped(4).toInt(&ok);
@@ -268,6 +271,21 @@ std::vector<int> ShippedTemplateIds() {
   }
   std::sort(ids.begin(), ids.end());
   return ids;
+}
+
+std::vector<std::string> ShippedDeliverables() {
+  std::vector<std::string> names;
+  QDir dir(QStringLiteral(":/dialogs"));
+  for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) names.push_back(name.toStdString());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> DeliverablesWithTemplate(int resourceId) {
+  std::vector<std::string> out;
+  for (const std::string& d : ShippedDeliverables())
+    if (!ShippedTemplateText(d, resourceId).empty()) out.push_back(d);
+  return out;
 }
 
 }  // namespace plat::dlg

@@ -57,10 +57,21 @@ struct Template {
 // "line N: what".
 bool ParseTemplate(const std::string& utf8, Template* out, std::string* error);
 
-// The templates shipped with the program (compiled into the kit).
-bool LoadTemplate(int resourceId, Template* out, std::string* error);
-std::vector<int> ShippedTemplateIds();
+// Shipped templates, one namespace per deliverable: a dialog id is unique
+// only within the deliverable that owns it (kestrum's 123 is not the
+// program's 123). Each lives at ":/dialogs/<deliverable>/<id>.dlg", compiled
+// into the kit from resources/dialogs/<deliverable>/, or into a plug-in under
+// the same prefix.
+inline constexpr const char* kProgram = "brimlow";
+inline constexpr const char* kKestrum = "kestrum";
+
+bool LoadTemplate(const std::string& deliverable, int resourceId, Template* out,
+                  std::string* error);
+std::vector<int> ShippedTemplateIds(const std::string& deliverable);
+std::vector<std::string> ShippedDeliverables();
+// The deliverables that ship a template with this id.
+std::vector<std::string> DeliverablesWithTemplate(int resourceId);
 // Raw text of a shipped template ("" when none).
-std::string ShippedTemplateText(int resourceId);
+std::string ShippedTemplateText(const std::string& deliverable, int resourceId);
 
 }  // namespace plat::dlg

@@ -17,8 +17,14 @@ namespace {
 
 bool g_failed = false;
 
-plat::DialogScript::Steps& Shoot(plat::DialogScript& s, int id, const std::string& file) {
-  return s.When(id).Do([file](plat::Dialog& d) {
+// A dialog id is unique only within its deliverable, so every shot names it;
+// the file name carries it where another deliverable ships the same id.
+plat::DialogScript::Steps& Shoot(plat::DialogScript& s, const char* deliverable, int id,
+                                 const std::string& out) {
+  bool ambiguous = plat::dlg::DeliverablesWithTemplate(id).size() > 1;
+  std::string file = out + "/dialog" + (ambiguous ? std::string(deliverable) + "-" : std::string()) +
+                     std::to_string(id) + ".png";
+  return s.When(deliverable, id).Do([file](plat::Dialog& d) {
     QApplication::processEvents();
     QPixmap shot = d.Window()->grab();
     if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
@@ -42,13 +48,13 @@ int main(int argc, char** argv) {
 
   {
     plat::DialogScript script;
-    Shoot(script, 172, out + "/dialog172.png").Press(plat::IDCANCEL);
+    Shoot(script, plat::dlg::kProgram, 172, out).Press(plat::IDCANCEL);
     CGlobalConfig cfg;
     RunGeneralSettingsDlg(cfg, 0);
   }
   {
     plat::DialogScript script;
-    Shoot(script, 112, out + "/dialog112.png").Press(plat::IDCANCEL);
+    Shoot(script, plat::dlg::kKestrum, 112, out).Press(plat::IDCANCEL);
     DATETIMEPARAMS p{};
     p.size = sizeof p;
     p.flags = KESTRUM_DT_INTIME | KESTRUM_DT_DATEFORMATS | KESTRUM_DT_TIMEFORMATS;

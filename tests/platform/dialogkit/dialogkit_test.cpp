@@ -196,24 +196,55 @@ TEST(DialogTemplate, RejectsBrokenTemplatesWithTheLine) {
   }
 }
 
-TEST(DialogTemplate, EveryShippedTemplateLoads) {
+TEST(DialogTemplate, EveryShippedTemplateLoadsFromItsDeliverablesFolder) {
   testapp::App();
-  std::vector<int> ids = dlg::ShippedTemplateIds();
-  for (int need : {112, 123, 130, 131, 172})
-    EXPECT_NE(std::find(ids.begin(), ids.end(), need), ids.end()) << need;
-  for (int id : ids) {
-    dlg::Template t;
-    std::string err;
-    ASSERT_TRUE(dlg::LoadTemplate(id, &t, &err)) << err;
-    EXPECT_FALSE(t.caption.empty()) << id;
-    // Every dialog can be built and closed.
-    Dialog d(id);
-    DialogScript script;
-    EXPECT_EQ(d.DoModal(), plat::IDCANCEL) << id;
+  std::vector<std::string> owners = dlg::ShippedDeliverables();
+  for (const char* need : {dlg::kProgram, dlg::kKestrum})
+    EXPECT_NE(std::find(owners.begin(), owners.end(), need), owners.end()) << need;
+  struct Need { const char* owner; int id; };
+  for (Need n : {Need{dlg::kKestrum, 112}, Need{dlg::kKestrum, 123}, Need{dlg::kKestrum, 130},
+                 Need{dlg::kKestrum, 131}, Need{dlg::kProgram, 162}, Need{dlg::kProgram, 172},
+                 Need{dlg::kProgram, 184}}) {
+    std::vector<int> ids = dlg::ShippedTemplateIds(n.owner);
+    EXPECT_NE(std::find(ids.begin(), ids.end(), n.id), ids.end()) << n.owner << "/" << n.id;
+  }
+  for (const std::string& owner : owners) {
+    for (int id : dlg::ShippedTemplateIds(owner)) {
+      dlg::Template t;
+      std::string err;
+      ASSERT_TRUE(dlg::LoadTemplate(owner, id, &t, &err)) << err;
+      EXPECT_FALSE(t.caption.empty()) << owner << "/" << id;
+      // Every dialog can be built and closed.
+      Dialog d(owner, id);
+      DialogScript script;
+      EXPECT_EQ(d.DoModal(), plat::IDCANCEL) << owner << "/" << id;
+      ASSERT_EQ(script.opened.size(), 1u);
+      EXPECT_EQ(script.opened[0].deliverable, owner);
+    }
   }
   std::string err;
   dlg::Template t;
-  EXPECT_FALSE(dlg::LoadTemplate(4711, &t, &err));
+  EXPECT_FALSE(dlg::LoadTemplate(dlg::kProgram, 4711, &t, &err));
+  EXPECT_EQ(err, "no template for dialog brimlow/4711");
+  // One deliverable's id is not another's.
+  EXPECT_FALSE(dlg::LoadTemplate(dlg::kProgram, 112, &t, &err));
+  EXPECT_FALSE(dlg::LoadTemplate(dlg::kKestrum, 172, &t, &err));
+  EXPECT_EQ(dlg::DeliverablesWithTemplate(112), std::vector<std::string>{dlg::kKestrum});
+}
+
+TEST(DialogScriptTest, StepsNamedByDeliverableGoOnlyToThatDeliverablesDialog) {
+  testapp::App();
+  DialogScript script;
+  bool kestrumRan = false, anyRan = false;
+  script.When(dlg::kKestrum, 172).Do([&](Dialog&) { kestrumRan = true; }).Press(plat::IDOK);
+  script.When(172).Do([&](Dialog&) { anyRan = true; }).Press(plat::IDOK);
+  Dialog d(dlg::kProgram, 172);
+  EXPECT_EQ(d.DoModal(), plat::IDOK);
+  EXPECT_FALSE(kestrumRan);  // queued for another deliverable's 172
+  EXPECT_TRUE(anyRan);
+  ASSERT_EQ(script.opened.size(), 1u);
+  EXPECT_EQ(script.opened[0].deliverable, dlg::kProgram);
+  EXPECT_TRUE(script.opened[0].scripted);
 }
 
 TEST_F(DialogKit, TextsComeFromTheLanguageFileWithTheTemplateAsFallback) {

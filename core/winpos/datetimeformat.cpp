@@ -1,4 +1,4 @@
-#include "app/winpos/datetimeformat.h"
+#include "core/winpos/datetimeformat.h"
 
 #include <algorithm>
 #include <cstring>

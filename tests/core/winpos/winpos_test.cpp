@@ -6,9 +6,9 @@
 #include <ctime>
 #include <string>
 
-#include "app/winpos/datetimeformat.h"
-#include "app/winpos/titelinfo.h"
-#include "app/winpos/wndposition.h"
+#include "core/winpos/datetimeformat.h"
+#include "core/winpos/titelinfo.h"
+#include "core/winpos/wndposition.h"
 #include "platform/textid.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/winpos/wndposition.h"
+#include "core/winpos/wndposition.h"
 
 #include <cctype>
 #include <climits>

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/winpos/wndposition.h"
+#include "core/winpos/wndposition.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -1,4 +1,4 @@
-#include "app/winpos/titelinfo.h"
+#include "core/winpos/titelinfo.h"
 
 #include "platform/textid.h"
 
