@@ -14,8 +14,10 @@
 #include <cstring>
 #include <mutex>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/fileio.h"
 #include "platform/text.h"
 
 namespace plat {
@@ -154,56 +156,6 @@ ReadResult Load(const char* file, IniFile* ini) {
   return r;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Temporary file beside the target, flushed, then renamed over it: the file
-// is never seen half written or truncated.
-bool ReplaceFile(const std::string& target, const std::string& data) {
-  std::string path = target;
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      path = real;
-      std::free(real);
-    }
-  }
-  const bool existed = ::stat(path.c_str(), &st) == 0;
-  static std::atomic<unsigned> counter{0};
-  std::string tmp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tmp = path + StrFormatC(".tmp%ld_%u", static_cast<long>(::getpid()), counter++);
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, data);
-  if (ok && existed) ::fchmod(fd, st.st_mode & 07777);
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  std::string dir = path.substr(0, path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
-  int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
-  return true;
-}
-
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 // A name list as the enumerating reads give it: each name terminated, the
@@ -288,68 +240,223 @@ UINT GetPrivateProfileInt(const char* section, const char* key, int def, const c
 BOOL WritePrivateProfileString(const char* section, const char* key, const char* value, const char* file) {
   if (!file || !*file) return 0;
   if (!section) return key || value ? 0 : 1;  // nothing is cached, so a flush has nothing to do
+  ProfileBatch one(file);
+  if (!one.Write(section, key, value)) return 0;
+  return one.Commit() ? 1 : 0;
+}
+
+// --- batches ---
+
+namespace {
+
+// The file as lines grouped by section, edited in place: one op costs the
+// size of its section, not of the file, and the bytes come out exactly as
+// the same writes done one by one through a fresh read each would leave.
+struct IniDoc {
+  struct L {
+    std::string text;  // without its line end
+    std::string eol;   // "", "\n" or "\r\n"
+    Line::Kind kind = Line::Other;
+    std::string name;  // section or key name as the file spells it (trimmed)
+  };
+  struct Sec {
+    std::vector<L> lines;  // lines[0] is the header
+  };
+  std::vector<L> preamble;  // lines before the first header
+  std::vector<Sec> secs;
+  std::unordered_map<std::string, std::size_t> index;  // lower-cased name -> first section
+  bool indexValid = false;
+
+  static std::string LowerName(std::string_view n) {
+    std::string s(n);
+    for (char& c : s) c = Lower(c);
+    return s;
+  }
+
+  void Parse(const std::string& raw) {
+    IniFile ini;
+    ini.raw = raw;
+    ini.Parse();
+    for (const Line& l : ini.lines) {
+      L x;
+      x.text = raw.substr(l.start, l.len);
+      x.eol = std::string(ini.Eol(&l - ini.lines.data()));
+      x.kind = l.kind;
+      x.name = std::string(l.name);
+      if (l.kind == Line::Section) secs.emplace_back();
+      (secs.empty() ? preamble : secs.back().lines).push_back(std::move(x));
+    }
+  }
+
+  std::string Serialise() const {
+    std::size_t n = 0;
+    auto count = [&n](const std::vector<L>& ls) {
+      for (const L& l : ls) n += l.text.size() + l.eol.size();
+    };
+    count(preamble);
+    for (const Sec& s : secs) count(s.lines);
+    std::string out;
+    out.reserve(n);
+    auto put = [&out](const std::vector<L>& ls) {
+      for (const L& l : ls) out.append(l.text).append(l.eol);
+    };
+    put(preamble);
+    for (const Sec& s : secs) put(s.lines);
+    return out;
+  }
+
+  long Find(std::string_view name) {
+    if (!indexValid) {
+      index.clear();
+      for (std::size_t i = 0; i < secs.size(); ++i) index.emplace(LowerName(secs[i].lines[0].name), i);
+      indexValid = true;
+    }
+    auto it = index.find(LowerName(Trim(name)));
+    return it == index.end() ? -1 : static_cast<long>(it->second);
+  }
+
+  // The line end of the first line that has one, else the platform's own.
+  std::string FirstEol() const {
+    for (const L& l : preamble)
+      if (!l.eol.empty()) return l.eol;
+    for (const Sec& s : secs)
+      for (const L& l : s.lines)
+        if (!l.eol.empty()) return l.eol;
+    return "\r\n";
+  }
+  std::string NewEol(const L* before) const { return before && !before->eol.empty() ? before->eol : FirstEol(); }
+
+  const L* LastLine() const {
+    for (auto s = secs.rbegin(); s != secs.rend(); ++s)
+      if (!s->lines.empty()) return &s->lines.back();
+    return preamble.empty() ? nullptr : &preamble.back();
+  }
+  L* LastLineMutable() { return const_cast<L*>(LastLine()); }
+
+  static L KeyLine(std::string_view k, std::string_view v, std::string eol) {
+    L l;
+    l.text.reserve(k.size() + 1 + v.size());
+    l.text.append(k).append("=").append(v);
+    l.eol = std::move(eol);
+    l.kind = Line::Key;
+    l.name = std::string(k);
+    return l;
+  }
+
+  void RemoveSection(std::string_view sec) {
+    long h = Find(sec);
+    if (h < 0) return;
+    secs.erase(secs.begin() + h);
+    indexValid = false;
+  }
+
+  void RemoveKey(std::string_view sec, std::string_view k) {
+    long h = Find(sec);
+    if (h < 0) return;
+    auto& ls = secs[h].lines;
+    for (std::size_t i = 1; i < ls.size(); ++i)
+      if (ls[i].kind == Line::Key && SameName(ls[i].name, k)) {
+        ls.erase(ls.begin() + static_cast<long>(i));
+        return;
+      }
+  }
+
+  void Set(std::string_view sec, std::string_view k, std::string_view v) {
+    long h = Find(sec);
+    if (h < 0) {  // new section at the end of the file
+      std::string eol = NewEol(LastLine());
+      if (L* last = LastLineMutable(); last && last->eol.empty()) last->eol = eol;
+      Sec s;
+      L head;
+      head.text.append("[").append(sec).append("]");
+      head.eol = eol;
+      head.kind = Line::Section;
+      head.name = std::string(sec);
+      s.lines.push_back(std::move(head));
+      s.lines.push_back(KeyLine(k, v, eol));
+      if (indexValid) index.emplace(LowerName(sec), secs.size());
+      secs.push_back(std::move(s));
+      return;
+    }
+    auto& ls = secs[h].lines;
+    std::size_t after = 0;
+    for (std::size_t i = 1; i < ls.size(); ++i) {
+      if (ls[i].kind != Line::Key) continue;
+      if (SameName(ls[i].name, k)) {  // replace the value, keep the key as the file spells it
+        L& l = ls[i];
+        std::size_t indent = l.text.find_first_not_of(" \t");
+        std::string text = l.text.substr(0, indent == std::string::npos ? 0 : indent);
+        text.append(l.name).append("=").append(v);
+        l.text = std::move(text);
+        return;
+      }
+      after = i;
+    }
+    // new key after the section's last key
+    std::string eol = NewEol(&ls[after]);
+    if (ls[after].eol.empty()) ls[after].eol = eol;
+    ls.insert(ls.begin() + static_cast<long>(after) + 1, KeyLine(k, v, eol));
+  }
+};
+
+}  // namespace
+
+struct ProfileBatch::Op {
+  std::string section, key, value;
+  bool hasKey = false, hasValue = false;
+};
+
+ProfileBatch::ProfileBatch(std::string file) : file_(std::move(file)) {}
+ProfileBatch::~ProfileBatch() = default;
+
+bool ProfileBatch::Write(const char* section, const char* key, const char* value) {
+  if (!section) return false;
   std::string_view sec = Trim(section);
-  if (HasLineBreak(sec) || sec.find(']') != std::string_view::npos) return 0;
+  if (HasLineBreak(sec) || sec.find(']') != std::string_view::npos) return false;
   std::string_view k = key ? Trim(key) : std::string_view();
   if (key && (HasLineBreak(k) || k.find('=') != std::string_view::npos || k.empty() || k.front() == '[' ||
               k.front() == ';'))
-    return 0;
+    return false;
   // A line break inside a value would turn its rest into lines of its own.
   std::string_view v = value ? std::string_view(value) : std::string_view();
   v = v.substr(0, v.find_first_of("\r\n"));
+  Op op;
+  op.section = std::string(sec);
+  op.hasKey = key != nullptr;
+  op.key = std::string(k);
+  op.hasValue = value != nullptr;
+  op.value = std::string(v);
+  ops_.push_back(std::move(op));
+  return true;
+}
 
+bool ProfileBatch::RemoveSection(const char* section) { return Write(section, nullptr, nullptr); }
+std::size_t ProfileBatch::Pending() const { return ops_.size(); }
+
+bool ProfileBatch::Commit() {
+  if (file_.empty()) return false;
   std::lock_guard<std::mutex> lk(WriteMutex());
-  IniFile ini;
-  const ReadResult read = Load(file, &ini);
-  if (read == ReadResult::Failed) return 0;
-  const bool existed = read == ReadResult::Read;
-  const std::string& raw = ini.raw;
-  std::string out;
-  long h = ini.FindSection(sec);
-
-  if (!key) {  // remove the section
-    if (h < 0) return 1;
-    std::size_t e = ini.SectionEnd(h);
-    std::size_t from = ini.lines[h].start;
-    std::size_t to = e < ini.lines.size() ? ini.lines[e].start : raw.size();
-    out = raw.substr(0, from) + raw.substr(to);
-  } else if (!value) {  // remove the key
-    long kl = h >= 0 ? ini.FindKey(h, k) : -1;
-    if (kl < 0) return 1;
-    const Line& l = ini.lines[kl];
-    out = raw.substr(0, l.start) + raw.substr(l.start + l.len + l.eolLen);
-  } else if (h < 0) {  // new section at the end of the file
-    long last = ini.lines.empty() ? -1 : static_cast<long>(ini.lines.size()) - 1;
-    std::string eol = ini.NewEol(last);
-    out = raw;
-    if (last >= 0 && ini.lines[last].eolLen == 0) out += eol;
-    out.append("[").append(sec).append("]").append(eol);
-    out.append(k).append("=").append(v).append(eol);
-  } else {
-    long kl = ini.FindKey(h, k);
-    if (kl >= 0) {  // replace the value, keep the key as the file spells it
-      const Line& l = ini.lines[kl];
-      std::string_view lineText = std::string_view(raw).substr(l.start, l.len);
-      std::size_t indent = lineText.find_first_not_of(" \t");
-      out = raw.substr(0, l.start);
-      out.append(lineText.substr(0, indent == std::string_view::npos ? 0 : indent));
-      out.append(l.name).append("=").append(v);
-      out.append(raw, l.start + l.len, std::string::npos);
-    } else {  // new key after the section's last key
-      std::size_t after = static_cast<std::size_t>(h);
-      for (std::size_t i = h + 1, e = ini.SectionEnd(h); i < e; ++i)
-        if (ini.lines[i].kind == Line::Key) after = i;
-      const Line& l = ini.lines[after];
-      std::string eol = ini.NewEol(static_cast<long>(after));
-      std::size_t cut = l.start + l.len + l.eolLen;
-      out = raw.substr(0, cut);
-      if (l.eolLen == 0) out += eol;
-      out.append(k).append("=").append(v).append(eol);
-      out.append(raw, cut, std::string::npos);
+  std::string raw;
+  const ReadResult read = ReadWhole(file_.c_str(), &raw);
+  if (read == ReadResult::Failed) return false;
+  IniDoc doc;
+  doc.Parse(raw);
+  bool created = false;  // the first write of a key creates a missing file
+  for (const Op& op : ops_) {
+    if (!op.hasKey) {
+      doc.RemoveSection(op.section);
+    } else if (!op.hasValue) {
+      doc.RemoveKey(op.section, op.key);
+    } else {
+      doc.Set(op.section, op.key, op.value);
+      created = true;
     }
   }
-  if (existed && out == raw) return 1;
-  return ReplaceFile(file, out) ? 1 : 0;
+  ops_.clear();
+  std::string out = doc.Serialise();
+  if (read == ReadResult::Read && out == raw) return true;
+  if (read == ReadResult::Missing && !created) return true;  // removals from no file
+  return io::ReplaceFile(file_, out);
 }
 
 }  // namespace plat

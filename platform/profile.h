@@ -7,6 +7,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/win32types.h"
 
@@ -30,5 +31,33 @@ UINT GetPrivateProfileInt(const char* section, const char* key, int def, const c
 // Writes the whole file through a temporary and a rename.
 BOOL WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const char* file);
+
+// Many writes to one file in one replacement (one read, one temporary, one
+// fsync, one rename): the file ends up with exactly the bytes that the same
+// WritePrivateProfileString calls in the same order leave, and a kill at any
+// instant leaves either all of them or none. A list or table saves through
+// one batch, so a crash never mixes old and new entries.
+class ProfileBatch {
+ public:
+  explicit ProfileBatch(std::string file);
+  ~ProfileBatch();
+  ProfileBatch(const ProfileBatch&) = delete;
+  ProfileBatch& operator=(const ProfileBatch&) = delete;
+
+  // As WritePrivateProfileString (value nullptr removes the key, key
+  // nullptr the section); false for what that call refuses, which is left
+  // out while the rest goes on.
+  bool Write(const char* section, const char* key, const char* value);
+  bool RemoveSection(const char* section);
+  std::size_t Pending() const;
+  // Applies what was queued. False when the file could not be read or
+  // replaced; the file is then as it was. The queue is empty afterwards.
+  bool Commit();
+
+ private:
+  struct Op;
+  std::string file_;
+  std::vector<Op> ops_;
+};
 
 }  // namespace plat

@@ -39,6 +39,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     plat::WritePrivateProfileString(section.c_str(), "FuzzKey", nullptr, p);
   }
   plat::WritePrivateProfileString("GLOBCONF", nullptr, nullptr, p);
+
+  // The same writes one by one and as one batch give the same bytes. The
+  // names and values are cut from the input, so they hit its own sections.
+  static const std::string batchFile = file + ".batch";
+  auto readAll = [](const std::string& f) {
+    std::string out;
+    if (FILE* in = std::fopen(f.c_str(), "rb")) {
+      char buf[4096];
+      std::size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) out.append(buf, n);
+      std::fclose(in);
+    }
+    return out;
+  };
+  std::string base = readAll(file);
+  if (FILE* f = std::fopen(batchFile.c_str(), "wb")) {
+    std::fwrite(base.data(), 1, base.size(), f);
+    std::fclose(f);
+  }
+  plat::ProfileBatch batch(batchFile);
+  for (std::size_t i = 0; i + 3 <= size && i < 96; i += 3) {
+    std::string sec(1, static_cast<char>('A' + data[i] % 4));
+    std::string key(1, static_cast<char>('k' + data[i + 1] % 3));
+    std::string val(reinterpret_cast<const char*>(data + i), 3);
+    for (char& c : val)
+      if (c == '\0') c = '0';
+    const int what = data[i + 2] % 5;
+    const char* k = what == 4 ? nullptr : key.c_str();
+    const char* v = what >= 3 ? nullptr : val.c_str();
+    const bool single = plat::WritePrivateProfileString(sec.c_str(), k, v, p) != 0;
+    if (batch.Write(sec.c_str(), k, v) != single) std::abort();
+  }
+  if (!batch.Commit()) std::abort();
+  if (readAll(file) != readAll(batchFile)) std::abort();
+  std::remove(batchFile.c_str());
   std::remove(file.c_str());
   return 0;
 }

@@ -1,0 +1,109 @@
+// File faults for tests of the files the user keeps: a full disk or a dead
+// device at one chosen operation, and a real SIGKILL of a real child
+// process while it writes, at a random instant or at exactly one fsync or
+// rename.
+#pragma once
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/fileio.h"
+
+namespace testsupport {
+
+// Counts the file operations and fails the n-th (from 1) of one kind with
+// the given errno; n 0 fails none. Installed for its scope.
+class FileFault : public plat::io::Hook {
+ public:
+  FileFault(plat::io::Op op = plat::io::Op::Write, int nth = 0, int err = ENOSPC)
+      : op_(op), nth_(nth), err_(err), previous_(plat::io::CurrentHook()) {
+    plat::io::SetHook(this);
+  }
+  ~FileFault() override { plat::io::SetHook(previous_); }
+  FileFault(const FileFault&) = delete;
+  FileFault& operator=(const FileFault&) = delete;
+
+  int Before(plat::io::Op op, const char*) override {
+    int k = ++counts_[static_cast<int>(op)];
+    if (op == op_ && nth_ > 0 && k == nth_) {
+      ++failed_;
+      return err_;
+    }
+    return 0;
+  }
+  int Count(plat::io::Op op) const { return counts_[static_cast<int>(op)]; }
+  int Failed() const { return failed_; }
+
+ private:
+  plat::io::Op op_;
+  int nth_;
+  int err_;
+  plat::io::Hook* previous_;
+  std::atomic<int> counts_[16] = {};
+  int failed_ = 0;
+};
+
+// In a child: kills the process itself just before the n-th (from 1)
+// operation of the kinds given (fsync, fdatasync and rename by default),
+// so a test can stop a writer at every such point in turn.
+class KillAtOp : public plat::io::Hook {
+ public:
+  explicit KillAtOp(int nth, std::vector<plat::io::Op> ops = {plat::io::Op::Fsync, plat::io::Op::Fdatasync,
+                                                              plat::io::Op::Rename})
+      : nth_(nth), ops_(std::move(ops)) {
+    plat::io::SetHook(this);
+  }
+  ~KillAtOp() override { plat::io::SetHook(nullptr); }
+  int Before(plat::io::Op op, const char*) override {
+    for (plat::io::Op o : ops_)
+      if (o == op && ++seen_ == nth_) ::kill(::getpid(), SIGKILL);
+    return 0;
+  }
+
+ private:
+  int nth_;
+  int seen_ = 0;
+  std::vector<plat::io::Op> ops_;
+};
+
+// Runs body in a forked child. With killAfterUs > 0 the parent sends
+// SIGKILL after that many microseconds (the child may have finished: then
+// it exits 0). Returns how the child ended: true when it was killed.
+// The child never returns into the test: it ends with _exit.
+inline bool RunChild(const std::function<void()>& body, long killAfterUs, int* exitCode = nullptr) {
+  pid_t pid = ::fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    body();
+    ::_exit(0);
+  }
+  if (killAfterUs > 0) {
+    std::this_thread::sleep_for(std::chrono::microseconds(killAfterUs));
+    ::kill(pid, SIGKILL);
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+// A seeded generator for kill instants, so a failing run can be repeated
+// (the seed is printed by the test on failure).
+inline std::mt19937& KillRandom(std::uint32_t seed = 0) {
+  static std::mt19937 rng(seed ? seed : static_cast<std::uint32_t>(::getpid()));
+  return rng;
+}
+
+}  // namespace testsupport
