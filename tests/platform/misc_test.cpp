@@ -107,3 +107,34 @@ TEST(TextIds, HookAnswersOrFallsBack) {
   EXPECT_EQ(GetText(TextId(0, 1)), nullptr);
   SetTextSource(nullptr);
 }
+
+// The hooks that tests script: the recording ones answer as told, and the
+// installed one is what the free functions reach.
+#include "platform/filedlg.h"
+#include "platform/launcher.h"
+
+TEST(PlatformHooks, LauncherAndFileDialogReachTheInstalledImplementation) {
+  plat::RecordingLauncher rec;
+  plat::SetLauncherImpl(&rec);
+  int err = 0;
+  EXPECT_TRUE(plat::StartDetached("tool", {"a b", "0301234567"}, &err));
+  rec.result = false;
+  EXPECT_FALSE(plat::StartDetached("missing", {}, &err));
+  EXPECT_EQ(err, 2);
+  plat::SetLauncherImpl(nullptr);
+  ASSERT_EQ(rec.started.size(), 2u);
+  EXPECT_EQ(rec.started[0].args, (std::vector<std::string>{"a b", "0301234567"}));
+
+  plat::ScriptedFileDialog fd;
+  fd.answers = {"/tmp/a.txt", ""};
+  plat::SetFileDialogImpl(&fd);
+  plat::FileDialogRequest r;
+  r.filters = {{"Text", "*.TXT;*.csv"}};
+  std::string path;
+  EXPECT_TRUE(plat::RunFileDialog(0, r, &path));
+  EXPECT_EQ(path, "/tmp/a.txt");
+  EXPECT_FALSE(plat::RunFileDialog(0, r, &path));  // cancelled
+  EXPECT_FALSE(plat::RunFileDialog(0, r, &path));  // nothing queued: cancelled
+  plat::SetFileDialogImpl(nullptr);
+  EXPECT_EQ(fd.requests.size(), 3u);
+}
