@@ -83,8 +83,9 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
   // when the record was already over.
   int StartIncomingCall(CCallInfo* call, int requester);
   int IncomingCall(CCallInfo* call, int requester);
-  // The answer "New" to the new-record question.
-  int CreateRecordForCall();
+  // The answer "Ja" to the new-record question: a record "New" for the
+  // number asked about. 1 when it was stored.
+  int CreateRecordForCall(const std::string& partnerNumber);
   // Joins every worker started so far (tests; the destructor).
   void JoinWorkers();
   // Workers started and not yet joined: each is joined when its result is

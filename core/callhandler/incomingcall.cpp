@@ -124,9 +124,10 @@ int CCallHandler::FinishIncoming(CCallInfo* call, int requester, const Lookup* f
   return 0;
 }
 
-int CCallHandler::CreateRecordForCall() {
-  if (!phoneBook || !current_) return 0;
-  const std::string partner = current_->GetPartnerNumber(GetOwnNumber());
+int CCallHandler::CreateRecordForCall(const std::string& partner) {
+  // The number is the one the user was asked about: by the time they
+  // answer, that call may have ended or another one may be current.
+  if (!phoneBook || partner.empty()) return 0;
   bool stored = false;
   {
     std::lock_guard<std::mutex> lock(phoneBookMu_);
@@ -144,7 +145,8 @@ int CCallHandler::CreateRecordForCall() {
   }
   if (stored) {
     int result = PBS_NOT_FOUND;
-    HubMatch(current_, FindFirstHit(partner, &result));
+    CCallInfo* call = current_ && current_->GetPartnerNumber(GetOwnNumber()) == partner ? current_ : nullptr;
+    HubMatch(call, FindFirstHit(partner, &result));
   }
-  return 0;
+  return stored ? 1 : 0;
 }

@@ -186,7 +186,7 @@ TEST_F(HandlerTest, CreateRecordForCallStoresThePartner) {
   ASSERT_EQ(s.Run("watch 21 2 main xref=1001\n"
                   "pbx delivered xref=1001 callid=9 device=21 calling=0407777 called=21\n"),
             "");
-  h().CreateRecordForCall();
+  EXPECT_EQ(h().CreateRecordForCall(h().GetCurrentCall(17)->GetPartnerNumber(h().GetOwnNumber())), 1);
   auto& book = s.rig().book;
   ASSERT_EQ(book.records.size(), 1u);
   EXPECT_EQ(book.records[0]->number, "407777");
@@ -197,4 +197,19 @@ TEST_F(HandlerTest, CreateRecordForCallStoresThePartner) {
   EXPECT_EQ(hubs.back().code, 1038u);
   EXPECT_EQ(hubs.back().match.call, h().GetCurrentCall(17));
   EXPECT_NE(hubs.back().match.record, nullptr);
+}
+
+TEST_F(HandlerTest, CreateRecordForCallTakesTheNumberAskedAboutAfterItsCallEnded) {
+  ASSERT_EQ(s.Run("watch 21 2 main xref=1001\n"
+                  "pbx delivered xref=1001 callid=9 device=21 calling=0407777 called=21\n"
+                  "pbx cleared xref=1001 callid=9 device=21\n"
+                  "pbx delivered xref=1001 callid=10 device=21 calling=0408888 called=21\n"),
+            "");
+  EXPECT_EQ(h().CreateRecordForCall("407777"), 1);
+  auto& book = s.rig().book;
+  ASSERT_EQ(book.records.size(), 1u);
+  EXPECT_EQ(book.records[0]->number, "407777");  // not the caller now ringing
+  EXPECT_EQ(s.rig().view.messages.back().match.call, nullptr);
+  EXPECT_EQ(h().CreateRecordForCall(""), 0);
+  EXPECT_EQ(book.records.size(), 1u);
 }
