@@ -144,6 +144,7 @@ int CNetworkHandler::TakeSlot(SOCKET s, const SockAddr& peer) {
     c.dispatching = false;
     c.readDeferred = false;
     c.closing = false;
+    c.gathered = false;
     c.lastHeard = plat::NowMs();
     ++peers_;
     return i;
@@ -194,6 +195,7 @@ void CNetworkHandler::FreeSlot(int i) {
   c.dispatching = false;
   c.readDeferred = false;
   c.closing = false;
+  c.gathered = false;
   if (peers_ > 0) --peers_;
 }
 
@@ -225,6 +227,12 @@ plat::LRESULT CNetworkHandler::OnMessage(const plat::Message& m) {
       break;
     case kMsgAliveConfirmation:
       ConfirmAlive();
+      break;
+    case kMsgSendFrame:
+      // Also reached from a caller's loop inside a delivery: what was
+      // gathered does not wait for that delivery to return.
+      flushPosted_ = false;
+      FlushGathered();
       break;
     default:
       break;
@@ -259,7 +267,7 @@ void CNetworkHandler::OnSocketEvent(SOCKET s, plat::LPARAM l) {
   }
 }
 
-void CNetworkHandler::OnRead(SOCKET s) {
+void CNetworkHandler::OnRead(SOCKET s, int round) {
   std::uint8_t* buf = rbuf_[static_cast<std::size_t>(rnext_)].data();
   rnext_ = (rnext_ + 1) % static_cast<int>(rbuf_.size());
   int i = -1;
@@ -330,13 +338,27 @@ void CNetworkHandler::OnRead(SOCKET s) {
     c.splitter.Append(buf, static_cast<std::size_t>(n));
   }
   if (c.dispatching) return;  // the delivery further up the stack goes on with it
+  const std::uint32_t serial = c.serial;
   Drain(i);
+  // A full chunk most likely has more behind it: read it now instead of
+  // after another round of the loop, a few chunks at most so that the other
+  // connections get their turn.
+  if (!datagram_ && n == static_cast<int>(kRecvChunk) && round < kReadRounds && !closed_ &&
+      c.serial == serial && c.socket == s)
+    OnRead(s, round + 1);
 }
 
 void CNetworkHandler::Drain(int i) {
   ClientSlot& c = slots_[static_cast<std::size_t>(i)];
   const std::uint32_t serial = c.serial;
   const std::uint64_t lostBefore = c.splitter.loss.bytes;
+  struct Gather {
+    CNetworkHandler* h;
+    explicit Gather(CNetworkHandler* self) : h(self) { ++h->gathering_; }
+    ~Gather() {
+      if (--h->gathering_ == 0) h->FlushGathered();
+    }
+  } gather(this);
   c.dispatching = true;
   std::array<std::uint8_t, kMaxFrame> frame;
   while (!closed_ && c.serial == serial) {
@@ -484,6 +506,18 @@ void CNetworkHandler::OnClose(SOCKET s, plat::LPARAM l) {
 bool CNetworkHandler::SendOnSlot(int i, const std::uint8_t* data, std::size_t len) {
   ClientSlot& c = slots_[static_cast<std::size_t>(i)];
   if (c.socket == INVALID_SOCKET) return false;
+  if (gathering_ > 0 && !datagram_) {
+    if ((c.outq.empty() || c.gathered) && c.outq.size() + len <= kGatherCap) {
+      c.outq.insert(c.outq.end(), data, data + len);
+      c.gathered = true;
+      if (!flushPosted_) {
+        flushPosted_ = true;
+        plat::PostMessage(self_, kMsgSendFrame, 0, 0);
+      }
+      return true;
+    }
+    if (c.gathered) Flush(i);  // full: out with it, then this frame as usual
+  }
   if (datagram_) {
     const int r = SharedSocket() ? SendTo(c.socket, data, static_cast<int>(len), c.peer)
                                  : plat::net::Send(c.socket, data, static_cast<int>(len));
@@ -519,6 +553,10 @@ bool CNetworkHandler::SendOnSlot(int i, const std::uint8_t* data, std::size_t le
 
 void CNetworkHandler::Flush(int i) {
   ClientSlot& c = slots_[static_cast<std::size_t>(i)];
+  // Whatever the socket does not take now is held back as usual (the
+  // failed send arms the write event).
+  c.gathered = false;
+  if (c.socket == INVALID_SOCKET) return;
   std::size_t done = 0;
   while (done < c.outq.size()) {
     const int r = plat::net::Send(c.socket, c.outq.data() + done, static_cast<int>(c.outq.size() - done));
@@ -526,6 +564,12 @@ void CNetworkHandler::Flush(int i) {
     done += static_cast<std::size_t>(r);
   }
   c.outq.erase(c.outq.begin(), c.outq.begin() + static_cast<std::ptrdiff_t>(done));
+}
+
+void CNetworkHandler::FlushGathered() {
+  if (closed_) return;
+  for (int i = 0; i < kSlots; ++i)
+    if (slots_[static_cast<std::size_t>(i)].gathered) Flush(i);
 }
 
 int CNetworkHandler::Send(std::uint16_t clientId, std::uint8_t wireType, const void* data, std::size_t len) {

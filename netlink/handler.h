@@ -35,6 +35,13 @@ constexpr std::size_t kSendQueueCap = 64 * 1024;
 // Received bytes a connection buffers while one of its frames is being
 // delivered (a caller's modal loop); beyond this the socket is left unread.
 constexpr std::size_t kReadAheadCap = 64 * 1024;
+// Frames sent while a received block is being dispatched are gathered per
+// connection up to this many bytes and go out in one send when the block is
+// done: a caller answering every frame costs one system call per block, not
+// one per frame.
+constexpr std::size_t kGatherCap = 16 * 1024;
+// Chunks one read event takes at most before the other connections' turn.
+constexpr int kReadRounds = 4;
 
 class CNetworkHandler : public plat::IMessageTarget, public std::enable_shared_from_this<CNetworkHandler> {
  public:
@@ -58,6 +65,7 @@ class CNetworkHandler : public plat::IMessageTarget, public std::enable_shared_f
     bool dispatching = false;
     bool readDeferred = false;  // a read left for after the delivery
     bool closing = false;  // unregister sent; no hello again
+    bool gathered = false;  // outq holds only frames gathered during a dispatch
     std::uint64_t lastHeard = 0;
   };
 
@@ -109,7 +117,7 @@ class CNetworkHandler : public plat::IMessageTarget, public std::enable_shared_f
   void Notify(const Notice& n);
   bool Deliver(int slot, const std::uint8_t* payload, std::size_t len);  // false when closed meanwhile
   void OnSocketEvent(plat::net::SOCKET s, plat::LPARAM l);
-  void OnRead(plat::net::SOCKET s);
+  void OnRead(plat::net::SOCKET s, int round = 0);
   void OnWrite(plat::net::SOCKET s);
   void OnAccept(plat::net::SOCKET s);
   void OnConnect(plat::net::SOCKET s);
@@ -127,6 +135,7 @@ class CNetworkHandler : public plat::IMessageTarget, public std::enable_shared_f
   void Dispatch(int i, std::uint8_t* frame, std::size_t len);
   bool SendOnSlot(int i, const std::uint8_t* data, std::size_t len);
   void Flush(int i);
+  void FlushGathered();
   void FreeSlot(int i);
   void LoseSlot(int i, plat::LPARAM l);
   std::uint32_t OwnKey(plat::net::SOCKET s) const;
@@ -150,6 +159,8 @@ class CNetworkHandler : public plat::IMessageTarget, public std::enable_shared_f
   int rnext_ = 0;
   std::uint32_t nextSerial_ = 1;
   std::uint64_t lostBytes_ = 0;
+  int gathering_ = 0;  // depth of dispatches whose sends are gathered
+  bool flushPosted_ = false;
   bool closed_ = false;
 };
 
