@@ -41,13 +41,23 @@ void Dev(CSTAMessage& m, std::size_t at, const std::string& device) {
 
 std::string Num(const CSTAMessage& m, std::size_t at) { return m.Text(at, CSTAMessage::kNumberWidth); }
 
+// Drops the oldest entries once there are twice as many as are kept, so the
+// cost of dropping is spread over the entries added.
+template <class T>
+void Bound(std::vector<T>& v, std::size_t keep) {
+  if (keep == 0 || v.size() < 2 * keep) return;
+  v.erase(v.begin(), v.end() - static_cast<std::ptrdiff_t>(keep));
+}
+
 }  // namespace
 
 PbxSim::PbxSim(Options options)
     : options_(std::move(options)),
       nextCrossRef_(options_.firstCrossRefId),
       nextCallId_(options_.firstCallId),
-      random_(options_.seed) {}
+      random_(options_.seed) {
+  keep_ = options_.keep;
+}
 
 // The relay server's window: registrations and the records of its clients.
 struct PbxSim::NetServer : plat::IMessageTarget {
@@ -104,6 +114,10 @@ bool PbxSim::StartNetwork(std::uint16_t port) {
   if ((h & 0xFFFF) == netlink::kFailedOpen) return false;
   n->handle = h & 0xFFFF;
   net_ = std::move(n);
+  {
+    std::lock_guard<std::mutex> lk(mu_);
+    if (keep_ == 0) keep_ = kNetworkKeep;
+  }
   Note(plat::StrFormatC("net: serving on port %u", static_cast<unsigned>(port)));
   return true;
 }
@@ -218,6 +232,7 @@ void PbxSim::Note(const std::string& line) {
   {
     std::lock_guard<std::mutex> lk(mu_);
     log_.push_back(line);
+    Bound(log_, keep_);
   }
   if (options_.echo) {
     std::fputs(line.c_str(), stdout);
@@ -487,6 +502,7 @@ void PbxSim::OnRecord(const CSTAMessage& in) {
   {
     std::lock_guard<std::mutex> lk(mu_);
     received_.push_back(in);
+    Bound(received_, keep_);
   }
   cv_.notify_all();
   if (!options_.answerRequests) return;
@@ -708,6 +724,11 @@ void PbxSim::OnRecord(const CSTAMessage& in) {
 std::vector<CSTAMessage> PbxSim::Received() const {
   std::lock_guard<std::mutex> lk(mu_);
   return received_;
+}
+
+std::size_t PbxSim::KeepLimit() const {
+  std::lock_guard<std::mutex> lk(mu_);
+  return keep_;
 }
 
 std::vector<std::string> PbxSim::Log() const {

@@ -47,7 +47,12 @@ struct Options {
   std::map<std::string, int> failNumbers;  // make call to them: universal failure code
   bool echo = false;                     // log lines also to stdout
   unsigned seed = 1;                     // noise
+  // Records and log lines kept for Received() and Log(): the newest this
+  // many at least, twice that at most; 0 keeps everything on the line and
+  // kNetworkKeep in network mode, which serves for days.
+  std::size_t keep = 0;
 };
+inline constexpr std::size_t kNetworkKeep = 2048;
 
 enum class Noise { kRandomBytes, kTruncatedPacket, kWrongChecksum };
 
@@ -122,6 +127,7 @@ class PbxSim {
   bool HasCall(std::uint32_t callId) const;
   std::uint32_t LastCallId() const;
   std::size_t PacketsSent() const { return sentPackets_.load(); }
+  std::size_t KeepLimit() const;
 
   // Readable form of one record.
   static std::string Describe(const CSTAMessage& m);
@@ -153,6 +159,7 @@ class PbxSim {
   mutable std::condition_variable cv_;
   std::vector<CSTAMessage> received_;
   std::vector<std::string> log_;
+  std::size_t keep_ = 0;  // 0: everything
   std::map<std::string, std::uint32_t> monitors_;  // number -> cross-reference id
   std::uint32_t nextCrossRef_;
   std::uint32_t nextCallId_;

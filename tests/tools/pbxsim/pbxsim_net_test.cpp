@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -20,6 +21,7 @@
 #include "platform/eventloop.h"
 #include "platform/messages.h"
 #include "platform/net/asyncsocket.h"
+#include "tools/pbxsim/pbxsim.h"
 
 namespace {
 
@@ -209,4 +211,43 @@ TEST_F(PbxSimNet, AnswersOverTheRelayAndOneKillIsOneLoss) {
   ASSERT_EQ(PBXNWHCloseDLLConnection(h2, 0), 1u);
   ASSERT_TRUE(Until([&] { return cli.Count(netlink::kMsgUnregistered) == 1; }));
   EXPECT_TRUE(Until([&] { return again.Says("net: client unregistered"); }));
+}
+
+// A relay that serves for days keeps the newest records and log lines only.
+TEST_F(PbxSimNet, InNetworkModeWhatItKeepsIsBounded) {
+  {
+    pbxsim::PbxSim unbounded;
+    ASSERT_TRUE(unbounded.StartNetwork(FreePort()));
+    EXPECT_EQ(unbounded.KeepLimit(), pbxsim::kNetworkKeep);
+  }
+  pbxsim::Options o;
+  o.keep = 40;
+  pbxsim::PbxSim sim(o);
+  EXPECT_EQ(sim.KeepLimit(), 40u);
+  const std::uint16_t port = FreePort();
+  ASSERT_TRUE(sim.StartNetwork(port));
+  const std::uint32_t h = Register(port);
+  ASSERT_NE(h, 0xFFFFu);
+  const std::uint16_t id = IdOf();
+  constexpr std::uint32_t kSent = 300;
+  std::size_t most = 0, mostLog = 0;
+  for (std::uint32_t seq = 1; seq <= kSent; ++seq) {
+    CSTAMessage m;
+    m.SetType(4);  // an event: the PBX does not answer it
+    m.SetInvokeId(seq);
+    ASSERT_EQ(PBXNWHSendMessageToNetWork(h, id, 32, m.data(), 982), 1u);
+    ASSERT_TRUE(Until([&] {
+      const auto r = sim.Received();
+      return !r.empty() && r.back().InvokeId() == seq;
+    })) << seq;
+    most = std::max(most, sim.Received().size());
+    mostLog = std::max(mostLog, sim.Log().size());
+  }
+  const auto r = sim.Received();
+  EXPECT_LE(most, 2 * 40u);
+  EXPECT_LE(mostLog, 2 * 40u);
+  ASSERT_GE(r.size(), 40u);
+  // The newest, in the order they came.
+  for (std::size_t i = 0; i < r.size(); ++i) EXPECT_EQ(r[i].InvokeId(), kSent - r.size() + 1 + i);
+  PBXNWHCloseDLL(h);
 }
