@@ -146,6 +146,7 @@ int CNetworkHandler::TakeSlot(SOCKET s, const SockAddr& peer) {
     c.closing = false;
     c.gathered = false;
     c.lastHeard = plat::NowMs();
+    c.waitingSince = c.lastHeard;
     ++peers_;
     return i;
   }
@@ -281,7 +282,7 @@ void CNetworkHandler::OnRead(SOCKET s, int round) {
     }
     i = FindSlotByPeer(from);
     if (i < 0) {
-      i = TakeSlot(s, from);
+      i = TakeServerSlot(s, from);
       if (i < 0) {
         Trace("FD_ACCEPT- refused");
         return;
@@ -406,6 +407,7 @@ void CNetworkHandler::Dispatch(int i, std::uint8_t* f, std::size_t len) {
       if (a.unregistered) {
         c.formerId = c.clientId;
         c.clientId = 0;
+        c.waitingSince = plat::NowMs();
       }
     } else if (role_ == Role::Client) {
       a = client_.Handle(f, len, c.ownKey, static_cast<std::uint32_t>(i));
@@ -428,6 +430,7 @@ void CNetworkHandler::Dispatch(int i, std::uint8_t* f, std::size_t len) {
     }
     return;
   }
+  if (role_ == Role::Server && c.clientId == 0) c.waitingSince = plat::NowMs();
   if (wire <= 30) Deliver(wire, f + kHeaderSize, len - kHeaderSize);
 }
 
@@ -456,7 +459,7 @@ void CNetworkHandler::OnAccept(SOCKET s) {
     Trace("FD_ACCEPT- refused");
     return;
   }
-  const int i = TakeSlot(a, peer);
+  const int i = TakeServerSlot(a, peer);
   if (i < 0) {
     CloseSocket(a);
     Trace("FD_ACCEPT- refused");
@@ -636,6 +639,9 @@ void CNetworkHandler::OnTimer(plat::UINT id) {
     case kTimerSilence:
       SilenceCheck();
       break;
+    case kTimerHello:
+      HelloCheck();
+      break;
     default:
       break;
   }
@@ -693,6 +699,52 @@ void CNetworkHandler::AliveCollection() {
     c.retry = 0;
   }
   plat::SetTimer(self_, kTimerAlive, kAliveMs);
+}
+
+int CNetworkHandler::TakeServerSlot(SOCKET s, const SockAddr& peer) {
+  int i = TakeSlot(s, peer);
+  if (i < 0 && DropLongestWaiting()) i = TakeSlot(s, peer);
+  if (i >= 0) ArmHelloCheck();
+  return i;
+}
+
+bool CNetworkHandler::DropLongestWaiting() {
+  int oldest = -1;
+  for (int i = 0; i < kSlots; ++i) {
+    const ClientSlot& c = slots_[static_cast<std::size_t>(i)];
+    // A connection whose frames are being delivered further up the stack
+    // is left alone.
+    if (c.socket == INVALID_SOCKET || c.clientId != 0 || c.dispatching) continue;
+    if (oldest < 0 || c.waitingSince < slots_[static_cast<std::size_t>(oldest)].waitingSince) oldest = i;
+  }
+  if (oldest < 0) return false;
+  const ClientSlot& c = slots_[static_cast<std::size_t>(oldest)];
+  Trace(plat::StrFormatC("FD_ACCEPT - unregistered S%i dropped", static_cast<int>(c.socket)));
+  LoseSlot(oldest, 0);
+  return true;
+}
+
+void CNetworkHandler::ArmHelloCheck() {
+  if (!plat::IsTimerArmed(self_, kTimerHello)) plat::SetTimer(self_, kTimerHello, kHelloTimeoutMs);
+}
+
+void CNetworkHandler::HelloCheck() {
+  if (role_ != Role::Server) return;
+  const std::uint64_t now = plat::NowMs();
+  std::uint64_t next = 0;
+  for (int i = 0; i < kSlots; ++i) {
+    ClientSlot& c = slots_[static_cast<std::size_t>(i)];
+    if (c.socket == INVALID_SOCKET || c.clientId != 0) continue;
+    std::uint64_t due = c.waitingSince + kHelloTimeoutMs;
+    if (c.dispatching) due = std::max(due, now + kRetryMs);  // not while its frames are delivered
+    if (now >= due) {
+      Trace(plat::StrFormatC("HelloTimeOut S%i", static_cast<int>(c.socket)));
+      LoseSlot(i, 0);
+      continue;
+    }
+    if (next == 0 || due < next) next = due;
+  }
+  if (next) plat::SetTimer(self_, kTimerHello, static_cast<plat::UINT>(next - now));
 }
 
 void CNetworkHandler::SilenceCheck() {

@@ -25,11 +25,15 @@ struct NotifySlot {
 constexpr int kNotifySlots = 31;
 
 // Timer ids on the handler's own target.
-constexpr plat::UINT kTimerAlive = 0, kTimerCollection = 1, kTimerRetry = 3, kTimerSilence = 5;
+constexpr plat::UINT kTimerAlive = 0, kTimerCollection = 1, kTimerRetry = 3, kTimerSilence = 5, kTimerHello = 6;
 constexpr plat::UINT kAliveMs = 9000, kCollectionMs = 53729, kRetryMs = 1000, kDatagramRetryMs = 10000;
 // A server drops a registered peer that has sent nothing for this long
 // (a client's alive round is 9000 + 53729 ms).
 constexpr std::uint64_t kSilenceLimitMs = 3ull * kCollectionMs;
+// A server closes a connection that has not registered this long after it
+// came (or after its last data frame: a multi-role peer never registers),
+// so idle connections cannot take every slot.
+constexpr std::uint64_t kHelloTimeoutMs = 10000;
 // Bytes a connection may hold back while its peer does not read.
 constexpr std::size_t kSendQueueCap = 64 * 1024;
 // Received bytes a connection buffers while one of its frames is being
@@ -67,6 +71,7 @@ class CNetworkHandler : public plat::IMessageTarget, public std::enable_shared_f
     bool closing = false;  // unregister sent; no hello again
     bool gathered = false;  // outq holds only frames gathered during a dispatch
     std::uint64_t lastHeard = 0;
+    std::uint64_t waitingSince = 0;  // server: start of the hello time-out
   };
 
   CNetworkHandler(Role role, std::uint16_t handle);
@@ -126,6 +131,12 @@ class CNetworkHandler : public plat::IMessageTarget, public std::enable_shared_f
   void AliveControl();
   void AliveCollection();
   void SilenceCheck();
+  void HelloCheck();
+  void ArmHelloCheck();
+  // Server with every slot taken: frees the unregistered connection that
+  // has waited longest; false when there is none.
+  bool DropLongestWaiting();
+  int TakeServerSlot(plat::net::SOCKET s, const plat::net::SockAddr& peer);
   void ConfirmAlive();
   int TakeSlot(plat::net::SOCKET s, const plat::net::SockAddr& peer);
   int FindSlotBySocket(plat::net::SOCKET s) const;

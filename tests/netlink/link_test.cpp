@@ -309,3 +309,94 @@ TEST_F(Link, AClientWithoutAnAddressReachesNoLocalServer) {
   EXPECT_EQ(srv.Count(kMsgClientRegistered), 0);
   EXPECT_EQ(cli.Count(kMsgRegistered), 0);
 }
+
+// The multi role connects without registering: frames go both ways with no
+// registration message on either side. A server keeps such a connection
+// while it sends and closes it once it has been quiet for the hello
+// time-out.
+TEST_F(Link, MultiRoleExchangesWithoutRegisteringAndIdleIsClosed) {
+  port = FreePort();
+  srvHandle = PBXNWHOpenDLLEx(srv.id, kFlagServer | kFlagCsta, nullptr, port);
+  ASSERT_EQ(srvHandle & 0xFFFF, 0u);
+  const std::uint32_t multi = PBXNWHOpenDLLEx(cli.id, kFlagMulti | kFlagCsta, "127.0.0.1", port);
+  ASSERT_EQ(multi & 0xFFFF, 1u);
+  ASSERT_TRUE(net.Until([&] { return HandlerOf(multi)->peers() == 1 && HandlerOf(srvHandle)->peers() == 1; }));
+
+  const Bytes up = CstaRecord(13, 4);
+  ASSERT_EQ(PBXNWHSendMessageToNetWork(multi, 0, 32, up.data(), 982), 1u);
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 1; }));
+  EXPECT_EQ(srv.Last(kMsgCsta)->payload, Received(up, 144));
+  const Bytes down = CstaRecord(21, 5);
+  ASSERT_EQ(PBXNWHSendMessageToNetWork(srvHandle, 0, 32, down.data(), 982), 1u);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgCsta) == 1; }));
+  EXPECT_EQ(cli.Last(kMsgCsta)->wParam, multi);
+  EXPECT_EQ(cli.Last(kMsgCsta)->payload, Received(down, 81));
+  for (plat::UINT none : {kMsgRegistered, kMsgRegistrationRefused, kMsgLinkLost})
+    EXPECT_EQ(cli.Count(none), 0) << none;
+  EXPECT_EQ(srv.Count(kMsgClientRegistered), 0);
+
+  // Sending now and then keeps it: three times the time-out.
+  for (int i = 0; i < 6; ++i) {
+    net.Advance(kHelloTimeoutMs / 2);
+    ASSERT_EQ(PBXNWHSendMessageToNetWork(multi, 0, 32, up.data(), 982), 1u);
+    ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 2 + i; }));
+  }
+  EXPECT_EQ(cli.Count(kMsgLinkLost), 0);
+  // Quiet for the time-out: closed, and both sides hear of it.
+  net.Advance(kHelloTimeoutMs + 1000);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgLinkLost) == 1 && srv.Count(kMsgLinkLost) == 1; }));
+  EXPECT_EQ(HandlerOf(srvHandle)->peers(), 0);
+}
+
+// A registered client is never closed by the hello time-out.
+TEST_F(Link, ARegisteredClientOutlivesTheHelloTimeOut) {
+  OpenPair();
+  net.Advance(5 * kHelloTimeoutMs);
+  EXPECT_EQ(srv.Count(kMsgLinkLost), 0);
+  EXPECT_EQ(cli.Count(kMsgLinkLost), 0);
+  const Bytes r = CstaRecord(1, 3);
+  ASSERT_EQ(PBXNWHSendMessageToNetWork(srvHandle, clientId, 32, r.data(), 982), 1u);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgCsta) == 1; }));
+}
+
+// Frames a delivery sends are gathered into one send per connection: a
+// burst larger than what is gathered at once arrives whole and in order,
+// and a reply made before a "modal" loop inside the delivery reaches the
+// peer while that loop runs.
+TEST_F(Link, FramesSentInADeliveryGoOutInOrderAndDoNotWaitForItsEnd) {
+  OpenPair();
+  constexpr std::uint32_t kBurst = 100;  // 100 x (31 + 772) bytes: several gathers
+  bool arrivedInModal = false;
+  srv.on = [&](const plat::Message& m) {
+    if (m.msg != kMsgCsta) return;
+    std::uint32_t seq;
+    std::memcpy(&seq, m.payload.data(), 4);
+    if (seq == 1) {
+      for (std::uint32_t i = 0; i < kBurst; ++i) {
+        const Bytes r = CstaRecord(12, i);
+        ASSERT_EQ(PBXNWHSendMessageToNetWork(srvHandle, clientId, 32, r.data(), 982), 1u);
+      }
+      return;
+    }
+    const Bytes reply = CstaRecord(2, 1000);
+    ASSERT_EQ(PBXNWHSendMessageToNetWork(srvHandle, clientId, 32, reply.data(), 982), 1u);
+    const int before = cli.Count(kMsgCsta);
+    for (int i = 0; i < 200 && !arrivedInModal; ++i) {
+      plat::net::PumpSockets(5);
+      net.loop.RunUntilIdle();
+      arrivedInModal = cli.Count(kMsgCsta) > before;
+    }
+  };
+  const Bytes one = CstaRecord(1, 1);
+  ASSERT_EQ(PBXNWHSendMessageToNetWork(cliHandle, clientId, 32, one.data(), 982), 1u);
+  ASSERT_TRUE(net.Until([&] { return cli.Count(kMsgCsta) == static_cast<int>(kBurst); }));
+  const auto got = cli.All(kMsgCsta);
+  for (std::uint32_t i = 0; i < kBurst; ++i) EXPECT_EQ(got[i]->payload, Received(CstaRecord(12, i), 772)) << i;
+
+  const Bytes two = CstaRecord(1, 2);
+  ASSERT_EQ(PBXNWHSendMessageToNetWork(cliHandle, clientId, 32, two.data(), 982), 1u);
+  ASSERT_TRUE(net.Until([&] { return srv.Count(kMsgCsta) == 2; }));
+  EXPECT_TRUE(arrivedInModal);
+  EXPECT_EQ(cli.Count(kMsgCsta), static_cast<int>(kBurst) + 1);
+  EXPECT_EQ(srv.Count(kMsgLinkLost), 0);
+}

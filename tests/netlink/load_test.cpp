@@ -234,6 +234,26 @@ class Load : public ::testing::Test {
   void TearDown() override {
     for (std::uint32_t h = 0; h < 10; ++h) PBXNWHCloseDLL(h);
   }
+  bool PumpUntil(const std::function<bool()>& cond, int seconds = 20) {
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    while (!cond() && Clock::now() < end) {
+      plat::net::PumpSockets(1);
+      loop.RunUntilIdle();
+    }
+    return cond();
+  }
+  // Registers a raw client on its own thread while the server runs here.
+  bool RegisterRaw(RawClient& c) {
+    std::atomic<bool> done{false};
+    bool ok = false;
+    std::thread t([&] {
+      ok = c.Register(nullptr);
+      done = true;
+    });
+    PumpUntil([&] { return done.load(); });
+    t.join();
+    return ok;
+  }
   plat::ManualLoop loop;
   Server srv;
 };
@@ -338,32 +358,12 @@ TEST_F(Load, ResetDeafAndAMegabyteOfGarbageLeaveTheOthersServed) {
   const std::uint16_t port = FreePort();
   const std::uint32_t s = PBXNWHOpenDLLEx(srv.id, kFlagServer | kFlagCsta, nullptr, port);
   ASSERT_EQ(s & 0xFFFF, 0u);
-  auto pumpUntil = [&](const std::function<bool()>& cond, int seconds = 20) {
-    const auto end = Clock::now() + std::chrono::seconds(seconds);
-    while (!cond() && Clock::now() < end) {
-      plat::net::PumpSockets(1);
-      loop.RunUntilIdle();
-    }
-    return cond();
-  };
-  // Registers a raw client on its own thread while the server runs here.
-  auto registerRaw = [&](RawClient& c) {
-    std::atomic<bool> done{false};
-    bool ok = false;
-    std::thread t([&] {
-      ok = c.Register(nullptr);
-      done = true;
-    });
-    pumpUntil([&] { return done.load(); });
-    t.join();
-    return ok;
-  };
 
   RawClient good(port), garbage(port), reset(port), deaf(port);
-  ASSERT_TRUE(registerRaw(good));
-  ASSERT_TRUE(registerRaw(garbage));
-  ASSERT_TRUE(registerRaw(reset));
-  ASSERT_TRUE(registerRaw(deaf));
+  ASSERT_TRUE(RegisterRaw(good));
+  ASSERT_TRUE(RegisterRaw(garbage));
+  ASSERT_TRUE(RegisterRaw(reset));
+  ASSERT_TRUE(RegisterRaw(deaf));
 
   // A megabyte of junk, then a reset, while the server keeps running.
   std::atomic<bool> junkSent{false};
@@ -377,10 +377,10 @@ TEST_F(Load, ResetDeafAndAMegabyteOfGarbageLeaveTheOthersServed) {
     garbage.Write(b.data(), b.size(), false);
     junkSent = true;
   });
-  ASSERT_TRUE(pumpUntil([&] { return junkSent.load(); }, 60));
+  ASSERT_TRUE(PumpUntil([&] { return junkSent.load(); }, 60));
   junk.join();
   reset.Reset();
-  ASSERT_TRUE(pumpUntil([&] { return srv.lost >= 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return srv.lost >= 1; }));
   EXPECT_GT(HandlerOf(s)->lostBytes(), 0u);
 
   // The deaf client is flooded until the server lets it go.
@@ -392,13 +392,13 @@ TEST_F(Load, ResetDeafAndAMegabyteOfGarbageLeaveTheOthersServed) {
       loop.RunUntilIdle();
     }
   }
-  ASSERT_TRUE(pumpUntil([&] { return srv.lost >= 2; }));
+  ASSERT_TRUE(PumpUntil([&] { return srv.lost >= 2; }));
 
   // The good client is still served both ways, and a newcomer registers.
   const Bytes up = Record(1, 0, good.id());
   const Bytes f = BuildDataFrame(kWireCsta, good.id(), up.data(), up.size());
   ASSERT_TRUE(good.Write(f.data(), f.size(), true));
-  ASSERT_TRUE(pumpUntil([&] { return srv.next[good.id()] == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return srv.next[good.id()] == 1; }));
   const Bytes down = Record(2, 5, good.id());
   ASSERT_EQ(PBXNWHSendMessageToNetWork(s, good.id(), 32, down.data(), 982), 1u);
   std::size_t len = 0;
@@ -412,6 +412,94 @@ TEST_F(Load, ResetDeafAndAMegabyteOfGarbageLeaveTheOthersServed) {
   EXPECT_EQ(GetU32(got + kHeaderSize), 5u);
   EXPECT_EQ(len, kHeaderSize + 11);
   RawClient late(port);
-  EXPECT_TRUE(registerRaw(late));
+  EXPECT_TRUE(RegisterRaw(late));
   garbage.Reset();
+}
+
+// Connections that never say hello: each is closed once the hello time-out
+// has passed, and while they fill every slot a newcomer takes the place of
+// the one that has waited longest. Registered clients are served throughout.
+TEST_F(Load, IdleConnectionsNeverLockOutRegisteredOrNewClients) {
+  const std::uint16_t port = FreePort();
+  const std::uint32_t s = PBXNWHOpenDLLEx(srv.id, kFlagServer | kFlagCsta, nullptr, port);
+  ASSERT_EQ(s & 0xFFFF, 0u);
+  auto h = HandlerOf(s);
+  // One frame each way between a registered client and the server.
+  auto exchange = [&](RawClient& c) {
+    const std::uint32_t seq = srv.next[c.id()];
+    const Bytes up = Record(1, seq, c.id());
+    const Bytes f = BuildDataFrame(kWireCsta, c.id(), up.data(), up.size());
+    if (!c.Write(f.data(), f.size(), false)) return false;
+    if (!PumpUntil([&] { return srv.next[c.id()] == seq + 1; }, 10)) return false;
+    const Bytes down = Record(2, seq, c.id());
+    if (PBXNWHSendMessageToNetWork(s, c.id(), 32, down.data(), 982) != 1u) return false;
+    for (int i = 0; i < 500; ++i) {
+      plat::net::PumpSockets(2);
+      loop.RunUntilIdle();
+      std::size_t len = 0;
+      if (const std::uint8_t* got = c.NextFrame(&len, 2)) return GetU32(got + kHeaderSize) == seq;
+    }
+    return false;
+  };
+
+  RawClient a(port), b(port);
+  ASSERT_TRUE(RegisterRaw(a));
+  ASSERT_TRUE(RegisterRaw(b));
+
+  // 120 connections that send nothing, opened while the server runs.
+  constexpr int kIdle = 120;
+  std::vector<std::unique_ptr<RawClient>> idle;
+  std::atomic<bool> opened{false};
+  std::atomic<int> taken{0};  // connections the server has taken in so far
+  std::thread opener([&] {
+    for (int i = 0; i < kIdle; ++i) {
+      // Within the listener's backlog of 5, so that no connect waits for
+      // the kernel's retry of a dropped one.
+      while (taken.load() + 3 < static_cast<int>(idle.size()) + 2) std::this_thread::yield();
+      idle.push_back(std::make_unique<RawClient>(port));
+    }
+    opened = true;
+  });
+  auto allTaken = [&] {
+    taken = h->peers() + srv.lost;
+    return opened.load() && taken.load() == kIdle + 2;
+  };
+  ASSERT_TRUE(PumpUntil(allTaken, 60));
+  opener.join();
+  EXPECT_EQ(h->peers(), CNetworkHandler::kSlots);
+  int dropped = 0;
+  for (auto& c : idle) {
+    std::size_t len = 0;
+    c->NextFrame(&len, 0);
+    dropped += c->closed();
+  }
+  // The first ones made room for the last; none of the registered went.
+  EXPECT_EQ(dropped, kIdle + 2 - CNetworkHandler::kSlots);
+  EXPECT_TRUE(idle.front()->closed());
+  EXPECT_FALSE(idle.back()->closed());
+  EXPECT_EQ(srv.lost, dropped);
+
+  // Served: the registered ones both ways, and a newcomer registers.
+  EXPECT_TRUE(exchange(a));
+  EXPECT_TRUE(exchange(b));
+  RawClient late(port);
+  ASSERT_TRUE(RegisterRaw(late));
+  EXPECT_TRUE(exchange(late));
+  EXPECT_EQ(srv.registered.size(), 3u);
+
+  // Just before the time-out the rest are still there; after it they are
+  // gone, and only the registered remain.
+  loop.Advance(kHelloTimeoutMs - 2000);
+  PumpUntil([&] { return false; }, 0);
+  EXPECT_EQ(h->peers(), CNetworkHandler::kSlots);
+  loop.Advance(2000);
+  ASSERT_TRUE(PumpUntil([&] { return h->peers() == 3; }));
+  for (auto& c : idle) {
+    std::size_t len = 0;
+    for (int i = 0; i < 100 && !c->closed(); ++i) c->NextFrame(&len, 5);
+    EXPECT_TRUE(c->closed());
+  }
+  EXPECT_TRUE(exchange(a));
+  EXPECT_TRUE(exchange(late));
+  EXPECT_EQ(srv.registered.size(), 3u);
 }
