@@ -42,6 +42,12 @@ endfunction()
 # as a libFuzzer program.
 function(brimlow_fuzz)
   cmake_parse_arguments(F "" "NAME;LABEL;CORPUS" "SOURCES;LIBS" ${ARGN})
+  # The fuzz build (scripts/fuzz) turns the tests off: a target defined
+  # under tests/ would be missing there.
+  string(FIND "${CMAKE_CURRENT_SOURCE_DIR}/" "${PROJECT_SOURCE_DIR}/tests/" _under_tests)
+  if(_under_tests EQUAL 0)
+    message(FATAL_ERROR "fuzz target ${F_NAME}: define it beside the code it feeds, not under tests/")
+  endif()
   add_executable(${F_NAME}_replay ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
   target_link_libraries(${F_NAME}_replay PRIVATE ${F_LIBS})
   if(BRIMLOW_TESTS AND NOT BRIMLOW_TSAN)

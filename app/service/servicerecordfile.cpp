@@ -3,10 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
+#include "core/base/globallog.h"
+#include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -41,6 +44,7 @@ void CServiceRecordFile::Reset() {
   charges_ = nullptr;
   plat::CopyBounded(fileName_, sizeof fileName_, kDefaultName);
   recordSize_ = 856;
+  startPending_ = false;
 }
 
 void CServiceRecordFile::SetFileName(const std::string& stored) {
@@ -87,6 +91,11 @@ std::string CServiceRecordFile::FormLine(const std::uint8_t* rec) const {
   return index + "\t" + when + "\t" + FormatDuration(dur) + "\t" + first + "\t" + second + "\t" + units;
 }
 
+int CServiceRecordFile::Failed(const std::string& path, int err) {
+  LogFileFailure(path, err ? err : EIO);
+  return 0;
+}
+
 int CServiceRecordFile::WriteRecord(const std::uint8_t* data, std::size_t size) {
   if (!data || size == 0) return 0;
   std::lock_guard<std::recursive_mutex> lock(mu_);
@@ -95,26 +104,33 @@ int CServiceRecordFile::WriteRecord(const std::uint8_t* data, std::size_t size) 
   const std::string path = MappedName();
   switch (rec[L::kKind]) {
     case kStartFile:
+      // Emptying the file now would lose the last read-out to a kill or a
+      // link that fails before the first record: the file is replaced when
+      // that record comes.
       file_.Close();
-      file_.Create(path.c_str());
-      file_.Close();
-      break;
+      startPending_ = true;
+      return 1;
     case kAppendRecord: {
-      // A missing file is created here, so the first record of a read-out
-      // is not lost.
-      if (!FileExists(path)) {
-        if (!file_.Create(path.c_str())) return 0;
-        file_.Close();
+      const std::string line = FormLine(rec);
+      // The first line of a read-out, or of a file that is missing (so that
+      // record is not lost), replaces the file whole.
+      if (startPending_ || !FileExists(path)) {
+        if (!plat::io::ReplaceFile(path, line + file_.GetSeparator())) return Failed(path, errno);
+        startPending_ = false;
+        return 1;
       }
-      if (!file_.OpenAppend(path.c_str())) return 0;
-      file_.WriteLine(FormLine(rec).c_str());
-      file_.Close();
-      break;
+      if (!file_.OpenAppend(path.c_str())) return Failed(path, file_.LastError());
+      bool ok = file_.WriteLine(line.c_str()) && file_.Sync();
+      int err = file_.LastError();
+      if (!file_.CloseChecked() && ok) {
+        ok = false;
+        err = file_.LastError();
+      }
+      return ok ? 1 : Failed(path, err);
     }
     default:
-      break;
+      return 1;
   }
-  return 0;
 }
 
 int CServiceRecordFile::OpenForReading(int how) {
@@ -142,19 +158,15 @@ std::string CServiceRecordFile::NextLine() {
 int CServiceRecordFile::CopyTo(const std::string& target) {
   if (target.empty()) return 0;
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  if (!OpenForReading(0)) return 0;
-  // The target is the user's file: write a new one beside it and put it in
-  // place whole, so an older, longer file leaves no tail behind.
+  if (!OpenForReading(0)) return Failed(MappedName(), file_.LastError());
+  std::string copy;
+  const std::string separator = file_.GetSeparator();
+  for (std::string line = FirstLine(); !line.empty(); line = NextLine()) copy += line + separator;
+  file_.Close();
+  // The target is the user's file: it is replaced only by a complete,
+  // synced copy, never emptied first.
   const std::string path = plat::MapPath(target);
-  const std::string tmp = path + ".tmp";
-  CTextLogFile out;
-  if (!out.Create(tmp.c_str())) return 0;
-  for (std::string line = FirstLine(); !line.empty(); line = NextLine()) out.WriteLine(line.c_str());
-  out.Close();
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    return 0;
-  }
+  if (!plat::io::ReplaceFile(path, copy)) return Failed(path, errno);
   return 1;
 }
 

@@ -50,7 +50,11 @@ class CServiceRecordFile {
 
   virtual int Link(plat::WindowId view, CMonitorTable* monitors, IBcdNumberSource* filter,
                    CChargeAndLogHandler* charges);
-  // data from the kind byte on; bytes beyond size read as zero. Returns 0.
+  // data from the kind byte on; bytes beyond size read as zero. A start
+  // record keeps the previous read-out until the first record of the new
+  // one replaces the file whole; each further record appends one line in
+  // one write, synced. 1 when done, 0 when the file could not be written
+  // (the file is then as it was, and the log says why).
   virtual int WriteRecord(const std::uint8_t* data, std::size_t size);
   virtual int Reserved1() { return 0; }
   virtual std::string Reserved2() { return std::string(); }
@@ -60,7 +64,8 @@ class CServiceRecordFile {
   virtual std::string FirstLine();
   virtual std::string NextLine();
   // Writes the service file's lines up to the first empty one into target
-  // (a stored or Linux name). 1 when written, 0 when not.
+  // (a stored or Linux name), replacing it only with a complete, synced
+  // copy. 1 when written, 0 when not (the target is then as it was).
   virtual int CopyTo(const std::string& target);
   // Loads the named file for reading; false (0) when it did not exist and
   // was created empty.
@@ -77,11 +82,13 @@ class CServiceRecordFile {
 
  private:
   std::string MappedName() const;
+  int Failed(const std::string& path, int err);
 
   mutable std::recursive_mutex mu_;
   CTextLogFile file_;
   char fileName_[kNameSize] = {};
   int recordSize_ = 856;
+  bool startPending_ = false;  // a start record came; no record of it yet
   plat::WindowId view_ = 0;
   CMonitorTable* monitors_ = nullptr;
   IBcdNumberSource* filter_ = nullptr;

@@ -29,9 +29,10 @@ int CGlobalLogObject::WriteEntry(const char* text) {
     case 1: {
       const std::string path = plat::MapPath(config_.GLFN);
       if (file_.CreateIfMissing(path.c_str()) == 0) file_.OpenAppend(path.c_str());
-      file_.WriteTimeStampedLine(text);
-      file_.Close();
-      return 1;
+      const int written = file_.WriteTimeStampedLine(text);
+      // Its own failure is not logged again (that would be this same file).
+      const bool closed = file_.CloseChecked();
+      return written && closed ? 1 : 0;
     }
     case 2:
       if (!logWindowOpen_) {
@@ -62,6 +63,13 @@ int CGlobalLogObject::SetOwnerWindow(plat::WindowId window) {
 bool CGlobalLogObject::IsLogWindowOpen() const {
   std::lock_guard<std::mutex> lock(mu_);
   return logWindowOpen_;
+}
+
+int LogFileFailure(const std::string& path, int err) {
+  const int cause = CTextLogFile::FileErrorCause(err);
+  const std::string line = plat::GetTextOr(plat::TextId(52, 3), "") + std::string(" ") + path + ": " +
+                           plat::GetTextOr(plat::TextId(53, 14 - cause), "");
+  return GlobalLog().WriteEntry(line.c_str());
 }
 
 CGlobalLogObject& GlobalLog() {

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "core/base/textlogfile.h"
 #include "platform/win32types.h"
@@ -17,8 +18,9 @@ class CGlobalLogObject {
   CGlobalLogObject(const CGlobalLogObject&) = delete;
   CGlobalLogObject& operator=(const CGlobalLogObject&) = delete;
 
-  // GLO 0: nothing (0). 1: a time-stamped line appended to the file GLFN.
-  // 2: the text to the log window, opened on first use. Others: 1.
+  // GLO 0: nothing (0). 1: a time-stamped line appended to the file GLFN
+  // (1, or 0 when it could not be written). 2: the text to the log window,
+  // opened on first use. Others: 1.
   virtual int WriteEntry(const char* text);
   virtual int Write(const char* text);
   // One of the seven standard messages, n from 0 to 6; else nothing (0).
@@ -38,3 +40,8 @@ class CGlobalLogObject {
 
 // The program's single log.
 CGlobalLogObject& GlobalLog();
+
+// Logs that a file could not be written: the standard message for it, the
+// file and the cause (texts of groups 52 and 53). Returns what WriteEntry
+// returns.
+int LogFileFailure(const std::string& path, int err);

@@ -10,30 +10,15 @@
 #include <string_view>
 
 #include "platform/eventloop.h"
+#include "platform/fileio.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
 #include "platform/textid.h"
 
 namespace {
 
-// The file-error causes the close message is chosen by (0 none .. 14 end of
-// file), from the error the system reported.
-int CloseFailureCause(int err) {
-  switch (err) {
-    case ENOENT: return 2;
-    case ENOTDIR: return 3;
-    case EMFILE: case ENFILE: return 4;
-    case EACCES: case EPERM: return 5;
-    case EBADF: return 6;
-    case EIO: return 10;
-    case ENOLCK: return 12;
-    case ENOSPC: case EDQUOT: return 13;
-    default: return 1;
-  }
-}
-
 void ReportCloseFailure(int err) {
-  const int cause = CloseFailureCause(err);
+  const int cause = CTextLogFile::FileErrorCause(err);
   const char* text = plat::GetTextOr(plat::TextId(53, 14 - cause), "");
   const char* caption = plat::GetTextOr(plat::TextId(0, 0), "");
   plat::MessageBox(0, text, caption, plat::MB_OK | plat::MB_ICONERROR);
@@ -46,11 +31,34 @@ std::string Bounded(const char* s, std::size_t chars) {
 
 }  // namespace
 
+// The file-error causes the messages are chosen by (0 none .. 14 end of
+// file), from the error the system reported.
+int CTextLogFile::FileErrorCause(int err) {
+  switch (err) {
+    case 0: return 0;
+    case ENOENT: return 2;
+    case ENOTDIR: return 3;
+    case EMFILE: case ENFILE: return 4;
+    case EACCES: case EPERM: return 5;
+    case EBADF: return 6;
+    case EIO: return 10;
+    case ENOLCK: return 12;
+    case ENOSPC: case EDQUOT: return 13;
+    default: return 1;
+  }
+}
+
 CTextLogFile::CTextLogFile() = default;
 
 CTextLogFile::~CTextLogFile() {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  CloseLocked();
+  CloseLocked(true);
+}
+
+int CTextLogFile::OpenLocked(int flags) {
+  fd_ = plat::io::Open(name_.c_str(), flags, 0666);
+  lastError_ = fd_ >= 0 ? 0 : errno;
+  return fd_ >= 0 ? 1 : 0;
 }
 
 void CTextLogFile::StoreName(const char* name) { name_ = Bounded(name, kNameChars); }
@@ -63,68 +71,69 @@ int CTextLogFile::SetFileName(const char* name) {
 
 int CTextLogFile::CreateIfMissing(const char* name) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  CloseLocked();
+  CloseLocked(true);
   StoreName(name);
   if (name_.empty()) return 0;
-  const int probe = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC);
+  const int probe = plat::io::Open(name_.c_str(), O_RDONLY);
   if (probe >= 0) {
-    ::close(probe);
+    plat::io::Close(probe);
+    lastError_ = 0;
     return 0;
   }
   // Exclusive, so a file that exists but cannot be read is never emptied.
-  fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  return fd_ >= 0 ? 1 : 0;
+  return OpenLocked(O_WRONLY | O_CREAT | O_EXCL);
 }
 
 int CTextLogFile::Create(const char* name) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  CloseLocked();
+  CloseLocked(true);
   StoreName(name);
   if (name_.empty()) return 0;
-  fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  return fd_ >= 0 ? 1 : 0;
+  return OpenLocked(O_WRONLY | O_CREAT | O_TRUNC);
 }
 
 int CTextLogFile::OpenAppend(const char* name) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  CloseLocked();
+  CloseLocked(true);
   StoreName(name);
   if (name_.empty()) return 0;
   // Every write lands at the end of the file as it is then: another object
   // appending to the same file (traces may share one) is never overwritten.
-  fd_ = ::open(name_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  return fd_ >= 0 ? 1 : 0;
+  return OpenLocked(O_WRONLY | O_APPEND);
 }
 
 int CTextLogFile::OpenRead() {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  CloseLocked();
+  CloseLocked(true);
   if (name_.empty()) return 0;
-  const int fd = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || st.st_size < 0) {
-    ::close(fd);
+  const int fd = plat::io::Open(name_.c_str(), O_RDONLY);
+  if (fd < 0) {
+    lastError_ = errno;
     return 0;
   }
+  auto fail = [&] {
+    lastError_ = errno;
+    plat::io::Close(fd);
+    return 0;
+  };
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_size < 0) return fail();
   const auto size = static_cast<std::size_t>(st.st_size);
   std::unique_ptr<char[]> buf(new (std::nothrow) char[size + 1]);
   if (!buf) {
-    ::close(fd);
-    return 0;
+    errno = ENOMEM;
+    return fail();
   }
   std::size_t got = 0;
   while (got < size) {
     const ssize_t n = ::read(fd, buf.get() + got, size - got);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return 0;
-    }
+    if (n < 0) return fail();
     if (n == 0) break;  // shrank while we read
     got += static_cast<std::size_t>(n);
   }
-  ::close(fd);
+  plat::io::Close(fd);
+  lastError_ = 0;
   buf[got] = '\0';
   readBuf_ = std::move(buf);
   readSize_ = got;
@@ -132,20 +141,51 @@ int CTextLogFile::OpenRead() {
   return 1;
 }
 
-int CTextLogFile::CloseLocked() {
+int CTextLogFile::CloseLocked(bool report) {
   readBuf_.reset();
   readSize_ = 0;
   cursor_ = 0;
+  lastCloseFailed_ = false;
   if (fd_ < 0) return 0;
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) ReportCloseFailure(errno);
+  if (plat::io::Close(fd) != 0) {
+    lastError_ = errno;
+    lastCloseFailed_ = true;
+    if (report) ReportCloseFailure(lastError_);
+  }
   return 1;
 }
 
 int CTextLogFile::Close() {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  return CloseLocked();
+  return CloseLocked(true);
+}
+
+bool CTextLogFile::CloseChecked() {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  if (fd_ < 0) {
+    lastError_ = EBADF;
+    CloseLocked(false);
+    return false;
+  }
+  CloseLocked(false);
+  return !lastCloseFailed_;
+}
+
+int CTextLogFile::Sync() {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  if (fd_ < 0) return 0;
+  if (plat::io::Fdatasync(fd_) != 0) {
+    lastError_ = errno;
+    return 0;
+  }
+  return 1;
+}
+
+int CTextLogFile::LastError() const {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  return lastError_;
 }
 
 int CTextLogFile::NextTokenLocked(std::string& out) {
@@ -190,12 +230,18 @@ int CTextLogFile::NextToken(char* out, std::size_t size) {
 
 int CTextLogFile::WriteLocked(const char* data, std::size_t n) {
   if (fd_ < 0) return 0;
-  while (n > 0) {
-    const ssize_t w = ::write(fd_, data, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return 0;
-    data += w;
-    n -= static_cast<std::size_t>(w);
+  // A full disk may take part of the bytes: what was there before is put
+  // back, so no half line stays behind.
+  struct stat st {};
+  const bool sized = ::fstat(fd_, &st) == 0;
+  if (!plat::io::Write(fd_, data, n)) {
+    lastError_ = errno;
+    struct stat now {};
+    if (sized && ::fstat(fd_, &now) == 0 && now.st_size > st.st_size) {
+      plat::io::Ftruncate(fd_, st.st_size);
+      ::lseek(fd_, st.st_size, SEEK_SET);
+    }
+    return 0;
   }
   return 1;
 }
@@ -208,9 +254,10 @@ int CTextLogFile::WriteText(const char* text) {
 
 int CTextLogFile::WriteLine(const char* text) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  WriteText(text);
-  WriteLocked(separator_.data(), separator_.size());
-  return 0;
+  if (fd_ < 0) return 0;
+  line_.assign(text ? text : "");
+  line_ += separator_;
+  return WriteLocked(line_.data(), line_.size());
 }
 
 int CTextLogFile::WriteTimeStamp() {
@@ -222,9 +269,12 @@ int CTextLogFile::WriteTimeStamp() {
 
 int CTextLogFile::WriteTimeStampedLine(const char* text) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  WriteTimeStamp();
-  WriteLine(text);
-  return 0;
+  if (fd_ < 0) return 0;
+  timeStamp_ = MakeTimeStamp(plat::WallTime()).substr(0, kTimeStampChars);
+  line_.assign(timeStamp_);
+  line_ += text ? text : "";
+  line_ += separator_;
+  return WriteLocked(line_.data(), line_.size());
 }
 
 int CTextLogFile::SetSeparator(const char* separator) {

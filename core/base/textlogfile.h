@@ -2,6 +2,7 @@
 // time-stamped lines, or read a whole file and hand it out token by token.
 // Paths are Linux paths; callers map stored names with plat::MapPath.
 // One object may be used from several threads: every operation holds a lock.
+// Its I/O goes through platform/fileio.h, and every result is checked.
 #pragma once
 #include <cstddef>
 #include <ctime>
@@ -32,7 +33,17 @@ class CTextLogFile {
   // again); 1, or 0 when it cannot be opened or read.
   virtual int OpenRead();
   // Closes an open file (1, else 0) and frees the read buffer either way.
+  // A failed close shows the file-error message (group 53).
   virtual int Close();
+  // Closes without a message: true when the file was open and closed
+  // cleanly, false otherwise (LastError() tells why); the caller reports.
+  bool CloseChecked();
+  // fdatasync of the open file: 1, or 0 when closed or it failed.
+  int Sync();
+  // errno of the last failed operation, 0 after one that went well.
+  int LastError() const;
+  // Cause 0..14 of the file-error texts (group 53, entry 14 - cause) for an errno.
+  static int FileErrorCause(int err);
   // Token reader over the loaded text: the text up to the next separator,
   // then past it. The text after the last separator is the last token.
   // 0 with an empty token when nothing is loaded or all was read.
@@ -44,8 +55,11 @@ class CTextLogFile {
   int NextToken(char* out, std::size_t size);
   // Writes the text's bytes while open: 1, else 0.
   virtual int WriteText(const char* text);
+  // Text and separator in one write, so a line is never left without its
+  // end: 1, or 0 when closed or the write failed.
   virtual int WriteLine(const char* text);
   virtual int WriteTimeStamp();
+  // Time stamp, text and separator in one write: 1, or 0.
   virtual int WriteTimeStampedLine(const char* text);
   virtual int SetSeparator(const char* separator);
   virtual std::string GetSeparator() const;
@@ -58,13 +72,17 @@ class CTextLogFile {
   static std::string MakeTimeStamp(std::time_t t);
 
  private:
-  int CloseLocked();
+  int CloseLocked(bool report);
+  int OpenLocked(int flags);
   int WriteLocked(const char* data, std::size_t n);
   int NextTokenLocked(std::string& out);
   void StoreName(const char* name);
 
   mutable std::recursive_mutex mu_;
   int fd_ = -1;
+  int lastError_ = 0;
+  bool lastCloseFailed_ = false;
+  std::string line_;  // the bytes of one line, kept to spare an allocation per line
   std::string name_;
   std::string separator_ = "\r\n";
   std::string timeStamp_;

@@ -94,11 +94,34 @@ TEST_F(ServiceRecordFileTest, FirstRecordIsKeptWhenTheFileIsMissing) {
   EXPECT_EQ(ReadFile(path_),
             "1\t01.01.70\t00:00:00\t00:00:00\t\t\t0\r\n"
             "2\t01.01.70\t00:00:00\t00:00:00\t\t\t1\r\n");
-  Write(f, Record(1, "", "", "", ""));
-  EXPECT_EQ(ReadFile(path_), "");
   Write(f, Record(0, "3", "0", "0", "0"));
   Write(f, Record(7, "3", "0", "0", "0"));
-  EXPECT_EQ(ReadFile(path_), "");
+  EXPECT_EQ(ReadFile(path_),
+            "1\t01.01.70\t00:00:00\t00:00:00\t\t\t0\r\n"
+            "2\t01.01.70\t00:00:00\t00:00:00\t\t\t1\r\n");
+}
+
+// A start record does not empty the file: the last read-out stays until the
+// new one brings its first record, which replaces the file whole.
+TEST_F(ServiceRecordFileTest, AStartRecordKeepsTheLastReadOutUntilTheFirstRecordReplacesIt) {
+  CServiceRecordFile f;
+  Write(f, Record(3, "1", "0", "0", "5"));
+  Write(f, Record(3, "2", "0", "0", "6"));
+  const std::string last = ReadFile(path_);
+  EXPECT_EQ(f.WriteRecord(Record(1, "", "", "", "").data(), ServiceRecordLayout::kSize), 1);
+  EXPECT_EQ(ReadFile(path_), last);
+  EXPECT_EQ(f.WriteRecord(Record(3, "7", "0", "0", "9").data(), ServiceRecordLayout::kSize), 1);
+  EXPECT_EQ(ReadFile(path_), "7\t01.01.70\t00:00:00\t00:00:00\t\t\t9\r\n");
+  Write(f, Record(3, "8", "0", "0", "9"));
+  EXPECT_EQ(ReadFile(path_),
+            "7\t01.01.70\t00:00:00\t00:00:00\t\t\t9\r\n"
+            "8\t01.01.70\t00:00:00\t00:00:00\t\t\t9\r\n");
+  // Two start records in a row: still one replacement.
+  Write(f, Record(1, "", "", "", ""));
+  Write(f, Record(1, "", "", "", ""));
+  Write(f, Record(3, "9", "0", "0", "1"));
+  EXPECT_EQ(ReadFile(path_), "9\t01.01.70\t00:00:00\t00:00:00\t\t\t1\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator{}), 1);
 }
 
 TEST_F(ServiceRecordFileTest, DurationIsNoTimeOfDay) {
