@@ -120,7 +120,7 @@ int CServiceRecordFile::WriteRecord(const std::uint8_t* data, std::size_t size) 
         return 1;
       }
       if (!file_.OpenAppend(path.c_str())) return Failed(path, file_.LastError());
-      bool ok = file_.WriteLine(line.c_str()) && file_.Sync();
+      bool ok = file_.WriteLineDurably(line.c_str()) == 1;
       int err = file_.LastError();
       if (!file_.CloseChecked() && ok) {
         ok = false;

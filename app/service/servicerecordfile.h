@@ -54,7 +54,7 @@ class CServiceRecordFile {
   // record keeps the previous read-out until the first record of the new
   // one replaces the file whole; each further record appends one line in
   // one write, synced. 1 when done, 0 when the file could not be written
-  // (the file is then as it was, and the log says why).
+  // (the log says why; a failed write or sync leaves the file as it was).
   virtual int WriteRecord(const std::uint8_t* data, std::size_t size);
   virtual int Reserved1() { return 0; }
   virtual std::string Reserved2() { return std::string(); }

@@ -236,11 +236,30 @@ int CTextLogFile::WriteLocked(const char* data, std::size_t n) {
   const bool sized = ::fstat(fd_, &st) == 0;
   if (!plat::io::Write(fd_, data, n)) {
     lastError_ = errno;
-    struct stat now {};
-    if (sized && ::fstat(fd_, &now) == 0 && now.st_size > st.st_size) {
-      plat::io::Ftruncate(fd_, st.st_size);
-      ::lseek(fd_, st.st_size, SEEK_SET);
-    }
+    if (sized) CutBack(st.st_size);
+    return 0;
+  }
+  return 1;
+}
+
+void CTextLogFile::CutBack(off_t size) {
+  struct stat now {};
+  if (::fstat(fd_, &now) != 0 || now.st_size <= size) return;
+  const int err = lastError_;
+  plat::io::Ftruncate(fd_, size);
+  ::lseek(fd_, size, SEEK_SET);
+  lastError_ = err;
+}
+
+int CTextLogFile::WriteLineDurably(const char* text) {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  if (fd_ < 0) return 0;
+  struct stat st {};
+  const bool sized = ::fstat(fd_, &st) == 0;
+  if (!WriteLine(text)) return 0;
+  if (plat::io::Fdatasync(fd_) != 0) {
+    lastError_ = errno;
+    if (sized) CutBack(st.st_size);
     return 0;
   }
   return 1;

@@ -58,6 +58,9 @@ class CTextLogFile {
   // Text and separator in one write, so a line is never left without its
   // end: 1, or 0 when closed or the write failed.
   virtual int WriteLine(const char* text);
+  // WriteLine, then fdatasync; when either fails the file is cut back to
+  // what it was before. 1, or 0.
+  int WriteLineDurably(const char* text);
   virtual int WriteTimeStamp();
   // Time stamp, text and separator in one write: 1, or 0.
   virtual int WriteTimeStampedLine(const char* text);
@@ -75,6 +78,7 @@ class CTextLogFile {
   int CloseLocked(bool report);
   int OpenLocked(int flags);
   int WriteLocked(const char* data, std::size_t n);
+  void CutBack(off_t size);
   int NextTokenLocked(std::string& out);
   void StoreName(const char* name);
 

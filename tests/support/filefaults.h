@@ -5,6 +5,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -104,6 +105,30 @@ inline bool RunChild(const std::function<void()>& body, long killAfterUs, int* e
 inline std::mt19937& KillRandom(std::uint32_t seed = 0) {
   static std::mt19937 rng(seed ? seed : static_cast<std::uint32_t>(::getpid()));
   return rng;
+}
+
+// Runs writer in a child again and again, each time killed with SIGKILL at
+// a random instant up to maxUs microseconds in; after each run check(run)
+// looks at the files. Returns how many runs were really killed (a writer
+// that finishes first exits normally).
+inline int KillAtRandomInstants(int runs, long maxUs, const std::function<void()>& writer,
+                                const std::function<void(int run)>& check) {
+  std::uniform_int_distribution<long> delay(50, maxUs);
+  int killed = 0;
+  for (int run = 0; run < runs; ++run) {
+    killed += RunChild(writer, delay(KillRandom()));
+    check(run);
+  }
+  return killed;
+}
+
+// Sets a limit on the size of the files this process writes, as a nearly
+// full disk would: a write past it takes what fits and then fails (EFBIG).
+// For a child process only; SIGXFSZ is ignored so the write just fails.
+inline void LimitFileSize(off_t bytes) {
+  ::signal(SIGXFSZ, SIG_IGN);
+  rlimit r{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  ::setrlimit(RLIMIT_FSIZE, &r);
 }
 
 }  // namespace testsupport

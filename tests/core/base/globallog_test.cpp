@@ -12,6 +12,7 @@
 #include "platform/textid.h"
 #include "platform/trace.h"
 #include "testdir.h"
+#include "tests/support/filefaults.h"
 
 namespace {
 
@@ -81,6 +82,41 @@ TEST_F(GlobalLogTest, ModeOneAppendsTimeStampedLinesToTheFile) {
   config.GLFN = Path("new.txt");
   EXPECT_EQ(log.WriteEntry("drei"), 1);
   EXPECT_NE(ReadFile(config.GLFN).find("drei\r\n"), std::string::npos);
+}
+
+// A line that cannot be written is no success; a file failure is logged
+// with the standard message, the file and the cause.
+TEST_F(GlobalLogTest, AnUnwrittenLineIsReportedAndFileFailuresAreLogged) {
+  CGlobalConfig config;
+  config.GLO = 1;
+  config.GLFN = Path("log.txt");
+  CGlobalLogObject log(config);
+  // The n-th operation of its kind: the first open and close only look
+  // whether the file is there.
+  for (auto [op, nth] : {std::pair{plat::io::Op::Open, 2}, {plat::io::Op::Write, 1}, {plat::io::Op::Close, 2}}) {
+    testsupport::FileFault fault(op, nth, ENOSPC);
+    EXPECT_EQ(log.WriteEntry("x"), 0) << plat::io::OpName(op);
+    EXPECT_EQ(fault.Failed(), 1) << plat::io::OpName(op);
+  }
+  EXPECT_EQ(log.WriteEntry("y"), 1);
+  plat::SetTextSource([](int group, int entry) -> const char* {
+    if (group == 52 && entry == 3) return "Die Datei kann nicht geschrieben werden.";
+    if (group == 53 && entry == 1) return "Der Datenträger ist voll.";
+    return nullptr;
+  });
+  CGlobalConfig& global = GlobalConfig();
+  const int glo = global.GLO;
+  const std::string glfn = global.GLFN;
+  global.GLO = 1;
+  global.GLFN = Path("program.log");
+  EXPECT_EQ(LogFileFailure("/data/service.xxx", ENOSPC), 1);
+  global.GLO = glo;
+  global.GLFN = glfn;
+  plat::SetTextSource(nullptr);
+  const std::string text = ReadFile(Path("program.log"));
+  EXPECT_NE(text.find(": Die Datei kann nicht geschrieben werden. /data/service.xxx: Der Datenträger ist voll.\r\n"),
+            std::string::npos)
+      << text;
 }
 
 TEST_F(GlobalLogTest, ModeTwoOpensTheLogWindowOnceAndClosesItAtTheEnd) {

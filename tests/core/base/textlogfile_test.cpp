@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "platform/eventloop.h"
+#include "platform/text.h"
+#include "tests/support/filefaults.h"
 #include "testdir.h"
 
 namespace {
@@ -192,6 +194,89 @@ TEST_F(TextLogFileTest, LinesFromSeveralThreadsStayWhole) {
     seen.insert(t.substr(colon + 2));
   }
   EXPECT_EQ(seen.size(), 800u);
+}
+
+// A line and its end go out in one write, and what happened is returned:
+// a failing write leaves nothing of the line behind.
+TEST_F(TextLogFileTest, ALineIsOneWriteAndItsResult) {
+  const std::string f = Path("trace.log");
+  CTextLogFile file;
+  ASSERT_EQ(file.Create(f.c_str()), 1);
+  {
+    testsupport::FileFault count;
+    EXPECT_EQ(file.WriteLine("one"), 1);
+    EXPECT_EQ(file.WriteTimeStampedLine("two"), 1);
+    EXPECT_EQ(count.Count(plat::io::Op::Write), 2);
+  }
+  const std::string before = ReadFile(f);
+  for (int err : {ENOSPC, EIO}) {
+    testsupport::FileFault fault(plat::io::Op::Write, 1, err);
+    EXPECT_EQ(file.WriteLine("lost"), 0);
+    EXPECT_EQ(file.LastError(), err);
+  }
+  {
+    testsupport::FileFault fault(plat::io::Op::Write, 1, ENOSPC);
+    EXPECT_EQ(file.WriteTimeStampedLine("lost"), 0);
+  }
+  {
+    testsupport::FileFault fault(plat::io::Op::Fdatasync, 1, EIO);
+    EXPECT_EQ(file.WriteLineDurably("synced or nothing"), 0);
+  }
+  EXPECT_EQ(file.WriteLineDurably("three"), 1);
+  {
+    testsupport::FileFault fault(plat::io::Op::Close, 1, EIO);
+    EXPECT_FALSE(file.CloseChecked());
+  }
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(ReadFile(f), before + "three\r\n");
+  EXPECT_FALSE(file.CloseChecked());
+}
+
+// A disk with room for part of a line: the part is taken back.
+TEST_F(TextLogFileTest, ANearlyFullDiskLeavesNoHalfLine) {
+  const std::string f = Path("full.log");
+  WriteFile(f, "kept\r\n");
+  int code = -1;
+  testsupport::RunChild(
+      [&] {
+        testsupport::LimitFileSize(12);
+        CTextLogFile file;
+        if (file.OpenAppend(f.c_str()) != 1) ::_exit(2);
+        const int r = file.WriteLine("a line far longer than the room left");
+        ::_exit(r == 0 && file.LastError() == EFBIG ? 0 : 1);
+      },
+      0, &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadFile(f), "kept\r\n");
+}
+
+// A child appends numbered lines until it is killed: every line that is in
+// the file is whole, and they are all there in order.
+TEST_F(TextLogFileTest, AKilledWriterLeavesWholeLines) {
+  const std::string f = Path("killed.log");
+  WriteFile(f, "");
+  const int killed = testsupport::KillAtRandomInstants(
+      60, 20000,
+      [&] {
+        CTextLogFile file;
+        file.OpenAppend(f.c_str());
+        for (int i = 0;; ++i) file.WriteLine(plat::StrFormatC("line %07d of the trace", i).c_str());
+      },
+      [&](int run) {
+        const std::string text = ReadFile(f);
+        WriteFile(f, "");  // the next run starts on an empty file
+        ASSERT_TRUE(text.empty() || text.compare(text.size() - 2, 2, "\r\n") == 0) << "run " << run;
+        int expect = 0;
+        for (std::size_t at = 0; at < text.size();) {
+          const std::size_t end = text.find("\r\n", at);
+          ASSERT_NE(end, std::string::npos);
+          const std::string line = text.substr(at, end - at);
+          ASSERT_EQ(line, plat::StrFormatC("line %07d of the trace", expect)) << "run " << run;
+          ++expect;
+          at = end + 2;
+        }
+      });
+  EXPECT_GT(killed, 50);
 }
 
 }  // namespace
