@@ -454,7 +454,11 @@ bool ProfileBatch::Commit() {
   }
   ops_.clear();
   std::string out = doc.Serialise();
-  if (read == ReadResult::Read && out == raw) return true;
+  // Nothing to change still clears what killed writers left beside it.
+  if (read == ReadResult::Read && out == raw) {
+    io::RemoveStaleTemporaries(file_);
+    return true;
+  }
   if (read == ReadResult::Missing && !created) return true;  // removals from no file
   return io::ReplaceFile(file_, out);
 }

@@ -102,6 +102,19 @@ TEST_F(FileIo, LeftoversOfEndedProcessesGoAtTheNextWriteOfThatFile) {
   EXPECT_EQ(Names(), want);
 }
 
+// A write that leaves the file as it is still clears what ended writers
+// left beside it.
+TEST_F(FileIo, LeftoversGoAlsoWhenTheWriteChangesNothing) {
+  Put(file_, "[A]\r\nK=1\r\n");
+  const std::string left = "t.ini.tmp" + std::to_string(DeadPid()) + "_3";
+  Put((dir_ / left).string(), "[A]\r\nK=2\r\n");
+  testsupport::FileFault count;
+  ASSERT_EQ(WritePrivateProfileString("A", "K", "1", file_.c_str()), 1);
+  EXPECT_EQ(count.Count(io::Op::Rename), 0);
+  EXPECT_EQ(Names(), std::vector<std::string>{"t.ini"});
+  EXPECT_EQ(Bytes(file_), "[A]\r\nK=1\r\n");
+}
+
 // Two contents of many keys each, written in turn by a child as one batch
 // each; killed at random instants, the file is always one of them whole.
 TEST_F(FileIo, AKilledBatchWriterLeavesTheOldOrTheNewFileNeverAMixture) {
