@@ -1,10 +1,12 @@
 #include "core/base/globalconfig.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "core/base/globallog.h"
 #include "core/winpos/wndposition.h"
 #include "platform/eventloop.h"
 #include "platform/lzcopy.h"
@@ -223,7 +225,7 @@ void LoadKey(C& c, const Key& k, const char* file) {
   }
 }
 
-void SaveKey(const C& c, const Key& k, const char* file) {
+void SaveKey(const C& c, const Key& k, plat::ProfileBatch& batch) {
   char buf[kReadSize];
   const char* value = buf;
   switch (k.kind) {
@@ -240,7 +242,7 @@ void SaveKey(const C& c, const Key& k, const char* file) {
       buf[1] = '\0';
       break;
   }
-  plat::WritePrivateProfileString(k.section, k.name, value, file);
+  batch.Write(k.section, k.name, value);
 }
 
 bool IsGermanLanguage(unsigned id) {
@@ -333,21 +335,25 @@ void CGlobalConfig::Load(const std::string& settingsFile) {
   for (const Key& k : ChargesKeys()) LoadKey(*this, k, file);
 }
 
-void CGlobalConfig::Save(const std::string& settingsFile) const {
-  const char* file = settingsFile.c_str();
-  for (const Key& k : GlobConfKeys()) SaveKey(*this, k, file);
-  SaveKey(*this, IntPhnNumLengthKey(), file);
-  plat::WritePrivateProfileString(kNetConf, "NSLA", NSLA.c_str(), file);
-  for (const Key& k : ToolsKeys()) SaveKey(*this, k, file);
+bool CGlobalConfig::Save(const std::string& settingsFile) const {
+  // One replacement of the settings file: a kill at exit leaves the old
+  // settings or the new ones, never some of each.
+  plat::ProfileBatch batch(settingsFile);
+  for (const Key& k : GlobConfKeys()) SaveKey(*this, k, batch);
+  SaveKey(*this, IntPhnNumLengthKey(), batch);
+  batch.Write(kNetConf, "NSLA", NSLA.c_str());
+  for (const Key& k : ToolsKeys()) SaveKey(*this, k, batch);
   for (const WindowPositionEntry& e : m_WindowTable) {
     char key[16];
     plat::FormatC(key, sizeof key, "WndPos%02i", static_cast<int>(e.id));
-    plat::WritePrivateProfileString(kWPositions, key, PositionOf(e).ToText(CWndPosition::kRectOnly).c_str(),
-                                    file);
+    batch.Write(kWPositions, key, PositionOf(e).ToText(CWndPosition::kRectOnly).c_str());
   }
-  plat::WritePrivateProfileString(kInternal, "HelpFile", HelpFile.c_str(), file);
-  plat::WritePrivateProfileString(kInternal, "LangFile", LangFile.c_str(), file);
-  for (const Key& k : ChargesKeys()) SaveKey(*this, k, file);
+  batch.Write(kInternal, "HelpFile", HelpFile.c_str());
+  batch.Write(kInternal, "LangFile", LangFile.c_str());
+  for (const Key& k : ChargesKeys()) SaveKey(*this, k, batch);
+  if (batch.Commit()) return true;
+  LogFileFailure(settingsFile, errno);
+  return false;
 }
 
 int CGlobalConfig::CopyFileLZ(const char* source, const char* target) {

@@ -27,7 +27,9 @@ class CGlobalConfig {
   // Reads every section; a missing file or key gives the defaults.
   void Load(const std::string& settingsFile);
   // Writes key by key, so every other key of the file stays as it was.
-  void Save(const std::string& settingsFile) const;
+  // Writes every key in one replacement of the file; false (logged) when
+  // it could not be written, the file then as it was.
+  bool Save(const std::string& settingsFile) const;
 
   // Plain copy (stored names are mapped first); 1 on success, else 0.
   virtual int CopyFileLZ(const char* source, const char* target);

@@ -69,9 +69,6 @@ std::string ParamText(CMyDataBaseParamInterface* item, std::uint32_t id) {
   return p.Text();
 }
 
-void WriteKey(const std::string& file, const std::string& section, const char* key, const std::string& v) {
-  plat::WritePrivateProfileString(section.c_str(), key, v.c_str(), file.c_str());
-}
 
 }  // namespace
 
@@ -384,24 +381,30 @@ std::string CCallInfo::GetPartnerNumber(const std::string& own) const {
 
 int CCallInfo::Save(int mode, const std::string& file, const std::string& section) const {
   if (mode != 1) return 1;
-  WriteKey(file, section, "CEDCMPY", calledCompany);
-  WriteKey(file, section, "CEDNAME", calledName);
-  WriteKey(file, section, "CEDNUM", calledNumber);
-  WriteKey(file, section, "CINCMPY", callingCompany);
-  WriteKey(file, section, "CINNAME", callingName);
-  WriteKey(file, section, "CINNUM", callingNumber);
-  WriteKey(file, section, "EXT", external ? "1" : "0");
-  WriteKey(file, section, "DIRECT", plat::StrFormatC("%i", direction));
-  WriteKey(file, section, "CECRI", plat::StrFormatC("%i", callbackCriterion));
-  WriteKey(file, section, "CC", plat::StrFormatC("%i", callbackCount));
-  WriteKey(file, section, "CMC", plat::StrFormatC("%i", callbackMaximum));
-  WriteKey(file, section, "CCTB", plat::StrFormatC("%ld", static_cast<long>(callbackTimeBegin)));
-  WriteKey(file, section, "CCTE", plat::StrFormatC("%ld", static_cast<long>(callbackTimeEnd)));
-  WriteKey(file, section, "CTIDA", plat::StrFormatC("%ld", static_cast<long>(callbackDate)));
-  WriteKey(file, section, "CTINTV", plat::StrFormatC("%ld", callbackInterval));
-  WriteKey(file, section, "CTSPT", plat::StrFormatC("%i", callbackType));
-  WriteKey(file, section, "CPRIO", plat::StrFormatC("%i", priority));
-  return 1;
+  plat::ProfileBatch batch(file);
+  SaveInto(batch, section);
+  return batch.Commit() ? 1 : 0;
+}
+
+void CCallInfo::SaveInto(plat::ProfileBatch& batch, const std::string& section) const {
+  auto WriteKey = [&](const char* key, const std::string& v) { batch.Write(section.c_str(), key, v.c_str()); };
+  WriteKey("CEDCMPY", calledCompany);
+  WriteKey("CEDNAME", calledName);
+  WriteKey("CEDNUM", calledNumber);
+  WriteKey("CINCMPY", callingCompany);
+  WriteKey("CINNAME", callingName);
+  WriteKey("CINNUM", callingNumber);
+  WriteKey("EXT", external ? "1" : "0");
+  WriteKey("DIRECT", plat::StrFormatC("%i", direction));
+  WriteKey("CECRI", plat::StrFormatC("%i", callbackCriterion));
+  WriteKey("CC", plat::StrFormatC("%i", callbackCount));
+  WriteKey("CMC", plat::StrFormatC("%i", callbackMaximum));
+  WriteKey("CCTB", plat::StrFormatC("%ld", static_cast<long>(callbackTimeBegin)));
+  WriteKey("CCTE", plat::StrFormatC("%ld", static_cast<long>(callbackTimeEnd)));
+  WriteKey("CTIDA", plat::StrFormatC("%ld", static_cast<long>(callbackDate)));
+  WriteKey("CTINTV", plat::StrFormatC("%ld", callbackInterval));
+  WriteKey("CTSPT", plat::StrFormatC("%i", callbackType));
+  WriteKey("CPRIO", plat::StrFormatC("%i", priority));
 }
 
 int CCallInfo::Load(int mode, const std::string& file, const std::string& section) {

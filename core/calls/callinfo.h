@@ -6,6 +6,10 @@
 #include <functional>
 #include <string>
 
+namespace plat {
+class ProfileBatch;
+}
+
 class CCallInfo;
 class CMyDataBaseParamInterface;
 
@@ -63,8 +67,11 @@ class CCallInfo {
 
   // The other party's number: with an own number, the side that is not it.
   virtual std::string GetPartnerNumber(const std::string& own = std::string()) const;
-  // Mode 1 writes the 17 keys into the section. Returns 1.
+  // Mode 1 writes the 17 keys into the section, in one replacement of the
+  // file. 1, or 0 when the file could not be written.
   virtual int Save(int mode, const std::string& file, const std::string& section) const;
+  // The same keys queued on a batch, so a list saves all its records at once.
+  void SaveInto(plat::ProfileBatch& batch, const std::string& section) const;
   virtual int Load(int mode, const std::string& file, const std::string& section);
 
   // The own device's number, asked by SetFromText; set by whoever knows it

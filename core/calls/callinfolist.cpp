@@ -90,8 +90,16 @@ int CCallInfoList::GetCount() const { return count_; }
 
 int CCallInfoList::SaveCount(int, const std::string& file, const std::string& section) const {
   std::string v = plat::StrFormatC("%i", count_);
-  plat::WritePrivateProfileString(section.c_str(), "LC", v.c_str(), file.c_str());
-  return 1;
+  return plat::WritePrivateProfileString(section.c_str(), "LC", v.c_str(), file.c_str()) ? 1 : 0;
+}
+
+int CCallInfoList::SaveAll(const std::string& file, const std::string& section) const {
+  plat::ProfileBatch batch(file);
+  batch.Write(section.c_str(), "LC", plat::StrFormatC("%i", count_).c_str());
+  int n = 0;
+  for (Node* p = head_; p; p = p->next)
+    if (p->call) p->call->SaveInto(batch, plat::StrFormatC("%s-%i", section.c_str(), ++n));
+  return batch.Commit() ? 1 : 0;
 }
 
 int CCallInfoList::LoadCount(int, const std::string& file, const std::string& section) {

@@ -4,4 +4,5 @@
 
 namespace monitor_detail {
 void WriteLog(const std::string& text) { GlobalLog().WriteEntry(text.c_str()); }
+void LogFileFailure(const std::string& file, int err) { ::LogFileFailure(file, err); }
 }

@@ -4,4 +4,5 @@
 
 namespace monitor_detail {
 void WriteLog(const std::string& text);
+void LogFileFailure(const std::string& file, int err);
 }

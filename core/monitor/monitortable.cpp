@@ -1,6 +1,7 @@
 #include "core/monitor/monitortable.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <new>
 
@@ -327,20 +328,27 @@ int CMonitorTable::Save(const std::string& name) {
   if (!name.empty() || !entries_) return 0;
   std::string file = FileName();
   if (file.empty()) return 0;
+  // One replacement of the file: a kill or a full disk leaves the old table
+  // or the new one, never a mixture.
+  plat::ProfileBatch batch(file);
   for (int i = 0; i < count_; ++i) {
     CMonitorEntry& e = entries_[i];
     std::string sec = plat::StrFormatC("%s-%s", "MONTAB", e.slotKey);
     e.monitoringOn = e.watchMode != 0 ? 1 : 0;
     const char* s = sec.c_str();
-    plat::WritePrivateProfileString(s, "TITEL", e.title.c_str(), file.c_str());
-    plat::WritePrivateProfileString(s, "NAME", e.name.c_str(), file.c_str());
-    plat::WritePrivateProfileString(s, "MONON", plat::StrFormatC("%i", static_cast<int>(e.monitoringOn)).c_str(), file.c_str());
-    plat::WritePrivateProfileString(s, "MONSTAT", plat::StrFormatC("%i", static_cast<int>(e.watchMode)).c_str(), file.c_str());
-    plat::WritePrivateProfileString(s, "INTNUMBER", e.number, file.c_str());
+    batch.Write(s, "TITEL", e.title.c_str());
+    batch.Write(s, "NAME", e.name.c_str());
+    batch.Write(s, "MONON", plat::StrFormatC("%i", static_cast<int>(e.monitoringOn)).c_str());
+    batch.Write(s, "MONSTAT", plat::StrFormatC("%i", static_cast<int>(e.watchMode)).c_str());
+    batch.Write(s, "INTNUMBER", e.number);
   }
-  plat::WritePrivateProfileString("MONTAB", "MAINPHONE", GetMainPhone().c_str(), file.c_str());
-  plat::WritePrivateProfileString("MONTAB", "COLLPHONE", GetCollectorPhone().c_str(), file.c_str());
-  plat::WritePrivateProfileString("MONTAB", "INTNUMLENGTH", plat::StrFormatC("%i", intNumLength_).c_str(), file.c_str());
+  batch.Write("MONTAB", "MAINPHONE", GetMainPhone().c_str());
+  batch.Write("MONTAB", "COLLPHONE", GetCollectorPhone().c_str());
+  batch.Write("MONTAB", "INTNUMLENGTH", plat::StrFormatC("%i", intNumLength_).c_str());
+  if (!batch.Commit()) {
+    monitor_detail::LogFileFailure(file, errno);
+    return 0;
+  }
   return 1;
 }
 

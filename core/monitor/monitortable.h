@@ -132,7 +132,9 @@ class CMonitorTable : public CDeviceContentsInterface {
   void MarkChanged() { changed_ = 1; }
   int TakeChanged(bool clear);
 
-  // An empty name means the SDFN file; any other name does nothing.
+  // An empty name means the SDFN file; any other name does nothing. Save
+  // replaces the file once, with all entries: 1, or 0 when it could not be
+  // written (the file is then as it was, and the log says why).
   int Load(const std::string& name = std::string());
   int Save(const std::string& name = std::string());
 

@@ -4,6 +4,7 @@
 
 #include "tests/support/testsupport.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "platform/eventloop.h"
 #include "platform/profile.h"
 #include "testdir.h"
+#include "tests/support/filefaults.h"
 
 namespace {
 
@@ -369,3 +371,91 @@ TEST_F(GlobalConfigTest, CopyFileCopiesOrReportsFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+class ConfigFiles : public TempDirTest {
+ protected:
+  std::vector<std::string> Names() const {
+    std::vector<std::string> n;
+    for (auto& e : std::filesystem::directory_iterator(dir_)) n.push_back(e.path().filename().string());
+    std::sort(n.begin(), n.end());
+    return n;
+  }
+};
+
+void Vary(CGlobalConfig& c, int gen) {
+  c.NSLA = "10.0.0." + std::to_string(gen);
+  c.ASSCCP = gen % 2;
+  c.LastReadOutTimeStamp = 1765180800 + gen;
+  c.OFFNUM = std::to_string(gen % 10);
+}
+
+}  // namespace
+
+TEST_F(ConfigFiles, AFailedSaveLeavesTheSettingsAndIsReported) {
+  const std::string f = Path("brimlow.ini");
+  WriteFile(f, "[MFRM]\r\nLP=5\r\n");
+  CGlobalConfig c;
+  c.Load(f);
+  Vary(c, 3);
+  const std::string before = ReadFile(f);
+  for (auto [op, err] : {std::pair{plat::io::Op::Open, ENOSPC}, {plat::io::Op::Write, ENOSPC},
+                         {plat::io::Op::Fsync, EIO}, {plat::io::Op::Rename, ENOSPC}}) {
+    testsupport::FileFault fault(op, 1, err);
+    EXPECT_FALSE(c.Save(f)) << plat::io::OpName(op);
+    EXPECT_EQ(ReadFile(f), before) << plat::io::OpName(op);
+    EXPECT_EQ(Names(), std::vector<std::string>{"brimlow.ini"});
+  }
+  testsupport::FileFault count;
+  EXPECT_TRUE(c.Save(f));
+  EXPECT_EQ(count.Count(plat::io::Op::Rename), 1);
+  EXPECT_EQ(Read(f, "NETCONF", "NSLA"), "10.0.0.3");
+}
+
+// A child saving the settings at exit, killed at random instants: the file
+// holds the old settings or the new ones whole, and what a killed save left
+// beside it goes at the next save.
+TEST_F(ConfigFiles, AKilledSaveLeavesOldOrNewSettingsAndNoLeftovers) {
+  const std::string f = Path("brimlow.ini");
+  WriteFile(f, "[MFRM]\r\nLP=5\r\n");
+  CGlobalConfig a, b;
+  a.Load(f);
+  b.Load(f);
+  Vary(a, 1);
+  Vary(b, 2);
+  const std::string seed = ReadFile(f);
+  ASSERT_TRUE(a.Save(f));
+  const std::string bytesA = ReadFile(f);
+  ASSERT_TRUE(b.Save(f));
+  const std::string bytesB = ReadFile(f);
+  WriteFile(f, seed);
+  const int killed = testsupport::KillAtRandomInstants(
+      50, 20000,
+      [&] {
+        for (;;) {
+          a.Save(f);
+          b.Save(f);
+        }
+      },
+      [&](int run) {
+        const std::string now = ReadFile(f);
+        EXPECT_TRUE(now == seed || now == bytesA || now == bytesB) << "run " << run << ": " << now.size();
+      });
+  EXPECT_GT(killed, 35);
+  // Killed between writing its temporary and the rename: a full copy stays.
+  WriteFile(f, seed);
+  for (int nth : {1, 2}) {  // before the file's fsync, before the rename
+    EXPECT_TRUE(testsupport::RunChild(
+        [&] {
+          testsupport::KillAtOp kill(nth, {plat::io::Op::Fsync, plat::io::Op::Rename});
+          a.Save(f);
+        },
+        0));
+  }
+  EXPECT_EQ(Names().size(), 2u);  // the second writer cleared the first one's
+  EXPECT_EQ(ReadFile(f), seed);
+  ASSERT_TRUE(b.Save(f));
+  EXPECT_EQ(Names(), std::vector<std::string>{"brimlow.ini"});
+  EXPECT_EQ(ReadFile(f), bytesB);
+}
