@@ -251,7 +251,7 @@ bool Engine::Room(int height) {
   // A line that would end below the text or in the foot skip goes to the
   // next page, unless the page holds nothing yet (it would never fit).
   const std::int64_t bottom = static_cast<std::int64_t>(l_.y) + height + Prof(kFootSkip, Axis::Y);
-  if (l_.pageHasOutput && bottom > l_.pageHeightLimit) {
+  if (l_.pageHasOutput && bottom > Bottom()) {
     NewPage();
     return true;
   }
@@ -262,7 +262,13 @@ void Engine::Advance(int cx, int cy) {
   if (l_.xAdvance) l_.x = Clamp32(static_cast<double>(l_.x) + cx);
   if (l_.yAdvance) l_.y = Clamp32(static_cast<double>(l_.y) + cy);
   l_.pageHasOutput = true;
-  if (static_cast<std::int64_t>(l_.y) + Prof(kFootSkip, Axis::Y) > l_.pageHeightLimit) l_.breakPending = true;
+  if (static_cast<std::int64_t>(l_.y) + Prof(kFootSkip, Axis::Y) > Bottom()) l_.breakPending = true;
+}
+
+std::int64_t Engine::Bottom() {
+  if (l_.footerText.empty()) return l_.pageHeightLimit;
+  const Extent e = Tabbed(0, 0, l_.footerText, false);
+  return static_cast<std::int64_t>(l_.pageHeightLimit) - std::max(Prof(kFootHeight, Axis::Y), e.cy);
 }
 
 // The header block: its text at the top margin, the page number ending at
@@ -598,7 +604,7 @@ int Engine::MeasureCommand(int token, const Measure& m) {
     case kVSpace:
       if (!l_.inDocument) return 0;
       l_.y = Clamp32(static_cast<double>(l_.y) + Px(m, Axis::Y));
-      if (static_cast<std::int64_t>(l_.y) + Prof(kFootSkip, Axis::Y) > l_.pageHeightLimit) l_.breakPending = true;
+      if (static_cast<std::int64_t>(l_.y) + Prof(kFootSkip, Axis::Y) > Bottom()) l_.breakPending = true;
       return 1;
     default: return 0;
   }

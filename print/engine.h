@@ -137,6 +137,8 @@ class Engine {
   void ChooseFont(int tmpl, const Measure& size);
   void ChangeFont(int what);
   bool Room(int height);
+  // Where the text of a page ends: the height limit less a footer's height.
+  std::int64_t Bottom();
   void Advance(int cx, int cy);
   void PageStart();
   void NewPage();

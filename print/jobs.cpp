@@ -163,8 +163,8 @@ Handler Find(const Row* table, std::uint32_t command, std::uint32_t fileType) {
   return nullptr;
 }
 
-// Commands 3 and 4: at most 64 stops in 0-32767 before the -1, else the
-// list is refused.
+// Commands 3 and 4: the -1 among the first 64 numbers and every stop in
+// 0-32767, else the list is refused.
 std::uint16_t SetTabStops(PrintJob& job, std::uint16_t command, std::uint16_t kind, const void* data) {
   PageLayout& l = LayoutOf(job.id);
   if (kind != 2 && kind != 4) {
@@ -176,7 +176,7 @@ std::uint16_t SetTabStops(PrintJob& job, std::uint16_t command, std::uint16_t ki
   std::int32_t values[64];
   std::size_t n = 0;
   for (;; ++n) {
-    if (n == 64) return 0;
+    if (n == 64) return 0;  // never read past the 64th number
     std::int32_t v;
     std::memcpy(&v, list + n, sizeof v);
     if (v == -1) break;
@@ -358,7 +358,7 @@ std::uint16_t GetDeviceCaps(std::uint16_t id, std::uint16_t index) {
   Surface* s = UsableSurface(*job);
   if (!s) return 0;
   const DeviceInfo d = s->Info();
-  auto mm = [](int px, int dpi) { return dpi > 0 ? static_cast<std::int64_t>(std::lround(px * 25.4 / dpi)) : 0; };
+  auto mm = [](int px, double dpi) { return dpi > 0 ? static_cast<std::int64_t>(std::lround(px * 25.4 / dpi)) : 0; };
   std::int64_t v = 0;
   switch (index) {
     case 4: v = mm(d.width, d.dpiX); break;
@@ -368,11 +368,11 @@ std::uint16_t GetDeviceCaps(std::uint16_t id, std::uint16_t index) {
     case 12: v = d.depth; break;
     case 14: v = 1; break;
     // A pixel's relative width, height and diagonal.
-    case 40: v = d.dpiY; break;
-    case 42: v = d.dpiX; break;
-    case 44: v = std::lround(std::sqrt(double(d.dpiX) * d.dpiX + double(d.dpiY) * d.dpiY)); break;
-    case 88: v = d.dpiX; break;
-    case 90: v = d.dpiY; break;
+    case 40: v = std::lround(d.dpiY); break;
+    case 42: v = std::lround(d.dpiX); break;
+    case 44: v = std::lround(std::sqrt(d.dpiX * d.dpiX + d.dpiY * d.dpiY)); break;
+    case 88: v = std::lround(d.dpiX); break;
+    case 90: v = std::lround(d.dpiY); break;
     case 1280: v = job->deviceNumber; break;
     default: v = 0; break;
   }

@@ -73,7 +73,8 @@ enum : std::uint16_t {
   MARPL_KIND_TEXT6 = 6,
 };
 
-// At most this many tab stops in one list.
+// A tab-stop list is read up to this many numbers; its -1 must be among
+// them (so it holds at most 63 stops).
 enum : std::uint16_t { MARPL_MAX_TABS = 64 };
 
 // Units of a measure.

@@ -38,7 +38,7 @@ struct Extent {
 
 struct DeviceInfo {
   int width = 0, height = 0;  // device units
-  int dpiX = 0, dpiY = 0;
+  double dpiX = 0, dpiY = 0;  // dots per inch
   int depth = 0;              // bits per pixel
   Resolution Res() const {
     Resolution r;
