@@ -116,9 +116,14 @@ std::unique_ptr<QPrinter> PdfFolderPrintDialog::DefaultPrinter(const std::string
 IPrintDialog& PrintDialogImpl() {
   if (IPrintDialog* set = g_impl.load()) return *set;
   if (const char* folder = PdfFolder()) {
-    // The folder is read once; a test that changes it sets an impl instead.
-    static PdfFolderPrintDialog pdf{folder};
-    return pdf;
+    static PdfFolderPrintDialog* pdf = nullptr;
+    static std::string current;
+    if (!pdf || current != folder) {
+      // The old one may still be referenced by a caller: kept, not freed.
+      current = folder;
+      pdf = new PdfFolderPrintDialog(current);
+    }
+    return *pdf;
   }
   static QtPrintDialog qt;
   return qt;
