@@ -115,8 +115,8 @@ FontSpec SpecFor(const FontChoice& c, const Resolution& r) {
   FontSpec f;
   f.tmpl = c.tmpl >= 0 && c.tmpl < kTemplateCount ? c.tmpl : 0;
   const std::int32_t size = ToDevice(c.size, Axis::Y, r);
-  f.height = -Clamp32(static_cast<double>(size) * 1.2);
-  if (f.height > -1) f.height = -1;
+  // Any size a page can hold; beyond it fonts only cost time.
+  f.height = -std::clamp(Clamp32(static_cast<double>(size) * 1.2), 1, 16384);
   f.weight = c.bold ? 700 : kFontTemplates[f.tmpl].weight;
   f.italic = c.italic;
   f.underline = c.underline;
