@@ -1,0 +1,33 @@
+#include "app/callwin/newrecordquestiondlg.h"
+
+#include <QDialog>
+
+#include "app/callwin/winplace.h"
+#include "core/iface/viewhub.h"
+#include "platform/messages.h"
+
+CNewRecordQuestionDlg::CNewRecordQuestionDlg() : Dialog(plat::dlg::kProgram, kResourceId) {}
+
+CNewRecordQuestionDlg::~CNewRecordQuestionDlg() { DestroyWindow(); }
+
+bool CNewRecordQuestionDlg::Create(plat::WindowId view) {
+  if (IsCreated()) return true;
+  view_ = view;
+  return Dialog::Create(view);
+}
+
+void CNewRecordQuestionDlg::Show(int show) {
+  if (QDialog* w = Window()) w->setVisible(show != 0);
+}
+
+bool CNewRecordQuestionDlg::OnInitDialog() {
+  QDialog* w = Window();
+  w->adjustSize();
+  callwin::PlaceOrCentre(w, kPosition);
+  return true;
+}
+
+void CNewRecordQuestionDlg::Answer(int yes) {
+  Show(0);
+  if (view_) plat::PostMessage(view_, hub::kNewRecordAnswer, static_cast<plat::WPARAM>(questionId), yes);
+}
