@@ -430,8 +430,14 @@ void CVisualizeConnections::Drop(int mode, int sourceKey, int targetKey) {
   if (e && e->connectionState == 2) {
     // The ringing call goes to the target; onto the own phone it is taken.
     const std::string own = monitors->GetMainPhone();
-    if (targetKey == kOwnPhoneKey || (!own.empty() && to == own)) PickUp(e->Number(), e->lastCallId);
-    else Deflect(CallOfKey(sourceKey), to);
+    if (targetKey == kOwnPhoneKey || (!own.empty() && to == own)) {
+      PickUp(e->Number(), e->lastCallId);
+    } else {
+      CCallInfo ringingCall;
+      ringingCall.callingNumber = e->Number();  // the device the call rings at
+      ringingCall.callId = static_cast<int>(e->lastCallId);
+      Deflect(&ringingCall, to);
+    }
     return;
   }
   Log(plat::StrFormatC("%s%i%s%i", Text(4).c_str(), sourceKey, Text(1).c_str(), targetKey));
