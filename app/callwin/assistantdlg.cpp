@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QFont>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QWidget>
@@ -693,13 +694,15 @@ void CAssistantDlg::PickSource(int source, bool keepSource) {
   if (!keepSource) g_drag.source = source;
   SetHint(60);
   SetDragCursor(165);
-  if (QWidget* w = Window(); w && w->isVisible()) w->grabMouse();
+  // Headless platforms cannot grab; the window's filter sees the clicks.
+  if (QWidget* w = Window(); w && w->isVisible() && QGuiApplication::platformName() != QLatin1String("offscreen"))
+    w->grabMouse();
 }
 
 void CAssistantDlg::EndDrag() {
   g_drag.state = 0;
   if (QWidget* w = Window()) {
-    w->releaseMouse();
+    if (QWidget::mouseGrabber() == w) w->releaseMouse();
     w->unsetCursor();
   }
 }
