@@ -210,7 +210,10 @@ class CAssistantDlg::Events : public QObject {
 
 CAssistantDlg::CAssistantDlg() : Dialog(plat::dlg::kProgram, kResourceId) {}
 
-CAssistantDlg::~CAssistantDlg() { DestroyWindow(); }
+CAssistantDlg::~CAssistantDlg() {
+  SetClosedNotice(nullptr);  // the owner is going away itself
+  DestroyWindow();
+}
 
 CAssistantDlg::DragState CAssistantDlg::Drag() { return g_drag; }
 void CAssistantDlg::ResetDrag() { g_drag = DragState{}; }
@@ -266,7 +269,7 @@ void CAssistantDlg::OnDestroy() {
     if (drawing) drawing->ForgetWindow(w);
   }
   events_.reset();
-  TellDestroyed();
+  NotifyClosed();
 }
 
 void CAssistantDlg::BindBitmapButtons() {

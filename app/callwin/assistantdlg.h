@@ -74,7 +74,7 @@ class CAssistantDlg : public plat::Dialog, public ICallWindow {
   void UpdateStateText(int code);
   void DrawStateIcon(int code);
   // The view's timer 1: the date and the clock.
-  void Tick();
+  void Tick() override;
   // P1 (1) and P2 (2).
   void StartProgram(int which);
 

@@ -55,7 +55,10 @@ class CDialDlg::Events : public QObject {
 
 CDialDlg::CDialDlg() : Dialog(plat::dlg::kProgram, kResourceId) {}
 
-CDialDlg::~CDialDlg() { DestroyWindow(); }
+CDialDlg::~CDialDlg() {
+  SetClosedNotice(nullptr);  // the owner is going away itself
+  DestroyWindow();
+}
 
 bool CDialDlg::Create(plat::WindowId view) {
   if (IsCreated()) return true;
@@ -92,7 +95,7 @@ void CDialDlg::OnDestroy() {
   if (QWidget* w = Window(); w && !w->isMinimized()) callwin::SavePosition(w, kPosition);
   if (events_ && Window()) Window()->removeEventFilter(events_.get());
   events_.reset();
-  TellDestroyed();
+  NotifyClosed();
 }
 
 void CDialDlg::ReadControls() {

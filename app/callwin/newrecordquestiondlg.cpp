@@ -8,7 +8,10 @@
 
 CNewRecordQuestionDlg::CNewRecordQuestionDlg() : Dialog(plat::dlg::kProgram, kResourceId) {}
 
-CNewRecordQuestionDlg::~CNewRecordQuestionDlg() { DestroyWindow(); }
+CNewRecordQuestionDlg::~CNewRecordQuestionDlg() {
+  SetClosedNotice(nullptr);  // the owner is going away itself
+  DestroyWindow();
+}
 
 bool CNewRecordQuestionDlg::Create(plat::WindowId view) {
   if (IsCreated()) return true;

@@ -29,7 +29,7 @@ class CNewRecordQuestionDlg : public plat::Dialog, public ICallWindow {
   bool OnInitDialog() override;
   void OnOK() override { Answer(1); }
   void OnCancel() override { Answer(0); }
-  void OnDestroy() override { TellDestroyed(); }
+  void OnDestroy() override { NotifyClosed(); }
 
  private:
   void Answer(int yes);

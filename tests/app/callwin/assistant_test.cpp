@@ -541,7 +541,7 @@ TEST_F(Assistant, TheCloseBoxAsks) {
 
 TEST_F(Assistant, ItTellsWhenItIsDestroyedAndKeepsItsPlace) {
   int told = 0;
-  dlg->SetDestroyedNotice([&] { ++told; });
+  dlg->SetClosedNotice([&] { ++told; });
   dlg->Window()->move(120, 80);
   dlg->Destroy();
   EXPECT_EQ(told, 1);

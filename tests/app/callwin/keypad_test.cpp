@@ -204,7 +204,7 @@ TEST_F(Keypad, ThePickerDialsThePickedRecordsNumber) {
 
 TEST_F(Keypad, CloseHidesBringToFrontShowsAndDestroyIsTold) {
   int told = 0;
-  pad->SetDestroyedNotice([&] { ++told; });
+  pad->SetClosedNotice([&] { ++told; });
   pad->CloseBox();
   EXPECT_TRUE(pad->IsCreated());
   EXPECT_FALSE(pad->Window()->isVisible());
@@ -263,7 +263,7 @@ TEST_F(Question, TheAnswersArePostedAndTheViewMayDestroyItThen) {
     callwintest::HubRecorder view;
     auto q = std::make_unique<CNewRecordQuestionDlg>();
     int told = 0;
-    q->SetDestroyedNotice([&] { ++told; });
+    q->SetClosedNotice([&] { ++told; });
     // The view's answer to 1053: it destroys the question at once.
     view.then = [&](const plat::Message& m) -> plat::LRESULT {
       if (m.msg == hub::kNewRecordAnswer) q.reset();
