@@ -266,7 +266,10 @@ TEST_F(Question, TheAnswersArePostedAndTheViewMayDestroyItThen) {
     q->SetClosedNotice([&] { ++told; });
     // The view's answer to 1053: it destroys the question at once.
     view.then = [&](const plat::Message& m) -> plat::LRESULT {
-      if (m.msg == hub::kNewRecordAnswer) q.reset();
+      if (m.msg == hub::kNewRecordAnswer) {
+        q->Destroy();
+        q.reset();
+      }
       return 0;
     };
     ASSERT_TRUE(q->Create(view.id));
