@@ -25,6 +25,12 @@ inline constexpr UINT kForwardingDone = 1076;     // filter: all forwarding quer
 inline constexpr UINT kSnapshotsDone = 1077;      // filter: all snapshots answered
 inline constexpr UINT kCapabilities = 1078;       // filter: capability reply (record or none)
 
+// The failed-link report to the view is hub code 1072 (kRequestGivenUp);
+// its wParam tells why: an unanswered request (0, from the filter) or a
+// serial line that went away (from the link object, which is closed then).
+inline constexpr plat::WPARAM kFailedNoAnswer = 0;
+inline constexpr plat::WPARAM kFailedLineLost = 1;
+
 }  // namespace linkev
 
 // Exclusive job states of the filter's job lock.

@@ -35,6 +35,7 @@ struct View : plat::IMessageTarget {
   CSytemObject* link = nullptr;
   CMessageFilter* filter = nullptr;
   std::vector<plat::UINT> codes;
+  std::vector<plat::WPARAM> params;  // wParam of each code
   ~View() override { plat::UnregisterTarget(id); }
   plat::LRESULT OnMessage(const plat::Message& m) override {
     if (m.msg == CSytemObject::kMsgReceived) {
@@ -52,7 +53,13 @@ struct View : plat::IMessageTarget {
     if (m.msg == hub::kStartRequestTimer) return plat::SetTimer(id, hub::kTimerRequest, static_cast<plat::UINT>(m.wParam));
     if (m.msg == hub::kStopRequestTimer) return plat::KillTimer(id, hub::kTimerRequest);
     codes.push_back(m.msg);
+    params.push_back(m.wParam);
     return 0;
+  }
+  int Count(plat::UINT code, plat::WPARAM w) const {
+    int n = 0;
+    for (std::size_t i = 0; i < codes.size(); ++i) n += codes[i] == code && params[i] == w;
+    return n;
   }
   bool Saw(plat::UINT code) const { return std::find(codes.begin(), codes.end(), code) != codes.end(); }
 };
@@ -125,6 +132,21 @@ class LinkEndToEnd : public ::testing::Test {
     to.OLDPROTOCOLL = from.OLDPROTOCOLL;
     to.CUTOFFLEADINGDIGIT = from.CUTOFFLEADINGDIGIT;
     to.MCTO = from.MCTO;
+    to.GLO = from.GLO;
+    to.GLFN = from.GLFN;
+  }
+  // The program's log goes to a file of the test's own.
+  std::string LogToFile() {
+    const std::string path = (dir_ / "palomir.log").string();
+    GlobalConfig().GLFN = path;
+    GlobalConfig().GLO = 1;
+    return path;
+  }
+  static int LinesWith(const std::string& path, const std::string& text) {
+    std::ifstream f(path);
+    int n = 0;
+    for (std::string line; std::getline(f, line);) n += line.find(text) != std::string::npos;
+    return n;
   }
 
   // Real time for the line, the loop's clock moving along with it.
@@ -332,6 +354,82 @@ TEST_F(LinkEndToEndBusy, BusyAndFailureReachTheProgram) {
         return true;
     return false;
   }));
+}
+
+}  // namespace
+
+namespace {
+
+// The line goes away under a running link (the simulated PBX closes its
+// end, as a pulled adapter would): the link closes and says so once, and
+// the same link object opens again and starts up whole.
+TEST_F(LinkEndToEnd, ALostLineClosesTheLinkAndItOpensAgainWhole) {
+  const std::string log = LogToFile();
+  link->Open(view.id);
+  ASSERT_TRUE(Running());
+  sim->Stop();
+  ASSERT_TRUE(Pump([&] { return link->GetLinkState() == linkstate::kClosed; })) << link->GetLinkState();
+  EXPECT_TRUE(link->LineLost());
+  EXPECT_EQ(link->Port(), nullptr);
+  EXPECT_EQ(view.Count(hub::kRequestGivenUp, linkev::kFailedLineLost), 1);
+  EXPECT_EQ(LinesWith(log, "(COM5,"), 1);
+  EXPECT_EQ(filter->JobState(), 0u);
+  EXPECT_EQ(table->FindByNumber("22")->crossRefId, 0u);  // the PBX knows no monitor now
+
+  // Call requests are refused and the log says why; nothing is left current.
+  CCallInfo* dial = handler->GetFreeCall(hub::kIdKeypad);
+  dial->calledNumber = "00401234567";
+  EXPECT_EQ(handler->MakeCall(dial, hub::kIdKeypad), 0);
+  EXPECT_EQ(Current(), nullptr);
+  EXPECT_EQ(LinesWith(log, "MakeCall: link closed"), 1);
+  Pump([] { return false; }, 200);
+  EXPECT_EQ(LinesWith(log, "(COM5,"), 1);  // once
+
+  // The port cannot open while the peer is away: silently refused.
+  ::setenv("PALOMIR_COM5", (dir_ / "gone").c_str(), 1);
+  EXPECT_EQ(link->Reopen(), 0);
+  EXPECT_EQ(boxes.shown.size(), 0u);
+  EXPECT_EQ(link->GetLinkState(), linkstate::kClosed);
+
+  // The peer comes back.
+  simHolder_ = std::make_unique<pbxsim::PbxSim>(SimOptions());
+  sim = simHolder_.get();
+  ASSERT_TRUE(sim->Start());
+  ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+  view.codes.clear();
+  view.params.clear();
+  ASSERT_EQ(link->Reopen(), 1);
+  EXPECT_FALSE(link->LineLost());
+  ASSERT_TRUE(Running()) << "state " << link->GetLinkState();
+  EXPECT_EQ(sim->ReceivedCount(CSTA_PRIVATE), 1u);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_GETAPI_CAPS), 1u);
+  EXPECT_EQ(sim->Monitored(), (std::vector<std::string>{"21", "22", "23"}));
+  const std::uint32_t callId = sim->IncomingCall("00301234567", "21");
+  ASSERT_TRUE(Pump([&] {
+    handler->JoinWorkers();
+    return Current() != nullptr && Current()->callId == static_cast<int>(callId);
+  }));
+  sim->Clear(callId, "21");
+  ASSERT_TRUE(Pump([&] { return Current() == nullptr; }));
+}
+
+// Closing after a loss needs no stop steps: the link is closed already.
+TEST_F(LinkEndToEnd, ALinkClosedByALossClosesAtOnce) {
+  link->Open(view.id);
+  ASSERT_TRUE(Running());
+  sim->Stop();
+  ASSERT_TRUE(Pump([&] { return link->GetLinkState() == linkstate::kClosed; }));
+  EXPECT_EQ(link->StopStep(), 1);
+  EXPECT_EQ(link->GetLinkState(), linkstate::kClosed);
+  // Open (not only Reopen) also starts afresh: the device count is asked again.
+  simHolder_ = std::make_unique<pbxsim::PbxSim>(SimOptions());
+  sim = simHolder_.get();
+  ASSERT_TRUE(sim->Start());
+  ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+  link->Open(view.id);
+  ASSERT_TRUE(Pump([&] { return link->GetLinkState() == linkstate::kRunning; }));
+  EXPECT_EQ(sim->ReceivedCount(CSTA_GETAPI_CAPS), 1u);
+  EXPECT_EQ(sim->Monitored().size(), 3u);
 }
 
 }  // namespace
