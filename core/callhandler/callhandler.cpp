@@ -33,9 +33,12 @@ CCallHandler::CCallHandler() {
   const CGlobalConfig& cfg = GlobalConfig();
   if (cfg.CHLO && !cfg.CHLFN.empty()) tracing_ = trace_.Create(plat::MapPath(cfg.CHLFN).c_str()) == 1;
   self_ = plat::RegisterTarget(this);
+  // Call records read back from text put the own number on its side.
+  CCallInfo::SetOwnNumberSource([this] { return GetOwnNumber(); });
 }
 
 CCallHandler::~CCallHandler() {
+  CCallInfo::SetOwnNumberSource(nullptr);
   JoinWorkers();
   plat::UnregisterTarget(self_);
   trace_.Close();
@@ -94,6 +97,7 @@ CCallInfo* CCallHandler::GetFreeCall(int requester) {
   {
     std::lock_guard<std::mutex> lock(poolMu_);
     raw->owner = this;
+    raw->generatorId = requester;
     raw->callRefId = ++refCounter_;
     pool_.push_back(std::move(rec));
   }
@@ -323,7 +327,9 @@ int CCallHandler::ClearCall(CCallInfo* call, int requester) {
     } else {
       TraceRef("Other Call to clear: CR-ID:", rec, requester);
     }
-    if (callData) callData->AddCallData(rec);
+    // Records of other watched extensions end here too; the call data are
+    // the own extension's.
+    if (callData && IsOwnCall(*rec)) callData->AddCallData(rec);
     ProcessClearedCall(rec);
   }
   rec->state = CCallInfo::kIdle;
@@ -447,6 +453,16 @@ int CCallHandler::OnCallEvent(int type, CCallInfo* call) {
 // in before this one's state is settled.
 void CCallHandler::AskQueued(plat::UINT question, CCallInfo* call) {
   plat::PostMessage(self_, question, static_cast<plat::WPARAM>(call->callRefId), 0);
+}
+
+bool CCallHandler::IsOwnCall(const CCallInfo& call) const {
+  const std::string own = GetOwnNumber();
+  if (own.empty()) return false;
+  switch (call.direction) {
+    case CCallInfo::kIncoming: return call.calledNumber == own;
+    case CCallInfo::kOutgoing: return call.callingNumber == own;
+    default: return call.calledNumber == own || call.callingNumber == own;
+  }
 }
 
 int CCallHandler::ProcessClearedCall(CCallInfo* call) {

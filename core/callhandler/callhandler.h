@@ -116,6 +116,8 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
   void AskQueued(plat::UINT question, CCallInfo* call);
   void OnQuestion(plat::UINT question, int refId);
   bool IsPinned(const CCallInfo* call) const;
+  // A call of the own extension (by its numbers and direction).
+  bool IsOwnCall(const CCallInfo& call) const;
 
   plat::WindowId self_ = 0;
   mutable std::mutex poolMu_;

@@ -80,6 +80,9 @@ class IPBXLink {
   // Noted link-management queries for one extension, sent during jobs 9 and 8.
   virtual int QueryForwarding(std::string_view number) = 0;
   virtual int SnapshotDevice(std::string_view number) = 0;
+  // The invoke id of the next link-management request (the filter's
+  // monitor requests take theirs here); 0 when the link counts none.
+  virtual std::uint32_t NextRequestId() { return 0; }
 
   // Call-control requests from the call handler. Each sends nothing and
   // answers 0 when requests are off or there is no call to act on; when a
@@ -106,8 +109,9 @@ class IPBXLinkFilter {
   // Keeps a copy as the outstanding request and arms its repeat timer;
   // null clears it.
   virtual int NoteOutstanding(const CSTAMessage* record) = 0;
-  // Told before a make-call request (type 23) leaves.
-  virtual int NoteMakeCall(int type, CCallInfo* call) = 0;
+  // Told before a make-call request (type 23) leaves, with its invoke id:
+  // the PBX's failure for it carries that id.
+  virtual int NoteMakeCall(int type, CCallInfo* call, std::uint32_t invokeId) = 0;
   // Job lock: take non-zero takes state (free or already held by it), 0
   // releases it when held. 1 done, 0 busy / not held.
   virtual int TakeOrRelease(std::uint32_t state, int take) = 0;

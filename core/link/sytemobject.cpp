@@ -449,9 +449,9 @@ int CSytemObject::MakeCall(CCallInfo* call) {
   if (call == nullptr || noRequests_ != 0 || Refuses("MakeCall")) return 0;
   std::string dial;
   Config().GetDialNumber(call->calledNumber, dial);
-  const CSTAMessage m =
-      MakeCallRequest(callInvoke_++, CrossRefOf(call->callingNumber), call->callingNumber, dial);
-  if (filter_) filter_->NoteMakeCall(CSTA_MAKE_CALL, call);
+  const std::uint32_t invoke = callInvoke_++;
+  const CSTAMessage m = MakeCallRequest(invoke, CrossRefOf(call->callingNumber), call->callingNumber, dial);
+  if (filter_) filter_->NoteMakeCall(CSTA_MAKE_CALL, call, invoke);
   Send(m, Config().IO1008 == 1 ? 1 : 0);
   return 1;
 }

@@ -98,7 +98,7 @@ class CSytemObject : public IPBXLink, public plat::IMessageTarget {
   std::uint32_t StartStop(int start);
   int SnapshotDevice(std::string_view number) override;
   int QueryForwarding(std::string_view number) override;
-  std::uint32_t NextRequestId();
+  std::uint32_t NextRequestId() override;
   int ClearRing();
   int OnCommEvents(std::uint32_t mask);
 

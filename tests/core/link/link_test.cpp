@@ -52,7 +52,7 @@ struct FakeFilter : IPBXLinkFilter {
     if (r) noted.push_back(*r);
     return 1;
   }
-  int NoteMakeCall(int type, CCallInfo*) override {
+  int NoteMakeCall(int type, CCallInfo*, std::uint32_t) override {
     makeCalls.push_back(type);
     return 1;
   }
