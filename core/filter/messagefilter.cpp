@@ -100,7 +100,9 @@ int CMessageFilter::OnCSTAMessage(const CSTAMessage* record) {
   if (!record) return 0;
   ProcessCSTATraceMessage(0, record->data());
   const std::uint32_t xref = record->CrossRefId();
-  const bool known = monitors ? monitors->IsKnownCrossRefId(xref) != 0 : xref == 0;
+  // The watched entry of the id is looked up once for the whole dispatch.
+  CMonitorEntry* byXref = monitors && xref != 0 ? monitors->FindByState(2, xref) : nullptr;
+  const bool known = byXref || (monitors ? monitors->IsKnownCrossRefId(xref) != 0 : xref == 0);
   if (!known) {
     if (GlobalConfig().NTPAR == 1) GetMessageText(*record);
     return 0;
@@ -113,7 +115,13 @@ int CMessageFilter::OnCSTAMessage(const CSTAMessage* record) {
   const bool event = type >= CSTA_CALL_CLEARED && type <= CSTA_WORK_READY;
   if (!event && job_ != jobstate::kChargeReadout && job_ != jobstate::kViewJob && job_ != jobstate::kChargeSums)
     SetRequestTimer(0, 0);
+  const CSTAMessage* outerRecord = xrefRecord_;
+  CMonitorEntry* outerEntry = xrefEntry_;
+  xrefRecord_ = record;
+  xrefEntry_ = byXref;
   if (type >= 1 && type <= 125) Dispatch(*record);
+  xrefRecord_ = outerRecord;
+  xrefEntry_ = outerEntry;
   NotifyListeners(*record);
   return 1;
 }
@@ -146,7 +154,11 @@ void CMessageFilter::Dispatch(const CSTAMessage& r) {
 // entry of the event's device.
 CMonitorEntry* CMessageFilter::EntryFor(const CSTAMessage& r, const std::string& device) {
   if (!monitors) return nullptr;
-  if (CMonitorEntry* e = monitors->FindByState(2, r.CrossRefId())) return e;
+  if (&r == xrefRecord_) {
+    if (xrefEntry_) return xrefEntry_;
+  } else if (CMonitorEntry* e = monitors->FindByState(2, r.CrossRefId())) {
+    return e;
+  }
   if (device.empty()) return nullptr;
   return monitors->FindByNumber(device);
 }
@@ -829,11 +841,20 @@ int CMessageFilter::RemoveListener(CSTAMessageListener* listener) {
   return 1;
 }
 
+// One fresh copy a record, in a block of the filter's own: every record
+// passes here, and the outermost call needs no allocation. A listener that
+// feeds the filter again from inside gets blocks of its own.
 void CMessageFilter::NotifyListeners(const CSTAMessage& record) {
   if (listeners_.empty()) return;
-  auto copy = std::make_unique<CSTAMessage>(record);
+  std::unique_ptr<CSTAMessage> nestedCopy;
+  std::vector<CSTAMessageListener*> nestedSnapshot;
+  const bool outer = notifyDepth_++ == 0;
+  CSTAMessage& copy = outer ? notifyCopy_ : *(nestedCopy = std::make_unique<CSTAMessage>());
+  std::vector<CSTAMessageListener*>& snapshot = outer ? notifySnapshot_ : nestedSnapshot;
+  copy = record;
   // A listener may register or remove listeners while it is called.
-  std::vector<CSTAMessageListener*> snapshot(listeners_.begin(), listeners_.end());
+  snapshot.assign(listeners_.begin(), listeners_.end());
   for (CSTAMessageListener* l : snapshot)
-    if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end()) l->OnMessage(*copy);
+    if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end()) l->OnMessage(copy);
+  --notifyDepth_;
 }

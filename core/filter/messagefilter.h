@@ -8,6 +8,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/base/textlogfile.h"
 #include "core/filter/filterifaces.h"
@@ -140,6 +141,9 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   Sink sink_{*this};
   plat::WindowId self_ = 0;
   CMonitorEntry* main_ = nullptr;
+  // The record in dispatch and the entry its cross-reference id names.
+  const CSTAMessage* xrefRecord_ = nullptr;
+  CMonitorEntry* xrefEntry_ = nullptr;
   CTextLogFile traceFile_;
   bool traceFileOpen_ = false;
   CSTAMessage outstanding_{};
@@ -155,4 +159,7 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   std::uint32_t makeCallInvoke_ = 0;
   std::uint32_t monitorInvoke_ = 0;  // when the link counts no ids
   std::list<CSTAMessageListener*> listeners_;
+  CSTAMessage notifyCopy_{};
+  std::vector<CSTAMessageListener*> notifySnapshot_;
+  int notifyDepth_ = 0;
 };

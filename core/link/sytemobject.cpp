@@ -151,8 +151,11 @@ plat::LRESULT CSytemObject::OnLinkMessage(plat::UINT code, plat::WPARAM, const C
 }
 
 int CSytemObject::AddToRing(const CSTAMessage& record) {
-  // Main thread only: the ring keeps its own copy, the slot's old one goes.
-  ring_[static_cast<std::size_t>(ringIndex_)] = std::make_unique<CSTAMessage>(record);
+  // Main thread only: the ring keeps its own copy in place of the slot's
+  // old one; a slot's block is made once and then reused.
+  auto& slot = ring_[static_cast<std::size_t>(ringIndex_)];
+  if (slot) *slot = record;
+  else slot = std::make_unique<CSTAMessage>(record);
   ringIndex_ = (ringIndex_ + 1) % kRingSize;
   return 1;
 }
