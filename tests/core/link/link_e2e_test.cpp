@@ -26,6 +26,7 @@
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
+#include "tests/core/link/viewstandin.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace {
@@ -33,40 +34,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-// What the view does for the link: hands received records over, runs the
-// link steps on timer 5 and the filter's repeat on timer 7.
-struct View : plat::IMessageTarget {
-  plat::WindowId id = plat::RegisterTarget(this);
-  CSytemObject* link = nullptr;
-  CMessageFilter* filter = nullptr;
-  std::vector<plat::UINT> codes;
-  std::vector<plat::WPARAM> params;  // wParam of each code
-  ~View() override { plat::UnregisterTarget(id); }
-  plat::LRESULT OnMessage(const plat::Message& m) override {
-    if (m.msg == CSytemObject::kMsgReceived) {
-      if (m.payload.size() >= CSTAMessage::kSize && link) {
-        const CSTAMessage copy = CSTAMessage::FromBytes(m.payload.data(), m.payload.size());
-        link->OnLinkMessage(linkev::kIncoming, 0, &copy);
-      }
-      return 0;
+// The view's part, and received records handed over as the view does.
+struct View : ViewStandIn {
+  bool Other(const plat::Message& m) override {
+    if (m.msg != CSytemObject::kMsgReceived) return false;
+    if (m.payload.size() >= CSTAMessage::kSize && link) {
+      const CSTAMessage copy = CSTAMessage::FromBytes(m.payload.data(), m.payload.size());
+      link->OnLinkMessage(linkev::kIncoming, 0, &copy);
     }
-    if (m.msg == plat::WM_TIMER) {
-      if (m.wParam == hub::kTimerLinkStep && link && link->LinkStep()) plat::SetTimer(id, hub::kTimerLinkStep, 100);
-      if (m.wParam == hub::kTimerRequest && filter) filter->OnTimer(hub::kTimerRequest);
-      return 0;
-    }
-    if (m.msg == hub::kStartRequestTimer) return plat::SetTimer(id, hub::kTimerRequest, static_cast<plat::UINT>(m.wParam));
-    if (m.msg == hub::kStopRequestTimer) return plat::KillTimer(id, hub::kTimerRequest);
-    codes.push_back(m.msg);
-    params.push_back(m.wParam);
-    return 0;
+    return true;
   }
-  int Count(plat::UINT code, plat::WPARAM w) const {
-    int n = 0;
-    for (std::size_t i = 0; i < codes.size(); ++i) n += codes[i] == code && params[i] == w;
-    return n;
-  }
-  bool Saw(plat::UINT code) const { return std::find(codes.begin(), codes.end(), code) != codes.end(); }
 };
 
 class LinkEndToEnd : public ::testing::Test {
@@ -401,8 +378,7 @@ TEST_F(LinkEndToEnd, ALostLineClosesTheLinkAndItOpensAgainWhole) {
   sim = simHolder_.get();
   ASSERT_TRUE(sim->Start());
   ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
-  view.codes.clear();
-  view.params.clear();
+  view.Clear();
   ASSERT_EQ(link->Reopen(), 1);
   EXPECT_FALSE(link->LineLost());
   ASSERT_TRUE(Running()) << "state " << link->GetLinkState();
@@ -549,8 +525,7 @@ TEST_F(LinkEndToEnd, APeerKilledUnderTheLinkAndBackAgain) {
   fs::remove(linkPath);
   peer = std::make_unique<PeerProcess>(linkPath);
   ASSERT_TRUE(peer->WaitReady());
-  view.codes.clear();
-  view.params.clear();
+  view.Clear();
   ASSERT_TRUE(Pump([&] { return link->Reopen() == 1; }));
   ASSERT_TRUE(Running()) << "state " << link->GetLinkState();
   for (const char* n : {"21", "22", "23"})

@@ -20,6 +20,7 @@
 #include "core/wire/csta_requests.h"
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
+#include "tests/core/link/viewstandin.h"
 
 namespace {
 
@@ -117,30 +118,7 @@ struct Peer : IPBXNetworkPath {
   std::string devices = "60";
 };
 
-// The view's part: timers 5 and 7, and every other code recorded.
-struct View : plat::IMessageTarget {
-  plat::WindowId id = plat::RegisterTarget(this);
-  CSytemObject* link = nullptr;
-  CMessageFilter* filter = nullptr;
-  std::vector<std::pair<plat::UINT, plat::WPARAM>> codes;
-  ~View() override { plat::UnregisterTarget(id); }
-  plat::LRESULT OnMessage(const plat::Message& m) override {
-    if (m.msg == plat::WM_TIMER) {
-      if (m.wParam == hub::kTimerLinkStep && link && link->LinkStep()) plat::SetTimer(id, hub::kTimerLinkStep, 100);
-      if (m.wParam == hub::kTimerRequest && filter) filter->OnTimer(hub::kTimerRequest);
-      return 0;
-    }
-    if (m.msg == hub::kStartRequestTimer) return plat::SetTimer(id, hub::kTimerRequest, static_cast<plat::UINT>(m.wParam));
-    if (m.msg == hub::kStopRequestTimer) return plat::KillTimer(id, hub::kTimerRequest);
-    codes.emplace_back(m.msg, m.wParam);
-    return 0;
-  }
-  int Count(plat::UINT code) const {
-    int n = 0;
-    for (const auto& c : codes) n += c.first == code;
-    return n;
-  }
-};
+using View = ViewStandIn;
 
 struct Rig {
   plat::ManualLoop loop;
