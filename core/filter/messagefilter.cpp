@@ -755,6 +755,28 @@ int CMessageFilter::NoteMakeCall(int type, CCallInfo* call, std::uint32_t invoke
   return 1;
 }
 
+void CMessageFilter::OnLineLost() {
+  makeCallPending_ = false;
+  hasOutstanding_ = false;
+  if (!monitors) return;
+  main_ = monitors->MainPhoneEntry();
+  for (int i = 0; i < CMonitorTable::kEntries; ++i) {
+    CMonitorEntry* e = monitors->EntryAt(i);
+    if (!e) continue;
+    CCallInfo* cur = e->currentCall;
+    e->currentCall = nullptr;
+    e->connectionState = -1;
+    e->lastEvent = 0;
+    e->lastCallId = 0;
+    if (cur && callHandler && cur->state != CCallInfo::kIdle && cur->connectedMark != -1)
+      callHandler->ClearCall(cur, kPoolCode);
+  }
+  // The call handler's own current and second calls, when no entry held them.
+  if (!callHandler) return;
+  for (CCallInfo* c : {callHandler->GetCurrentCall(kPoolCode), callHandler->GetSecondCall(kPoolCode)})
+    if (c && c->state != CCallInfo::kIdle) callHandler->ClearCall(c, kPoolCode);
+}
+
 // ---------------------------------------------------------------- outstanding request
 
 int CMessageFilter::SetRequestTimer(int reserved, int on) {

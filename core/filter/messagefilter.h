@@ -51,6 +51,9 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   int MonitorStep(int start) override;
   int NoteOutstanding(const CSTAMessage* record) override;
   int NoteMakeCall(int type, CCallInfo* call, std::uint32_t invokeId) override;
+  // Ends the calls in progress: their events are lost with the line, and
+  // a call kept current would make the next one a waiting second call.
+  void OnLineLost() override;
   // CPBXJobLock (also IPBXLinkFilter)
   int TakeOrRelease(std::uint32_t state, int take) override;
   std::uint32_t GetJobText(char* buffer, std::size_t size) override;

@@ -115,4 +115,6 @@ class IPBXLinkFilter {
   // Job lock: take non-zero takes state (free or already held by it), 0
   // releases it when held. 1 done, 0 busy / not held.
   virtual int TakeOrRelease(std::uint32_t state, int take) = 0;
+  // The line went away: no event of the calls in progress will come.
+  virtual void OnLineLost() {}
 };

@@ -369,6 +369,7 @@ void CSytemObject::OnLineLost(int err) {
   lineLost_ = true;
   ClosePort();  // its worker has ended already
   ForgetStartUp();
+  if (filter_) filter_->OnLineLost();
   state_ = linkstate::kClosed;
   LogLine(plat::StrFormatC("%s (COM%i, %i)", plat::GetTextOr(plat::TextId(52, 1), ""), Config().CPID + 1, err));
   if (view_ != 0) plat::SendMessage(view_, hub::kRequestGivenUp, linkev::kFailedLineLost, 0);

@@ -349,9 +349,19 @@ TEST_F(LinkEndToEnd, ALostLineClosesTheLinkAndItOpensAgainWhole) {
   const std::string log = LogToFile();
   link->Open(view.id);
   ASSERT_TRUE(Running());
+  // A call in progress when the line goes: it ends with the line.
+  const std::uint32_t before = sim->IncomingCall("00307654321", "21");
+  sim->Answer(before);
+  ASSERT_TRUE(Pump([&] {
+    handler->JoinWorkers();
+    return Current() && Current()->callId == static_cast<int>(before) && Current()->state == CCallInfo::kConnected;
+  }));
   sim->Stop();
   ASSERT_TRUE(Pump([&] { return link->GetLinkState() == linkstate::kClosed; })) << link->GetLinkState();
   EXPECT_TRUE(link->LineLost());
+  EXPECT_EQ(Current(), nullptr);
+  EXPECT_EQ(table->FindByNumber("21")->currentCall, nullptr);
+  EXPECT_TRUE(view.Saw(hub::kCallCleared));
   EXPECT_EQ(link->Port(), nullptr);
   EXPECT_EQ(view.Count(hub::kRequestGivenUp, linkev::kFailedLineLost), 1);
   EXPECT_EQ(LinesWith(log, "(COM5,"), 1);
