@@ -330,8 +330,8 @@ void CSerialPort::WorkerMain() {
         break;
       }
       if (r == kReceiveBusy) std::this_thread::yield();  // the main thread reads; it will drain the line
-      continue;
     }
+    // What was queued is read; a line that hung up stays "readable".
     if (ev & (POLLHUP | POLLERR | POLLNVAL)) {
       lost = true;
       break;

@@ -134,7 +134,7 @@ class CSerialPort {
   std::atomic<bool> stop_{false};
   std::atomic<bool> lineLost_{false};
   std::atomic<bool> workerDone_{false};
-  int lastError_ = 0;  // the worker's, read after it ended
+  std::atomic<int> lastError_{0};  // of the last failed receive
   std::thread worker_;
   std::atomic<std::uint64_t> posted_{0};
   std::atomic<std::uint64_t> dropped_{0};
