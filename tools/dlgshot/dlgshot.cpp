@@ -3,10 +3,14 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPixmap>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/callwin/assistantdlg.h"
+#include "app/callwin/dialdlg.h"
+#include "app/callwin/newrecordquestiondlg.h"
 #include "core/base/globalconfig.h"
 #include "core/settingsdlg/generalsettingsdlg.h"
 #include "libs/dialogs/kestrum.h"
@@ -36,6 +40,59 @@ plat::DialogScript::Steps& Shoot(plat::DialogScript& s, const char* deliverable,
   });
 }
 
+std::string ShotName(const char* deliverable, int id, const std::string& out, const char* suffix) {
+  bool ambiguous = plat::dlg::DeliverablesWithTemplate(id).size() > 1;
+  return out + "/dialog" + (ambiguous ? std::string(deliverable) + "-" : std::string()) + std::to_string(id) +
+         suffix + ".png";
+}
+
+// A modeless window as it stands on the screen.
+void ShootModeless(plat::Dialog& d, const std::string& file) {
+  QApplication::processEvents();
+  QPixmap shot = d.Window()->grab();
+  if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
+    std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
+    g_failed = true;
+  } else {
+    std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
+  }
+}
+
+void ShootCallWindows(const std::string& out) {
+  {
+    CAssistantDlg a;
+    a.Create(0);
+    a.Notify(1056, 0, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>("21")));
+    ShootModeless(a, ShotName(plat::dlg::kProgram, 102, out, "-idle"));
+    CCallInfo call;
+    call.direction = CCallInfo::kIncoming;
+    call.callingCompany = "Muster GmbH";
+    call.callingName = "Herr Meier";
+    call.callingNumber = "0301234567";
+    call.calledNumber = "21";
+    call.state = CCallInfo::kRinging;
+    CCallInfo second;
+    second.direction = CCallInfo::kIncoming;
+    second.callingNumber = "0407777";
+    second.callingName = "Schulz";
+    a.Notify(1029, 10, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>(&call)));
+    a.Notify(1046, 10, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>(&second)));
+    ShootModeless(a, ShotName(plat::dlg::kProgram, 102, out, "-call"));
+  }
+  {
+    CDialDlg k;
+    k.Create(0);
+    k.SetItemText(CDialDlg::IDC_NUMBER, "0301234567");
+    k.AddString(CDialDlg::IDC_DIALLED, "22");
+    ShootModeless(k, ShotName(plat::dlg::kProgram, 108, out, ""));
+  }
+  {
+    CNewRecordQuestionDlg q;
+    q.Create(0);
+    ShootModeless(q, ShotName(plat::dlg::kProgram, 173, out, ""));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,6 +118,7 @@ int main(int argc, char** argv) {
     p.time = plat::WallTime();
     KESTRUMTimeAndDateDialog(&p);
   }
+  ShootCallWindows(out);
   plat::SetEventLoop(nullptr);
   return g_failed ? 1 : 0;
 }
