@@ -487,11 +487,11 @@ void CAssistantDlg::UpdateCallText(int code) {
       add(current_.callingName);
       if (text.empty()) text = current_.callingNumber;
       if (text.empty()) text = "N.N.";
-      SetItemText(IDC_HANGUP, T15(64));
+      SetItemText(IDC_HANGUP, plat::GetTextOr(TextId(15, 64), "Abweisen"));
     } else {
       add(current_.calledCompany);
       add(current_.calledName.empty() ? current_.calledNumber : current_.calledName);
-      SetItemText(IDC_HANGUP, T15(65));
+      SetItemText(IDC_HANGUP, plat::GetTextOr(TextId(15, 65), "Auflegen"));
     }
     SetItemText(IDC_CALLER, text);
     SetItemText(IDC_CHARGE, "");
