@@ -224,12 +224,7 @@ bool CAssistantDlg::Create(plat::WindowId view) {
   return Dialog::Create(view);
 }
 
-void CAssistantDlg::Show(int show) {
-  QWidget* w = Window();
-  if (!w) return;
-  if (show) w->show();
-  else w->hide();
-}
+void CAssistantDlg::Show(int show) { callwin::SetShown(Window(), show); }
 
 void CAssistantDlg::Log(const std::string& line) const { GlobalLog().WriteEntry(line.c_str()); }
 

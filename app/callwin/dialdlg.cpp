@@ -66,12 +66,7 @@ bool CDialDlg::Create(plat::WindowId view) {
   return Dialog::Create(view);
 }
 
-void CDialDlg::Show(int show) {
-  QWidget* w = Window();
-  if (!w) return;
-  if (show) w->show();
-  else w->hide();
-}
+void CDialDlg::Show(int show) { callwin::SetShown(Window(), show); }
 
 bool CDialDlg::OnInitDialog() {
   QDialog* win = Window();

@@ -19,9 +19,7 @@ bool CNewRecordQuestionDlg::Create(plat::WindowId view) {
   return Dialog::Create(view);
 }
 
-void CNewRecordQuestionDlg::Show(int show) {
-  if (QDialog* w = Window()) w->setVisible(show != 0);
-}
+void CNewRecordQuestionDlg::Show(int show) { callwin::SetShown(Window(), show); }
 
 bool CNewRecordQuestionDlg::OnInitDialog() {
   QDialog* w = Window();

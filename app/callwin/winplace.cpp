@@ -47,4 +47,8 @@ bool PlaceOrCentre(QWidget* w, int positionId) {
   return false;
 }
 
+void SetShown(QWidget* w, int show) {
+  if (w) w->setVisible(show != 0);
+}
+
 }  // namespace callwin

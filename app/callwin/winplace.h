@@ -14,5 +14,7 @@ void SavePosition(const QWidget* w, int positionId);
 // 0,0 and lies within the primary screen, else the window is centred on it.
 // True when the stored corner was used.
 bool PlaceOrCentre(QWidget* w, int positionId);
+// The view's show step for a call window: 0 hides, anything else shows.
+void SetShown(QWidget* w, int show);
 
 }  // namespace callwin

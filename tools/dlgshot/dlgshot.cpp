@@ -23,31 +23,14 @@ bool g_failed = false;
 
 // A dialog id is unique only within its deliverable, so every shot names it;
 // the file name carries it where another deliverable ships the same id.
-plat::DialogScript::Steps& Shoot(plat::DialogScript& s, const char* deliverable, int id,
-                                 const std::string& out) {
-  bool ambiguous = plat::dlg::DeliverablesWithTemplate(id).size() > 1;
-  std::string file = out + "/dialog" + (ambiguous ? std::string(deliverable) + "-" : std::string()) +
-                     std::to_string(id) + ".png";
-  return s.When(deliverable, id).Do([file](plat::Dialog& d) {
-    QApplication::processEvents();
-    QPixmap shot = d.Window()->grab();
-    if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
-      std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
-      g_failed = true;
-    } else {
-      std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
-    }
-  });
-}
-
-std::string ShotName(const char* deliverable, int id, const std::string& out, const char* suffix) {
+std::string ShotName(const char* deliverable, int id, const std::string& out, const char* suffix = "") {
   bool ambiguous = plat::dlg::DeliverablesWithTemplate(id).size() > 1;
   return out + "/dialog" + (ambiguous ? std::string(deliverable) + "-" : std::string()) + std::to_string(id) +
          suffix + ".png";
 }
 
-// A modeless window as it stands on the screen.
-void ShootModeless(plat::Dialog& d, const std::string& file) {
+// The dialog as it stands on the screen, modal or modeless.
+void ShootNow(plat::Dialog& d, const std::string& file) {
   QApplication::processEvents();
   QPixmap shot = d.Window()->grab();
   if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
@@ -58,12 +41,18 @@ void ShootModeless(plat::Dialog& d, const std::string& file) {
   }
 }
 
+plat::DialogScript::Steps& Shoot(plat::DialogScript& s, const char* deliverable, int id,
+                                 const std::string& out) {
+  std::string file = ShotName(deliverable, id, out);
+  return s.When(deliverable, id).Do([file](plat::Dialog& d) { ShootNow(d, file); });
+}
+
 void ShootCallWindows(const std::string& out) {
   {
     CAssistantDlg a;
     a.Create(0);
     a.Notify(1056, 0, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>("21")));
-    ShootModeless(a, ShotName(plat::dlg::kProgram, 102, out, "-idle"));
+    ShootNow(a, ShotName(plat::dlg::kProgram, 102, out, "-idle"));
     CCallInfo call;
     call.direction = CCallInfo::kIncoming;
     call.callingCompany = "Muster GmbH";
@@ -77,19 +66,19 @@ void ShootCallWindows(const std::string& out) {
     second.callingName = "Schulz";
     a.Notify(1029, 10, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>(&call)));
     a.Notify(1046, 10, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>(&second)));
-    ShootModeless(a, ShotName(plat::dlg::kProgram, 102, out, "-call"));
+    ShootNow(a, ShotName(plat::dlg::kProgram, 102, out, "-call"));
   }
   {
     CDialDlg k;
     k.Create(0);
     k.SetItemText(CDialDlg::IDC_NUMBER, "0301234567");
     k.AddString(CDialDlg::IDC_DIALLED, "22");
-    ShootModeless(k, ShotName(plat::dlg::kProgram, 108, out, ""));
+    ShootNow(k, ShotName(plat::dlg::kProgram, 108, out));
   }
   {
     CNewRecordQuestionDlg q;
     q.Create(0);
-    ShootModeless(q, ShotName(plat::dlg::kProgram, 173, out, ""));
+    ShootNow(q, ShotName(plat::dlg::kProgram, 173, out));
   }
 }
 
