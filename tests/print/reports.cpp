@@ -79,12 +79,7 @@ Report MakeReport(Kind k, int rows) {
       r.head = {"Datum", "Zeit", "Dauer", "Anrufer", "Gerufener", "Kosten"};
       for (int i = 0; i < rows; ++i) r.rows.push_back(CallRow(i, false, true));
       b.S(1, 0, r.name);
-      b.Tex("\\documentstyle[10pt,german,dina4]{article}");
-      b.Tex("\\rm");
-      b.Tex("\\oddsidemargin{}");
-      b.Tex("\\columnsep{4 mm}");
-      b.Tex("\\textwidth{180 mm}");
-      b.Tex("\\textheight{270 mm}");
+      b.Page();
       b.S(9, 23, r.header);
       b.Tex("\\rm{12pt}");
       b.Tex("\\bf");
@@ -151,12 +146,7 @@ Report MakeReport(Kind k, int rows) {
         r.rows.push_back(c);
       }
       b.S(1, 0, r.name);
-      b.Tex("\\documentstyle[10pt,german,dina4]{article}");
-      b.Tex("\\rm");
-      b.Tex("\\oddsidemargin{}");
-      b.Tex("\\columnsep{4 mm}");
-      b.Tex("\\textwidth{180 mm}");
-      b.Tex("\\textheight{270 mm}");
+      b.Page();
       b.S(9, 23, r.header);
       b.Tex("\\rm");
       b.Tex("\\vspace{4mm}");
