@@ -102,7 +102,8 @@ std::string CShortDialEditDlg::BuildEntryText(const std::string& company, bool u
 }
 
 bool CShortDialEditDlg::OnInitDialog() {
-  SetWindowText(plat::StrFormatC("%s - M%2i", lists::Text(plat::TextId(36, 0)).c_str(), n_));
+  // The caption of the language file (36/0), else the template's.
+  SetWindowText(plat::StrFormatC("%s - M%2i", GetWindowText().c_str(), n_));
   CTitelInfo titles;
   for (int i = 0; i < titles.GetCount(); ++i) AddString(IDC_SALUTATION, titles.GetTitle(i));
   LimitText(IDC_SALUTATION, ShortDialEntry::kTextSize - 1);
