@@ -3,10 +3,14 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPixmap>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/callwin/assistantdlg.h"
+#include "app/callwin/dialdlg.h"
+#include "app/callwin/newrecordquestiondlg.h"
 #include "app/lists/callbackdlg.h"
 #include "app/lists/callbacklist.h"
 #include "app/lists/misseddlg.h"
@@ -25,21 +29,63 @@ bool g_failed = false;
 
 // A dialog id is unique only within its deliverable, so every shot names it;
 // the file name carries it where another deliverable ships the same id.
+std::string ShotName(const char* deliverable, int id, const std::string& out, const char* suffix = "") {
+  bool ambiguous = plat::dlg::DeliverablesWithTemplate(id).size() > 1;
+  return out + "/dialog" + (ambiguous ? std::string(deliverable) + "-" : std::string()) + std::to_string(id) +
+         suffix + ".png";
+}
+
+// The dialog as it stands on the screen, modal or modeless.
+void ShootNow(plat::Dialog& d, const std::string& file) {
+  QApplication::processEvents();
+  QPixmap shot = d.Window()->grab();
+  if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
+    std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
+    g_failed = true;
+  } else {
+    std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
+  }
+}
+
 plat::DialogScript::Steps& Shoot(plat::DialogScript& s, const char* deliverable, int id,
                                  const std::string& out) {
-  bool ambiguous = plat::dlg::DeliverablesWithTemplate(id).size() > 1;
-  std::string file = out + "/dialog" + (ambiguous ? std::string(deliverable) + "-" : std::string()) +
-                     std::to_string(id) + ".png";
-  return s.When(deliverable, id).Do([file](plat::Dialog& d) {
-    QApplication::processEvents();
-    QPixmap shot = d.Window()->grab();
-    if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
-      std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
-      g_failed = true;
-    } else {
-      std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
-    }
-  });
+  std::string file = ShotName(deliverable, id, out);
+  return s.When(deliverable, id).Do([file](plat::Dialog& d) { ShootNow(d, file); });
+}
+
+void ShootCallWindows(const std::string& out) {
+  {
+    CAssistantDlg a;
+    a.Create(0);
+    a.Notify(1056, 0, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>("21")));
+    ShootNow(a, ShotName(plat::dlg::kProgram, 102, out, "-idle"));
+    CCallInfo call;
+    call.direction = CCallInfo::kIncoming;
+    call.callingCompany = "Muster GmbH";
+    call.callingName = "Herr Meier";
+    call.callingNumber = "0301234567";
+    call.calledNumber = "21";
+    call.state = CCallInfo::kRinging;
+    CCallInfo second;
+    second.direction = CCallInfo::kIncoming;
+    second.callingNumber = "0407777";
+    second.callingName = "Schulz";
+    a.Notify(1029, 10, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>(&call)));
+    a.Notify(1046, 10, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>(&second)));
+    ShootNow(a, ShotName(plat::dlg::kProgram, 102, out, "-call"));
+  }
+  {
+    CDialDlg k;
+    k.Create(0);
+    k.SetItemText(CDialDlg::IDC_NUMBER, "0301234567");
+    k.AddString(CDialDlg::IDC_DIALLED, "22");
+    ShootNow(k, ShotName(plat::dlg::kProgram, 108, out));
+  }
+  {
+    CNewRecordQuestionDlg q;
+    q.Create(0);
+    ShootNow(q, ShotName(plat::dlg::kProgram, 173, out));
+  }
 }
 
 // The lists' dialogs with a few entries, as a user sees them.
@@ -145,6 +191,7 @@ int main(int argc, char** argv) {
     p.time = plat::WallTime();
     KESTRUMTimeAndDateDialog(&p);
   }
+  ShootCallWindows(out);
   ShootLists(out);
   plat::SetEventLoop(nullptr);
   return g_failed ? 1 : 0;

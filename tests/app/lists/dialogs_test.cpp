@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/lists/callbackdlg.h"
+#include "app/lists/memorykeystore.h"
 #include "app/lists/misseddlg.h"
 #include "app/lists/shortdialdlg.h"
 #include "listsrig.h"
@@ -155,6 +156,19 @@ TEST_F(SpeedDialDialogs, ListOfTheMemoryKeys) {
   EXPECT_EQ(lines[11], "M 12");
   EXPECT_EQ(plat::GetProfileText("SHRTDIAL-03", "TE", "", file), "Chef");
   EXPECT_EQ(RunShortDialListDlg(nullptr, nullptr, 0), plat::IDCANCEL);
+}
+
+TEST_F(SpeedDialDialogs, TheMemoryKeysEditAndDial) {
+  store.callHandler = &r.handler;
+  CShortDialMemoryKeys keys(store, &r.table);
+  EXPECT_EQ(keys.DialEntry(2), IMemoryKeyStore::kNotSet);
+  script.When(107).Press(plat::IDCANCEL);
+  EXPECT_FALSE(keys.EditEntry(2, 0));
+  script.When(107).Set(1030, "Maier").Set(1031, "22").Press(plat::IDOK);
+  EXPECT_TRUE(keys.EditEntry(2, 0));
+  EXPECT_EQ(keys.GetEntryText(2), "Maier");
+  EXPECT_EQ(keys.DialEntry(2), IMemoryKeyStore::kDialling);
+  EXPECT_EQ(r.NewCalls(), std::vector<std::string>{"22"});
 }
 
 TEST_F(SpeedDialDialogs, ListWithoutAStore) {
