@@ -11,7 +11,13 @@
 #include "app/callwin/assistantdlg.h"
 #include "app/callwin/dialdlg.h"
 #include "app/callwin/newrecordquestiondlg.h"
+#include "app/lists/callbackdlg.h"
+#include "app/lists/callbacklist.h"
+#include "app/lists/misseddlg.h"
+#include "app/lists/missedcalls.h"
+#include "app/lists/shortdialdlg.h"
 #include "core/base/globalconfig.h"
+#include "core/callhandler/callhandler.h"
 #include "core/settingsdlg/generalsettingsdlg.h"
 #include "libs/dialogs/kestrum.h"
 #include "platform/dialogkit/dlgscript.h"
@@ -84,6 +90,84 @@ void ShootCallWindows(const std::string& out) {
   }
 }
 
+// The lists' dialogs with a few entries, as a user sees them.
+void ShootLists(const std::string& out) {
+  CCallHandler handler;
+  CCallBackList list;
+  list.callHandler = &handler;
+  auto entry = [&](const char* company, const char* name, const char* number) {
+    CCallInfo* c = list.NewCallFor(18);
+    c->calledCompany = company;
+    c->calledName = name;
+    c->calledNumber = number;
+    c->callbackCriterion = 1;
+    c->callbackType = 3;
+    c->callbackTimeBegin = 9 * 3600;
+    c->callbackTimeEnd = 17 * 3600 + 30 * 60;
+    list.AddCall(c);
+  };
+  entry("M\xfcller & S\xf6hne", "Herr Maier", "0301234567");
+  entry("Stadtwerke", "Frau Schulz", "0407777123");
+  entry("", "Herr Krause", "22");
+  {
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 145, out).Select(1141, 1).Press(plat::IDCANCEL);
+    RunCallBackListDlg(&list, 0);
+  }
+  {
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 124, out).Press(plat::IDCANCEL);
+    EditCallBackEntry(list, list.GetCall(1)->callRefId, 0);
+  }
+  {
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 171, out).Press(plat::IDCANCEL);
+    CGlobalConfig cfg;
+    RunCallBackSetupDlg(cfg, 0);
+  }
+  {
+    CMissedCallList missed;
+    const char* callers[][3] = {{"0301234567", "M\xfcller & S\xf6hne", "Herr Maier"}, {"0407777123", "", ""},
+                                {"0891234", "Stadtwerke", "Frau Schulz"}};
+    std::time_t t = plat::WallTime() - 3600;
+    for (auto& c : callers) {
+      CCallInfo call;
+      call.direction = CCallInfo::kIncoming;
+      call.calledNumber = "21";
+      call.callingNumber = c[0];
+      call.callingCompany = c[1];
+      call.callingName = c[2];
+      call.beginTime = call.endTime = t += 600;
+      missed.AddCall(&call);
+    }
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 160, out).Press(plat::IDCANCEL);
+    RunMissedCallDlg(&missed, 0);
+  }
+  {
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 170, out).Press(plat::IDCANCEL);
+    CGlobalConfig cfg;
+    RunMissedCallSetupDlg(cfg, 0);
+  }
+  {
+    CShortDialHandler store{std::string()};
+    ShortDialEntry e;
+    ShortDialEntry::Put(e.company, "Stadtwerke");
+    ShortDialEntry::Put(e.salutation, "Frau");
+    ShortDialEntry::Put(e.name, "Schulz");
+    ShortDialEntry::Put(e.number, "0407777123");
+    ShortDialEntry::Put(e.entryText, "Frau Schulz");
+    store.SetEntry(3, e);
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 163, out).Select(1191, 2).Press(plat::IDCANCEL);
+    RunShortDialListDlg(&store, nullptr, 0);
+    plat::DialogScript edit;
+    Shoot(edit, plat::dlg::kProgram, 107, out).Check(1130).Press(plat::IDCANCEL);
+    EditShortDialEntry(store, 3, nullptr, 0);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,6 +209,7 @@ int main(int argc, char** argv) {
     plat::UnregisterTarget(id);
   }
   ShootCallWindows(out);
+  ShootLists(out);
   plat::SetEventLoop(nullptr);
   return g_failed ? 1 : 0;
 }
