@@ -69,7 +69,6 @@ std::string ParamText(CMyDataBaseParamInterface* item, std::uint32_t id) {
   return p.Text();
 }
 
-
 }  // namespace
 
 CCallInfo::CCallInfo() { Reset(); }
@@ -382,29 +381,31 @@ std::string CCallInfo::GetPartnerNumber(const std::string& own) const {
 int CCallInfo::Save(int mode, const std::string& file, const std::string& section) const {
   if (mode != 1) return 1;
   plat::ProfileBatch batch(file);
-  SaveInto(batch, section);
+  SaveToBatch(mode, batch, section);
   return batch.Commit() ? 1 : 0;
 }
 
-void CCallInfo::SaveInto(plat::ProfileBatch& batch, const std::string& section) const {
-  auto WriteKey = [&](const char* key, const std::string& v) { batch.Write(section.c_str(), key, v.c_str()); };
-  WriteKey("CEDCMPY", calledCompany);
-  WriteKey("CEDNAME", calledName);
-  WriteKey("CEDNUM", calledNumber);
-  WriteKey("CINCMPY", callingCompany);
-  WriteKey("CINNAME", callingName);
-  WriteKey("CINNUM", callingNumber);
-  WriteKey("EXT", external ? "1" : "0");
-  WriteKey("DIRECT", plat::StrFormatC("%i", direction));
-  WriteKey("CECRI", plat::StrFormatC("%i", callbackCriterion));
-  WriteKey("CC", plat::StrFormatC("%i", callbackCount));
-  WriteKey("CMC", plat::StrFormatC("%i", callbackMaximum));
-  WriteKey("CCTB", plat::StrFormatC("%ld", static_cast<long>(callbackTimeBegin)));
-  WriteKey("CCTE", plat::StrFormatC("%ld", static_cast<long>(callbackTimeEnd)));
-  WriteKey("CTIDA", plat::StrFormatC("%ld", static_cast<long>(callbackDate)));
-  WriteKey("CTINTV", plat::StrFormatC("%ld", callbackInterval));
-  WriteKey("CTSPT", plat::StrFormatC("%i", callbackType));
-  WriteKey("CPRIO", plat::StrFormatC("%i", priority));
+int CCallInfo::SaveToBatch(int mode, plat::ProfileBatch& batch, const std::string& section) const {
+  if (mode != 1) return 1;
+  auto put = [&](const char* key, const std::string& v) { batch.Write(section.c_str(), key, v.c_str()); };
+  put("CEDCMPY", calledCompany);
+  put("CEDNAME", calledName);
+  put("CEDNUM", calledNumber);
+  put("CINCMPY", callingCompany);
+  put("CINNAME", callingName);
+  put("CINNUM", callingNumber);
+  put("EXT", external ? "1" : "0");
+  put("DIRECT", plat::StrFormatC("%i", direction));
+  put("CECRI", plat::StrFormatC("%i", callbackCriterion));
+  put("CC", plat::StrFormatC("%i", callbackCount));
+  put("CMC", plat::StrFormatC("%i", callbackMaximum));
+  put("CCTB", plat::StrFormatC("%ld", static_cast<long>(callbackTimeBegin)));
+  put("CCTE", plat::StrFormatC("%ld", static_cast<long>(callbackTimeEnd)));
+  put("CTIDA", plat::StrFormatC("%ld", static_cast<long>(callbackDate)));
+  put("CTINTV", plat::StrFormatC("%ld", callbackInterval));
+  put("CTSPT", plat::StrFormatC("%i", callbackType));
+  put("CPRIO", plat::StrFormatC("%i", priority));
+  return 1;
 }
 
 int CCallInfo::Load(int mode, const std::string& file, const std::string& section) {

