@@ -9,11 +9,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <thread>
@@ -22,6 +26,22 @@
 #include "platform/fileio.h"
 
 namespace testsupport {
+
+// The bytes of a file ("" when it cannot be read), a file written with
+// exactly these bytes, and the names in a folder, sorted.
+inline std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline void PutFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+inline std::vector<std::string> NamesIn(const std::string& dir) {
+  std::vector<std::string> n;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) n.push_back(e.path().filename().string());
+  std::sort(n.begin(), n.end());
+  return n;
+}
 
 // Counts the file operations and fails the n-th (from 1) of one kind with
 // the given errno; n 0 fails none. Installed for its scope.

@@ -68,12 +68,7 @@ bool WholeLinesOfOneReadOut(const std::string& text, int* genOut = nullptr) {
   return false;
 }
 
-std::string ReadFile(const std::string& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string ReadFile(const std::string& p) { return testsupport::FileBytes(p); }
 
 class ServiceFaults : public ::testing::Test {
  protected:

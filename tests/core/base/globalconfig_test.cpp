@@ -376,12 +376,7 @@ namespace {
 
 class ConfigFiles : public TempDirTest {
  protected:
-  std::vector<std::string> Names() const {
-    std::vector<std::string> n;
-    for (auto& e : std::filesystem::directory_iterator(dir_)) n.push_back(e.path().filename().string());
-    std::sort(n.begin(), n.end());
-    return n;
-  }
+  std::vector<std::string> Names() const { return testsupport::NamesIn(dir_.string()); }
 };
 
 void Vary(CGlobalConfig& c, int gen) {

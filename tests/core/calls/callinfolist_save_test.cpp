@@ -31,14 +31,9 @@ const char kSeed[] =
     "[CBLIST-7]\n"
     "CEDNUM=9\n";
 
-std::string ReadFile(const std::string& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string ReadFile(const std::string& p) { return testsupport::FileBytes(p); }
 
-void Put(const std::string& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+void Put(const std::string& p, const std::string& bytes) { testsupport::PutFile(p, bytes); }
 
 // count records whose fields differ by generation.
 struct Records {
@@ -119,12 +114,7 @@ class ListSave : public ::testing::Test {
     Put(file_, kSeed);
   }
   void TearDown() override { fs::remove_all(dir_); }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> n;
-    for (auto& e : fs::directory_iterator(dir_)) n.push_back(e.path().filename().string());
-    std::sort(n.begin(), n.end());
-    return n;
-  }
+  std::vector<std::string> Names() const { return testsupport::NamesIn(dir_.string()); }
   fs::path dir_;
   std::string file_;
 };

@@ -34,14 +34,9 @@ const char kSeed[] =
     "[SHRTDIAL-01]\r\n"
     "NR=07\r\n";
 
-std::string ReadFile(const std::string& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string ReadFile(const std::string& p) { return testsupport::FileBytes(p); }
 
-void Put(const std::string& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+void Put(const std::string& p, const std::string& bytes) { testsupport::PutFile(p, bytes); }
 
 // A table state that differs by generation.
 void Fill(CMonitorTable& t, int gen) {
@@ -94,12 +89,7 @@ class MonitorSave : public ::testing::Test {
     GlobalConfig().SDFN.clear();
     fs::remove_all(dir_);
   }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> n;
-    for (auto& e : fs::directory_iterator(dir_)) n.push_back(e.path().filename().string());
-    std::sort(n.begin(), n.end());
-    return n;
-  }
+  std::vector<std::string> Names() const { return testsupport::NamesIn(dir_.string()); }
   // The bytes a save of generation gen leaves on the file as it is now.
   std::string SavedBytes(int gen) {
     CMonitorTable t;
