@@ -54,7 +54,7 @@ CBrimlowView::CBrimlowView(CBrimlowDoc& doc, IViewFrame& frame, IViewTray& tray,
   self_ = plat::RegisterTarget(this);
   link_ = link ? std::move(link) : std::make_unique<CSytemLink>(self_, &doc_.Filter(), &doc_.MonitorTable());
   prompt_ = std::make_unique<CHandsetPromptDlg>();
-  watch_ = std::make_unique<CLinkWatch>(*this);
+  watch_ = std::make_unique<CLinkWatch>(*link_, [this](const std::string& text) { SetStatus(text); });
   RegisterCommands();
 }
 
@@ -372,7 +372,12 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       return 0;
 
     case hub::kRequestGivenUp:
-      link_->Pbx().OnLinkMessage(linkev::kRequestGivenUp, 0, nullptr);
+      // The link object's own report of a lost line is the watch's; the
+      // filter's unanswered request goes to the link object.
+      if (wParam == kLineLost)
+        watch_->OnLineLost();
+      else
+        link_->Pbx().OnLinkMessage(linkev::kRequestGivenUp, 0, nullptr);
       return 0;
 
     case hub::kLinkStopStep:
@@ -580,8 +585,7 @@ plat::LRESULT CBrimlowView::WindowProc(const plat::Message& m) {
   if (m.msg >= kMsgFirstChargeButton && m.msg <= kMsgLastChargeButton) return 0;  // the charge-counter manager's
   if (m.msg >= netlink::kMsgRegistered && m.msg <= netlink::kMsgType26) return OnNetworkMessage(m);
   if (m.msg >= hub::kFirstCode && m.msg <= hub::kLastCode) return HandleAppMessage(m.msg, m.wParam, m.lParam);
-  // Anything else belongs to the link watch or nobody.
-  return watch_->OnMessage(m);
+  return 0;
 }
 
 void CBrimlowView::OnReceived(const plat::Message& m) {

@@ -56,6 +56,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   static constexpr plat::UINT kMsgDeferredCommand = 0x8004;   // wParam: command id
   static constexpr plat::UINT kMsgExit = 0x8005;
   static constexpr plat::WPARAM kPostedStopStep = 1;  // wParam of the posted 1074
+  static constexpr plat::WPARAM kLineLost = 1;        // wParam of the link object's 1072
 
   // Icons and texts of the notification area.
   static constexpr int kIconIdle = 223, kIconCall = 224, kIconIncoming = 225;
@@ -118,6 +119,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   bool Created() const { return created_; }
   // The link's status line as the view last set it.
   const std::string& StatusText() const { return status_; }
+  CLinkWatch& Watch() { return *watch_; }
 
  private:
   // The service record file as the filter sees it, and the filter's

@@ -1,19 +1,41 @@
-// Watches the serial line under a running link: when the line goes away
-// the view says so, and the port is tried again every few seconds until it
-// opens, when the start-up runs anew.
+// Watches the serial line under the link: when it goes away the status
+// line and the log say so, and the port is tried again every few seconds
+// until it opens, when the link object runs the whole start-up anew (a
+// USB adapter unplugged and plugged back gets its link without a restart).
 #pragma once
+#include <functional>
+#include <string>
+
 #include "platform/messages.h"
 
-class CBrimlowView;
+class IViewLink;
 
-class CLinkWatch {
+class CLinkWatch : public plat::IMessageTarget {
  public:
-  explicit CLinkWatch(CBrimlowView& view) : view_(view) {}
+  static constexpr plat::UINT kTimerRetry = 1;
+  static constexpr plat::UINT kRetryMs = 3000;
+
+  // status: sets the view's status line.
+  CLinkWatch(IViewLink& link, std::function<void(const std::string&)> status);
+  ~CLinkWatch() override;
+  CLinkWatch(const CLinkWatch&) = delete;
+  CLinkWatch& operator=(const CLinkWatch&) = delete;
+
+  // The link object reported a lost line.
+  void OnLineLost();
   // The shut-down: no more retries.
-  void Stop() {}
-  // Messages of the view that are the watch's; 0 otherwise.
-  plat::LRESULT OnMessage(const plat::Message&) { return 0; }
+  void Stop();
+  bool Lost() const { return lost_; }
+  int Retries() const { return retries_; }
+  plat::WindowId Id() const { return self_; }
+
+  plat::LRESULT OnMessage(const plat::Message& m) override;
 
  private:
-  CBrimlowView& view_;
+  IViewLink& link_;
+  std::function<void(const std::string&)> status_;
+  plat::WindowId self_ = 0;
+  bool lost_ = false;
+  bool stopped_ = false;
+  int retries_ = 0;
 };

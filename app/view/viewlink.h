@@ -21,9 +21,21 @@ class IViewLink {
   virtual int LinkStep() = 0;
   virtual int ProcessCommInput(plat::WPARAM wParam, plat::LPARAM lParam) = 0;
   virtual void SetOwner(plat::WindowId view) = 0;
+  // After a lost serial line: opens the port again without a word and
+  // starts up anew; 0 while it cannot be opened.
+  virtual int Reopen() = 0;
   // The real object, for the network path; null for a stand-in.
   virtual CSytemObject* Object() { return nullptr; }
 };
+
+// A link object that cannot open again after a loss gives 0.
+template <class L>
+int ReopenOf(L& link) {
+  if constexpr (requires { link.Reopen(); })
+    return link.Reopen();
+  else
+    return 0;
+}
 
 class CSytemLink : public IViewLink {
  public:
@@ -35,6 +47,7 @@ class CSytemLink : public IViewLink {
   int LinkStep() override { return link_.LinkStep(); }
   int ProcessCommInput(plat::WPARAM w, plat::LPARAM l) override { return link_.ProcessCommInput(w, l); }
   void SetOwner(plat::WindowId view) override { link_.SetView(view); }
+  int Reopen() override { return ReopenOf(link_); }
   CSytemObject* Object() override { return &link_; }
 
  private:

@@ -2,6 +2,7 @@
 // handler and monitor table behind them.
 #include <gtest/gtest.h>
 
+#include "app/view/linkwatch.h"
 #include "core/iface/viewhub.h"
 #include "core/wire/csta_requests.h"
 #include "core/settingsdlg/generalsettingsdlg.h"
@@ -480,6 +481,47 @@ TEST(ViewHub, RequestGivenUpGoesToTheLinkObject) {
   r.Hub(hub::kRequestGivenUp);
   EXPECT_EQ(r.fake->link.events, (std::vector<plat::UINT>{linkev::kRequestGivenUp}));
   EXPECT_TRUE(r.globals.Log().empty());
+}
+
+TEST(ViewHub, ALostLineIsShownAndThePortTriedAgainUntilItOpens) {
+  Rig r;
+  r.Start();
+  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, V::kLineLost);
+  r.loop.RunUntilIdle();
+  ASSERT_FALSE(r.frame.status.empty());
+  EXPECT_EQ(r.frame.status.back(), "T43.26");
+  EXPECT_EQ(r.globals.LogCount("T43.26"), 1);
+  EXPECT_TRUE(r.fake->link.events.empty());  // not bounced back to the link object
+  EXPECT_TRUE(r.boxes.shown.empty());
+  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, V::kLineLost);  // one loss, one line
+  EXPECT_EQ(r.globals.LogCount("T43.26"), 1);
+  r.loop.Advance(CLinkWatch::kRetryMs - 1);
+  EXPECT_EQ(r.fake->reopens, 0);
+  r.loop.Advance(1);
+  EXPECT_EQ(r.fake->reopens, 1);  // still away
+  r.loop.Advance(CLinkWatch::kRetryMs);
+  EXPECT_EQ(r.fake->reopens, 2);
+  r.fake->reopenResult = 1;
+  r.loop.Advance(CLinkWatch::kRetryMs);
+  EXPECT_EQ(r.fake->reopens, 3);
+  EXPECT_EQ(r.frame.status.back(), "T43.27");
+  ASSERT_EQ(r.fake->link.sent.size(), 1u);  // the start-up from its first step
+  EXPECT_EQ(r.fake->link.sent[0].record.U8(10), EXTPBX_GETMAXNUMBEROFDEVICES);
+  r.loop.Advance(10 * CLinkWatch::kRetryMs);
+  EXPECT_EQ(r.fake->reopens, 3);
+}
+
+TEST(ViewHub, TheShutDownEndsTheRetries) {
+  Rig r;
+  r.Start();
+  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, V::kLineLost);
+  r.view->CanCloseView();
+  EXPECT_EQ(r.frame.status.back(), "T43.25");
+  r.loop.Advance(5 * CLinkWatch::kRetryMs);
+  EXPECT_EQ(r.fake->reopens, 0);
+  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, V::kLineLost);  // late: nothing
+  r.loop.Advance(5 * CLinkWatch::kRetryMs);
+  EXPECT_EQ(r.fake->reopens, 0);
 }
 
 // --------------------------------------------------------- window messages

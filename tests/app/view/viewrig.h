@@ -195,7 +195,14 @@ struct FakeViewLink : IViewLink {
     link.view = v;
     order_.push_back("link.owner");
   }
+  int Reopen() override {
+    ++reopens;
+    order_.push_back("link.reopen");
+    if (reopenResult) link.Open();
+    return reopenResult;
+  }
   FakeLink link;
+  int reopens = 0, reopenResult = 0;
   int opens = 0, stopSteps = 0, linkSteps = 0;
   int forcedStep = -1;  // >= 0: LinkStep answers this
   std::vector<std::pair<plat::WPARAM, plat::LPARAM>> comm;
