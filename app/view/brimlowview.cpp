@@ -16,7 +16,7 @@
 
 namespace {
 
-std::string T(int group, int entry) { return plat::GetTextOr(plat::TextId(group, entry), ""); }
+std::string T(plat::TextId id) { return plat::GetTextOr(id, ""); }
 
 plat::LPARAM AsParam(const void* p) { return static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>(p)); }
 
@@ -78,7 +78,7 @@ void CBrimlowView::SetWindow(WindowSlot slot, std::unique_ptr<IViewWindow> windo
 }
 
 void CBrimlowView::RegisterCommands() {
-  commands_.Register(ID_SERIAL_ERROR, [this] { Box(T(43, 24), plat::MB_OK | plat::MB_ICONERROR); });
+  commands_.Register(ID_SERIAL_ERROR, [this] { Box(T(plat::TextId(43, 24)), plat::MB_OK | plat::MB_ICONERROR); });
   commands_.Register(ID_GENERAL_SETTINGS, [this] { RunGeneralSettingsDlg(Config(), self_); });
   commands_.Register(ID_BACKGROUND, [this] { ShowStep(0); });
   commands_.Register(ID_APP_EXIT, [this] { RunExitCommand(); });
@@ -122,7 +122,7 @@ void CBrimlowView::OnInitialUpdate() {
   if (open_[kAssistant]) NotifyWindow(kAssistant, hub::kAssistantText, 0, AsParam(doc_.MainPhoneNumber().c_str()));
 
   tray_.SetOwner(self_, kMsgTrayNotify);
-  tray_.SetTip(T(15, 0), false);
+  tray_.SetTip(T(plat::TextId(15, 0)), false);
   tray_.SetIcon(kIconIdle, false);
   tray_.Apply();
 
@@ -152,7 +152,7 @@ void CBrimlowView::OpenNetworkLink() {
     // Without a handle no registration follows: say so rather than look
     // alive with no link.
     const std::string text =
-        plat::StrFormatC("%s %ld %s", T(43, 18).c_str(), static_cast<long>(netlink::kFailedOpen), T(43, 20).c_str());
+        plat::StrFormatC("%s %ld %s", T(plat::TextId(43, 18)).c_str(), static_cast<long>(netlink::kFailedOpen), T(plat::TextId(43, 20)).c_str());
     GlobalLog().WriteEntry(text.c_str());
     PostBox(text);
   }
@@ -165,7 +165,7 @@ bool CBrimlowView::CanCloseView() {
   if (linkState_ != kLinkStopping) {
     linkState_ = kLinkStopping;
     watch_->Stop();
-    SetStatus(T(43, 25));
+    SetStatus(T(plat::TextId(43, 25)));
     // The charge and log handler would save its state and close its files here.
   }
   link_->StopStep();
@@ -208,7 +208,7 @@ void CBrimlowView::OpenWindow(WindowSlot slot) {
   if (w->IsOpen()) w->Destroy();  // closed by the user, not yet taken apart
   if (!w->Create(self_)) {
     open_[slot] = false;
-    PostBox(T(43, 8) + "\n" + T(43, 9));
+    PostBox(T(plat::TextId(43, 8)) + "\n" + T(plat::TextId(43, 9)));
     return;
   }
   open_[slot] = true;
@@ -392,11 +392,11 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
 
 void CBrimlowView::LogUnhandled(plat::UINT code) {
   GlobalLog().WriteEntry(
-      plat::StrFormatC("%s %i %s", T(43, 12).c_str(), static_cast<int>(code), T(43, 13).c_str()).c_str());
+      plat::StrFormatC("%s %i %s", T(plat::TextId(43, 12)).c_str(), static_cast<int>(code), T(plat::TextId(43, 13)).c_str()).c_str());
 }
 
 void CBrimlowView::SetTrayIdle() {
-  tray_.SetTip(T(15, 0), false);
+  tray_.SetTip(T(plat::TextId(15, 0)), false);
   tray_.SetIcon(kIconIdle, false);
   tray_.Apply();
 }
@@ -417,7 +417,7 @@ void CBrimlowView::AskNewRecord() {
   questionNumber_ = current ? current->GetPartnerNumber(handler.GetOwnNumber()) : std::string();
   if (q->IsOpen()) q->Destroy();  // answered before, not yet taken apart
   if (!q->Create(self_)) {
-    PostBox(T(43, 8) + "\n" + T(43, 9));
+    PostBox(T(plat::TextId(43, 8)) + "\n" + T(plat::TextId(43, 9)));
     return;
   }
   open_[kQuestion] = true;
@@ -447,7 +447,7 @@ void CBrimlowView::OnMonitoringStarted() {
       // The PBX is busy with another job: say so and ask nothing.
       char job[129] = {};
       filter.GetJobText(job, sizeof job);
-      PostBox(T(43, 16) + "\n" + T(43, 17) + " " + job);
+      PostBox(T(plat::TextId(43, 16)) + "\n" + T(plat::TextId(43, 17)) + " " + job);
     } else {
       CSTAMessage request;
       request.SetType(CSTA_PRIVATE);
@@ -612,20 +612,20 @@ void CBrimlowView::OnNetworkStopStep() {
 plat::LRESULT CBrimlowView::OnNetworkMessage(const plat::Message& m) {
   switch (m.msg) {
     case netlink::kMsgRegistrationRefused:
-      PostBox(T(43, 23));
+      PostBox(T(plat::TextId(43, 23)));
       break;
     case netlink::kMsgLinkLost:
-      if (linkState_ < kLinkStopping) PostBox(T(43, 21) + " \n" + T(43, 22));
+      if (linkState_ < kLinkStopping) PostBox(T(plat::TextId(43, 21)) + " \n" + T(plat::TextId(43, 22)));
       break;
     case netlink::kMsgSocketError:
       if (linkState_ != kLinkStopping && linkState_ != kLinkClosed) {
         const long code = static_cast<long>(m.wParam);
         std::string text;
         if (m.lParam == 0 || m.payload.empty())
-          text = plat::StrFormatC("%s %ld %s", T(43, 18).c_str(), code, T(43, 20).c_str());
+          text = plat::StrFormatC("%s %ld %s", T(plat::TextId(43, 18)).c_str(), code, T(plat::TextId(43, 20)).c_str());
         else
-          text = plat::StrFormatC("%s %ld %s %s %s", T(43, 18).c_str(), code, T(43, 19).c_str(),
-                                  reinterpret_cast<const char*>(m.payload.data()), T(43, 20).c_str());
+          text = plat::StrFormatC("%s %ld %s %s %s", T(plat::TextId(43, 18)).c_str(), code, T(plat::TextId(43, 19)).c_str(),
+                                  reinterpret_cast<const char*>(m.payload.data()), T(plat::TextId(43, 20)).c_str());
         PostBox(text);
       }
       break;
@@ -680,7 +680,7 @@ void CBrimlowView::UpdateMenu(IViewMenu& menu) const {
 }
 
 std::vector<TrayMenuEntry> CBrimlowView::TrayMenu() const {
-  return {{ID_ASSISTANT, T(40, 4)}, {ID_KEYPAD, T(40, 5)}, {ID_OVERVIEW, T(40, 6)}, {0, {}}, {ID_APP_EXIT, T(40, 12)}};
+  return {{ID_ASSISTANT, T(plat::TextId(40, 4))}, {ID_KEYPAD, T(plat::TextId(40, 5))}, {ID_OVERVIEW, T(plat::TextId(40, 6))}, {0, {}}, {ID_APP_EXIT, T(plat::TextId(40, 12))}};
 }
 
 void CBrimlowView::ShowStep(int show) {
@@ -720,7 +720,7 @@ void CBrimlowView::PostBox(const std::string& text) {
   plat::PostMessage(self_, kMsgDeferredBox, 0, static_cast<plat::LPARAM>(text.size()), text.data(), text.size());
 }
 
-void CBrimlowView::Box(const std::string& text, plat::UINT flags) { plat::MessageBox(self_, text, T(0, 0), flags); }
+void CBrimlowView::Box(const std::string& text, plat::UINT flags) { plat::MessageBox(self_, text, T(plat::TextId(0, 0)), flags); }
 
 void CBrimlowView::SetStatus(const std::string& text) {
   status_ = text;

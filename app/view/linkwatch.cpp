@@ -6,7 +6,7 @@
 #include "platform/textid.h"
 
 namespace {
-std::string T(int group, int entry) { return plat::GetTextOr(plat::TextId(group, entry), ""); }
+std::string T(plat::TextId id) { return plat::GetTextOr(id, ""); }
 }  // namespace
 
 CLinkWatch::CLinkWatch(IViewLink& link, std::function<void(const std::string&)> status)
@@ -19,7 +19,7 @@ CLinkWatch::~CLinkWatch() { plat::UnregisterTarget(self_); }
 void CLinkWatch::OnLineLost() {
   if (stopped_ || lost_) return;
   lost_ = true;
-  const std::string text = T(43, 26);
+  const std::string text = T(plat::TextId(43, 26));
   status_(text);
   GlobalLog().WriteEntry(text.c_str());
   plat::SetTimer(self_, kTimerRetry, kRetryMs);
@@ -39,7 +39,7 @@ plat::LRESULT CLinkWatch::OnMessage(const plat::Message& m) {
     return 0;
   }
   lost_ = false;
-  const std::string text = T(43, 27);
+  const std::string text = T(plat::TextId(43, 27));
   status_(text);
   GlobalLog().WriteEntry(text.c_str());
   return 0;
