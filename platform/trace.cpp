@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMetaObject>
 #include <QObject>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -38,6 +39,10 @@ struct TraceState {
   std::uint32_t next = 1;
   bool cstaOpen = false;
   ITraceBackend* cstaBackend = nullptr;
+  // cstaOpen on the current back end, readable without the lock: every
+  // record passes the CSTA trace, and with no window it must cost nothing.
+  std::atomic<bool> cstaLive{false};
+  void UpdateLive() { cstaLive.store(cstaOpen && cstaBackend == backend, std::memory_order_release); }
 };
 
 TraceState& T() {
@@ -105,9 +110,11 @@ void OpenCSTATraceWindow(int reserved1, int reserved2) {
   e.value = reserved2;
   t.cstaOpen = Dispatch(t.backend, e) != 0;
   t.cstaBackend = t.backend;
+  t.UpdateLive();
 }
 
 void ProcessCSTATraceMessage(int reserved, const void* msg) {
+  if (!T().cstaLive.load(std::memory_order_acquire)) return;
   TraceEvent e = Ev(TraceEvent::Csta, TraceEvent::Process);
   e.kind = reserved;
   if (msg) {
@@ -125,6 +132,7 @@ void CloseCSTATraceWindow(int reserved) {
   std::lock_guard<std::mutex> lk(t.mu);
   if (!t.cstaOpen) return;
   t.cstaOpen = false;
+  t.UpdateLive();
   if (t.cstaBackend != t.backend) return;
   TraceEvent e = Ev(TraceEvent::Csta, TraceEvent::Close);
   e.kind = reserved;
@@ -192,6 +200,7 @@ namespace plat {
 void SetTraceBackend(ITraceBackend* backend) {
   std::lock_guard<std::mutex> lk(T().mu);
   T().backend = backend;
+  T().UpdateLive();
 }
 
 ITraceBackend* CurrentTraceBackend() {

@@ -1,6 +1,8 @@
 #include "core/callhandler/callhandler.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <new>
 #include <utility>
 
@@ -33,9 +35,12 @@ CCallHandler::CCallHandler() {
   const CGlobalConfig& cfg = GlobalConfig();
   if (cfg.CHLO && !cfg.CHLFN.empty()) tracing_ = trace_.Create(plat::MapPath(cfg.CHLFN).c_str()) == 1;
   self_ = plat::RegisterTarget(this);
+  // Call records read back from text put the own number on its side.
+  CCallInfo::SetOwnNumberSource([this] { return GetOwnNumber(); });
 }
 
 CCallHandler::~CCallHandler() {
+  CCallInfo::SetOwnNumberSource(nullptr);
   JoinWorkers();
   plat::UnregisterTarget(self_);
   trace_.Close();
@@ -59,13 +64,18 @@ std::size_t CCallHandler::WorkerCount() const {
   return n;
 }
 
-void CCallHandler::Trace(const std::string& line) {
-  if (tracing_) trace_.WriteTimeStampedLine(line.c_str());
+void CCallHandler::TraceF(const char* fmt, ...) {
+  if (!tracing_) return;  // the event path formats nothing while tracing is off
+  char line[256];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(line, sizeof line, fmt, ap);
+  va_end(ap);
+  trace_.WriteTimeStampedLine(line);
 }
 
 void CCallHandler::TraceRef(const char* text, const CCallInfo* call, int requester) {
-  if (!tracing_) return;
-  Trace(plat::StrFormatC("%s%ld, %s %i", text, call ? static_cast<long>(call->callRefId) : 0L, "U-ID:", requester));
+  TraceF("%s%ld, %s %i", text, call ? static_cast<long>(call->callRefId) : 0L, "U-ID:", requester);
 }
 
 void CCallHandler::Hub(plat::UINT code, plat::WPARAM w, const CCallInfo* call) {
@@ -87,13 +97,14 @@ CCallInfo* CCallHandler::GetFreeCall(int requester) {
   std::unique_ptr<CCallInfo> rec(new (std::nothrow) CCallInfo);
   if (!rec) {
     GlobalLog().WriteEntry("Nicht genug Speicher f\xfcr einkommenden Ruf!\r\n\xdc" "berpr\xfc" "fen Sie Ihre Spreicherkonfiguration");
-    Trace(plat::StrFormatC("%s %s %i, %s", "GetFreeCall:", "U-ID:", requester, "FAIL!"));
+    TraceF("%s %s %i, %s", "GetFreeCall:", "U-ID:", requester, "FAIL!");
     return nullptr;
   }
   CCallInfo* raw = rec.get();
   {
     std::lock_guard<std::mutex> lock(poolMu_);
     raw->owner = this;
+    raw->generatorId = requester;
     raw->callRefId = ++refCounter_;
     pool_.push_back(std::move(rec));
   }
@@ -103,29 +114,29 @@ CCallInfo* CCallHandler::GetFreeCall(int requester) {
 
 int CCallHandler::FreeCall(CCallInfo* call) {
   if (!call) return 0;
-  Trace(plat::StrFormatC("%s%ld, %s:%ld, %s %i", "FreeCall: CallRef-ID:", static_cast<long>(call->callRefId),
-                         "Generator-ID", static_cast<long>(call->generatorId), "U-ID:", kUserId));
+  TraceF("%s%ld, %s:%ld, %s %i", "FreeCall: CallRef-ID:", static_cast<long>(call->callRefId),
+                         "Generator-ID", static_cast<long>(call->generatorId), "U-ID:", kUserId);
   call->connectedMark = -1;
   return 1;
 }
 
 CCallInfo* CCallHandler::GetCurrentCall(int receiver) {
   if (current_) TraceRef("GetCurrentCall: CR-ID:", current_, receiver);
-  else Trace(plat::StrFormatC("%s %i", "GetCurrentCall: NULL, Receive-ID:", receiver));
+  else TraceF("%s %i", "GetCurrentCall: NULL, Receive-ID:", receiver);
   return current_;
 }
 
 CCallInfo* CCallHandler::GetSecondCall(int receiver) {
   if (second_) TraceRef("GetSecondCall: CR-ID:", second_, receiver);
-  else Trace(plat::StrFormatC("%s %i", "GetSecondCall: NULL, Receive-ID:", receiver));
+  else TraceF("%s %i", "GetSecondCall: NULL, Receive-ID:", receiver);
   return second_;
 }
 
 // PBX call ids recur: a live record wins over a released one, and among
 // several the newest.
 CCallInfo* CCallHandler::GetCallByCallID(int callId, int requester) {
-  Trace(plat::StrFormatC("%s%ld, %s %i", "GetCallByCallID: CallRefID:", static_cast<long>(callId), "Demand-ID:",
-                         requester));
+  TraceF("%s%ld, %s %i", "GetCallByCallID: CallRefID:", static_cast<long>(callId), "Demand-ID:",
+                         requester);
   CCallInfo* released = nullptr;
   CCallInfo* found = nullptr;
   {
@@ -156,8 +167,8 @@ CCallInfo* CCallHandler::FindLiveCall(int callId) {
 }
 
 CCallInfo* CCallHandler::GetCallByCallReferenceID(int refId, int requester) {
-  Trace(plat::StrFormatC("%s%ld, %s %i", "GetCallByCallReferenceID: CallRef-ID:", static_cast<long>(refId), "U-ID:",
-                         requester));
+  TraceF("%s%ld, %s %i", "GetCallByCallReferenceID: CallRef-ID:", static_cast<long>(refId), "U-ID:",
+                         requester);
   std::lock_guard<std::mutex> lock(poolMu_);
   for (auto& c : pool_)
     if (c->callRefId == refId) return c.get();
@@ -323,7 +334,9 @@ int CCallHandler::ClearCall(CCallInfo* call, int requester) {
     } else {
       TraceRef("Other Call to clear: CR-ID:", rec, requester);
     }
-    if (callData) callData->AddCallData(rec);
+    // Records of other watched extensions end here too; the call data are
+    // the own extension's.
+    if (callData && IsOwnCall(*rec)) callData->AddCallData(rec);
     ProcessClearedCall(rec);
   }
   rec->state = CCallInfo::kIdle;
@@ -354,17 +367,17 @@ int CCallHandler::RetrieveCall(CCallInfo* call, int requester) {
 }
 
 int CCallHandler::ConsultationCall(CCallInfo* active, CCallInfo* consult, int requester) {
-  Trace(plat::StrFormatC("%s%ld %s%ld, %s %i", "ConsultationCall: ActiveCallRef-ID:",
+  TraceF("%s%ld %s%ld, %s %i", "ConsultationCall: ActiveCallRef-ID:",
                          active ? static_cast<long>(active->callRefId) : 0L, "ConsultCallRef-ID:",
-                         consult ? static_cast<long>(consult->callRefId) : 0L, "User-ID:", requester));
+                         consult ? static_cast<long>(consult->callRefId) : 0L, "User-ID:", requester);
   if (link) link->ConsultationCall(active, consult);
   return 0;
 }
 
 int CCallHandler::TransferCall(CCallInfo* held, CCallInfo* other, int requester) {
   if (link) link->TransferCall(held, other);
-  Trace(plat::StrFormatC("%s%ld %s%ld, %s %i", "TransferCall: CR-ID:", held ? static_cast<long>(held->callRefId) : 0L,
-                         "-> CR-ID:", other ? static_cast<long>(other->callRefId) : 0L, "U-ID:", requester));
+  TraceF("%s%ld %s%ld, %s %i", "TransferCall: CR-ID:", held ? static_cast<long>(held->callRefId) : 0L,
+                         "-> CR-ID:", other ? static_cast<long>(other->callRefId) : 0L, "U-ID:", requester);
   return 0;
 }
 
@@ -447,6 +460,16 @@ int CCallHandler::OnCallEvent(int type, CCallInfo* call) {
 // in before this one's state is settled.
 void CCallHandler::AskQueued(plat::UINT question, CCallInfo* call) {
   plat::PostMessage(self_, question, static_cast<plat::WPARAM>(call->callRefId), 0);
+}
+
+bool CCallHandler::IsOwnCall(const CCallInfo& call) const {
+  const std::string own = GetOwnNumber();
+  if (own.empty()) return false;
+  switch (call.direction) {
+    case CCallInfo::kIncoming: return call.calledNumber == own;
+    case CCallInfo::kOutgoing: return call.callingNumber == own;
+    default: return call.calledNumber == own || call.callingNumber == own;
+  }
 }
 
 int CCallHandler::ProcessClearedCall(CCallInfo* call) {

@@ -102,7 +102,7 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
     std::unique_ptr<Lookup> result;  // set by the worker before it posts
   };
 
-  void Trace(const std::string& line);
+  void TraceF(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
   void TraceRef(const char* text, const CCallInfo* call, int requester);
   void Hub(plat::UINT code, plat::WPARAM w, const CCallInfo* call);
   void HubMatch(CCallInfo* call, CMyDataBaseParamInterface* hit);
@@ -116,6 +116,8 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
   void AskQueued(plat::UINT question, CCallInfo* call);
   void OnQuestion(plat::UINT question, int refId);
   bool IsPinned(const CCallInfo* call) const;
+  // A call of the own extension (by its numbers and direction).
+  bool IsOwnCall(const CCallInfo& call) const;
 
   plat::WindowId self_ = 0;
   mutable std::mutex poolMu_;

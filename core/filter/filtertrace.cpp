@@ -3,6 +3,7 @@
 #include "core/base/globalconfig.h"
 #include "core/filter/messagefilter.h"
 #include "core/wire/csta_events.h"
+#include "core/wire/csta_requests.h"
 #include "platform/text.h"
 #include "platform/textid.h"
 
@@ -15,12 +16,15 @@ std::string PrivateDetail(const CSTAMessage& r) {
   PrivateReply p = ReadPrivateReply(r);
   switch (p.kind) {
     case 1: case 17: return p.count;
-    case 2: return p.index;
+    // The requests the program sends carry their index or device as text.
+    case 2: return r.Text(csta_req::kPrivateTextAt, csta_req::kPrivateTextWidth);
+    case 10: case 12:
+      return plat::StrFormatC("DID %s", C(r.Text(csta_req::kPrivateTextAt, csta_req::kPrivateTextWidth)));
     case 3: return plat::StrFormatC("DID %s, ST %s, DUR %s, U %s", C(p.index), C(p.startTime), C(p.duration), C(p.units));
     case 9:
       return plat::StrFormatC("DID %s, ST %s, DUR %s, U %s, RN %s", C(p.device), C(p.startTime), C(p.duration),
                               C(p.units), C(p.dialledNumber));
-    case 10: case 11: case 12: return plat::StrFormatC("DID %s", C(p.device));
+    case 11: return plat::StrFormatC("DID %s", C(p.device));
     case 13: return plat::StrFormatC("DID %s, U %s, DNum %s", C(p.device), C(p.units), C(p.dialledNumber));
     case 19: return plat::StrFormatC("MaxDev %s, L %s", C(p.count), C(r.Text(CMessageFilter::kNumberLengthAt, CMessageFilter::kNumberLengthWidth)));
     default: return plat::StrFormatC("Type %i", static_cast<int>(p.kind));

@@ -41,7 +41,8 @@ CMessageFilter::CMessageFilter() {
 CMessageFilter::~CMessageFilter() {
   plat::UnregisterTarget(self_);
   traceFile_.Close();
-  if (GlobalConfig().TOLECSTALOGDLL) CloseCSTATraceWindow(0);
+  // Closed whatever the switch: the general settings may have opened it.
+  CloseCSTATraceWindow(0);
   listeners_.clear();
 }
 
@@ -99,17 +100,28 @@ int CMessageFilter::OnCSTAMessage(const CSTAMessage* record) {
   if (!record) return 0;
   ProcessCSTATraceMessage(0, record->data());
   const std::uint32_t xref = record->CrossRefId();
-  const bool known = monitors ? monitors->IsKnownCrossRefId(xref) != 0 : xref == 0;
+  // The watched entry of the id is looked up once for the whole dispatch.
+  CMonitorEntry* byXref = monitors && xref != 0 ? monitors->FindByState(2, xref) : nullptr;
+  const bool known = byXref || (monitors ? monitors->IsKnownCrossRefId(xref) != 0 : xref == 0);
   if (!known) {
     if (GlobalConfig().NTPAR == 1) GetMessageText(*record);
     return 0;
   }
   if (traceFileOpen_) GetMessageText(*record);
   main_ = monitors ? monitors->MainPhoneEntry() : nullptr;
-  if (job_ != jobstate::kChargeReadout && job_ != jobstate::kViewJob && job_ != jobstate::kChargeSums)
-    SetRequestTimer(0, 0);
   const std::uint16_t type = record->Type();
+  // Call and agent events answer no request: the outstanding one keeps its
+  // repeat, or a start-up step would wait for ever for a lost answer.
+  const bool event = type >= CSTA_CALL_CLEARED && type <= CSTA_WORK_READY;
+  if (!event && job_ != jobstate::kChargeReadout && job_ != jobstate::kViewJob && job_ != jobstate::kChargeSums)
+    SetRequestTimer(0, 0);
+  const CSTAMessage* outerRecord = xrefRecord_;
+  CMonitorEntry* outerEntry = xrefEntry_;
+  xrefRecord_ = record;
+  xrefEntry_ = byXref;
   if (type >= 1 && type <= 125) Dispatch(*record);
+  xrefRecord_ = outerRecord;
+  xrefEntry_ = outerEntry;
   NotifyListeners(*record);
   return 1;
 }
@@ -142,7 +154,11 @@ void CMessageFilter::Dispatch(const CSTAMessage& r) {
 // entry of the event's device.
 CMonitorEntry* CMessageFilter::EntryFor(const CSTAMessage& r, const std::string& device) {
   if (!monitors) return nullptr;
-  if (CMonitorEntry* e = monitors->FindByState(2, r.CrossRefId())) return e;
+  if (&r == xrefRecord_) {
+    if (xrefEntry_) return xrefEntry_;
+  } else if (CMonitorEntry* e = monitors->FindByState(2, r.CrossRefId())) {
+    return e;
+  }
   if (device.empty()) return nullptr;
   return monitors->FindByNumber(device);
 }
@@ -159,6 +175,7 @@ void CMessageFilter::OnConferenceConf(const CSTAMessage& r) {
 }
 
 void CMessageFilter::OnMakeCallConf(const CSTAMessage& r) {
+  makeCallPending_ = false;
   if (!main_) return;
   MakeCallConf c = ReadMakeCallConf(r);
   CCallInfo* call = main_->currentCall;
@@ -183,25 +200,75 @@ void CMessageFilter::NextForwardingQuery() {
     if (link) link->QueryForwarding(next);
     return;
   }
+  EndForwarding();
+}
+
+void CMessageFilter::EndForwarding() {
   TakeOrRelease(jobstate::kForwarding, 0);  // only our own state
   HubReport(linkev::kForwardingDone);
   LinkEvent(linkev::kForwardingDone);
 }
 
+void CMessageFilter::NextSnapshot() {
+  std::string next = monitors ? monitors->Next(1, true, false) : std::string();
+  if (!next.empty()) {
+    if (link) link->SnapshotDevice(next);
+    return;
+  }
+  EndSnapshots();
+}
+
+void CMessageFilter::EndSnapshots() {
+  TakeOrRelease(jobstate::kSnapshot, 0);
+  HubReport(linkev::kForwardingDone);
+  LinkEvent(linkev::kSnapshotsDone);
+}
+
+bool CMessageFilter::AnswersOutstanding(const CSTAMessage& r) const {
+  return !hasOutstanding_ || r.InvokeId() == 0 || r.InvokeId() == outstanding_.InvokeId();
+}
+
+void CMessageFilter::LogFailure(int code) {
+  Log(plat::StrFormatC("%s: %s", JobText(job_).c_str(), GetErrorName(code)));
+}
+
+// A refused start-up step does not hold the start-up: the device count and
+// the capabilities are only asked (the monitors start without them), a
+// refused query or snapshot moves on to the next extension, a refused
+// monitor leaves its entry failed for the next step to pass.
 void CMessageFilter::OnFailure(const CSTAMessage& r) {
   const int code = ReadUniversalFailureCode(r);
-  if (code == 12 && job_ == jobstate::kMonitorStart) {
-    if (CMonitorEntry* e = monitors ? monitors->EntryInProgress() : nullptr) {
-      e->monitorState = CMonitorEntry::kStartFailed;
-      e->monitoringOn = 0;
-    }
-  } else if (code == 12 && job_ == jobstate::kForwarding) {
-    NextForwardingQuery();
-  } else if (code == 81 && job_ == jobstate::kApiCaps) {
-    LinkEvent(linkev::kCapabilities);
-  } else if (code == 81 && job_ == jobstate::kDeviceCount) {
-    LinkEvent(linkev::kDeviceCountDone);
+  if (makeCallPending_ && r.InvokeId() == makeCallInvoke_) {
+    FailMakeCall();
+    return;
   }
+  if (job_ == jobstate::kMonitorStart) {
+    CMonitorEntry* e = MonitorEntryAnswered(r);
+    if (e && e->monitorState == CMonitorEntry::kStartRequested) {
+      e->monitorState = CMonitorEntry::kStartFailed;
+      if (code == 12) e->monitoringOn = 0;
+    }
+    return;
+  }
+  const bool startUp = job_ == jobstate::kForwarding || job_ == jobstate::kSnapshot || job_ == jobstate::kApiCaps ||
+                       job_ == jobstate::kDeviceCount;
+  if (!startUp || !AnswersOutstanding(r)) return;
+  if (code != 81 && code != 12) LogFailure(code);
+  hasOutstanding_ = false;
+  switch (job_) {
+    case jobstate::kForwarding: NextForwardingQuery(); break;
+    case jobstate::kSnapshot: NextSnapshot(); break;
+    case jobstate::kApiCaps: LinkEvent(linkev::kCapabilities); break;
+    default: LinkEvent(linkev::kDeviceCountDone); break;
+  }
+}
+
+void CMessageFilter::FailMakeCall() {
+  makeCallPending_ = false;
+  CCallInfo* call = callHandler ? callHandler->GetCallByCallReferenceID(makeCallRef_, kPoolCode) : nullptr;
+  if (!call || call->state == CCallInfo::kIdle || call->connectedMark == -1) return;
+  if (main_ && main_->currentCall == call) main_->currentCall = nullptr;
+  callHandler->ClearCall(call, kPoolCode);
 }
 
 void CMessageFilter::OnConferenced(const CSTAMessage& r) {
@@ -536,13 +603,42 @@ void CMessageFilter::OnPrivate(const CSTAMessage& r) {
 
 // ---------------------------------------------------------------- monitors
 
+CMonitorEntry* CMessageFilter::MonitorEntryAnswered(const CSTAMessage& r) {
+  if (!monitors) return nullptr;
+  const std::uint32_t id = r.InvokeId();
+  if (id == 0) return monitors->EntryInProgress();
+  for (int i = 0; i < CMonitorTable::kEntries; ++i)
+    if (CMonitorEntry* e = monitors->EntryAt(i); e && e->requestInvokeId == id) return e;
+  return nullptr;
+}
+
+std::uint32_t CMessageFilter::NextMonitorInvoke() {
+  const std::uint32_t id = link ? link->NextRequestId() : 0;
+  return id != 0 ? id : ++monitorInvoke_;
+}
+
+void CMessageFilter::StopMonitor(std::uint32_t crossRefId) {
+  CSTAMessage req = MonitorStopRequest(NextMonitorInvoke(), crossRefId);
+  if (link) link->SendRequest(&req);
+  if (traceFileOpen_) GetMessageText(req);
+}
+
 void CMessageFilter::OnMonitorConf(const CSTAMessage& r) {
-  CMonitorEntry* e = monitors ? monitors->EntryInProgress() : nullptr;
+  MonitorConf c = ReadMonitorConf(r);
+  CMonitorEntry* e = MonitorEntryAnswered(r);
   if (!e) {
-    Log(Text(plat::TextId(56, 1)));
+    // A monitor that no entry asked for (or no longer waits for) is of no
+    // use and would report calls under an id nobody knows.
+    if (r.InvokeId() != 0 && c.crossRefId != 0) StopMonitor(c.crossRefId);
+    else Log(Text(plat::TextId(56, 1)));
     return;
   }
-  MonitorConf c = ReadMonitorConf(r);
+  if (e->monitorState == CMonitorEntry::kMonitored && e->crossRefId == c.crossRefId) return;
+  if (e->monitorState != CMonitorEntry::kStartRequested) {
+    // Too late: the entry was given up, the steps went on without it.
+    if (c.crossRefId != 0) StopMonitor(c.crossRefId);
+    return;
+  }
   e->monitorState = CMonitorEntry::kMonitored;
   e->monitoringOn = 1;
   e->crossRefId = c.crossRefId;
@@ -572,15 +668,7 @@ void CMessageFilter::OnSnapshotConf(const CSTAMessage& r) {
       e->snapshotTime = static_cast<std::uint32_t>(plat::WallTime());
     }
   }
-  if (job_ != jobstate::kSnapshot) return;
-  std::string next = monitors ? monitors->Next(1, true, false) : std::string();
-  if (!next.empty()) {
-    if (link) link->SnapshotDevice(next);
-    return;
-  }
-  TakeOrRelease(jobstate::kSnapshot, 0);
-  HubReport(linkev::kForwardingDone);
-  LinkEvent(linkev::kSnapshotsDone);
+  if (job_ == jobstate::kSnapshot) NextSnapshot();
 }
 
 void CMessageFilter::OnApiCapsConf(const CSTAMessage& r) {
@@ -611,9 +699,11 @@ int CMessageFilter::MonitorStep(int start) {
       // The first step runs inside the dispatch of the capability reply; a
       // modal box there would let the next record in before this one is done.
       plat::PostMessage(self_, kWarnNoMonitor);
-    } else {
-      LinkEvent(linkev::kMonitorsStarted);
+      Log(Text(plat::TextId(55, 0)));
     }
+    // The start-up goes on to its end with or without monitors: the line
+    // works, and the user can watch extensions once told.
+    LinkEvent(linkev::kMonitorsStarted);
     main_ = monitors->MainPhoneEntry();
     monitors->SetMode(CMonitorTable::kIdle);
     return 0;
@@ -625,29 +715,37 @@ int CMessageFilter::MonitorStep(int start) {
   return 0;
 }
 
-CSTAMessage CMessageFilter::BuildMonitorRequest(const std::string& number, int start, bool* ok) {
+CSTAMessage CMessageFilter::BuildMonitorRequest(const std::string& number, int start, bool* ok,
+                                                std::uint32_t invokeId) {
   if (ok) *ok = false;
   if (start) {
     if (ok) *ok = true;
-    return MonitorDeviceRequest(0, number);
+    return MonitorDeviceRequest(invokeId, number);
   }
   CMonitorEntry* e = monitors ? monitors->FindByNumber(number) : nullptr;
   if (!e || e->crossRefId == 0) return CSTAMessage{};
   if (ok) *ok = true;
-  return MonitorStopRequest(0, e->crossRefId);
+  return MonitorStopRequest(invokeId, e->crossRefId);
 }
 
+// Each request has an id of its own, kept with its entry: a confirmation
+// is matched by it, never by which entry happens to be in progress.
 int CMessageFilter::SendMonitorRequest(const std::string& number, int start) {
   bool ok = false;
-  CSTAMessage req = BuildMonitorRequest(number, start, &ok);
+  const std::uint32_t id = NextMonitorInvoke();
+  CSTAMessage req = BuildMonitorRequest(number, start, &ok, id);
   if (!ok) return 0;
+  if (CMonitorEntry* e = monitors ? monitors->FindByNumber(number) : nullptr) e->requestInvokeId = id;
   int r = link ? link->SendRequest(&req) : 0;
   if (traceFileOpen_) GetMessageText(req);
   return r;
 }
 
-int CMessageFilter::NoteMakeCall(int type, CCallInfo* call) {
+int CMessageFilter::NoteMakeCall(int type, CCallInfo* call, std::uint32_t invokeId) {
   if (type != CSTA_MAKE_CALL) return 0;
+  makeCallPending_ = call != nullptr;
+  makeCallRef_ = call ? call->callRefId : 0;
+  makeCallInvoke_ = invokeId;
   main_ = monitors ? monitors->MainPhoneEntry() : nullptr;
   if (main_) main_->currentCall = call;
   if (traceFileOpen_ && call)
@@ -655,6 +753,28 @@ int CMessageFilter::NoteMakeCall(int type, CCallInfo* call) {
                                                      call->callingNumber.c_str(), call->calledNumber.c_str())
                                         .c_str());
   return 1;
+}
+
+void CMessageFilter::OnLineLost() {
+  makeCallPending_ = false;
+  hasOutstanding_ = false;
+  if (!monitors) return;
+  main_ = monitors->MainPhoneEntry();
+  for (int i = 0; i < CMonitorTable::kEntries; ++i) {
+    CMonitorEntry* e = monitors->EntryAt(i);
+    if (!e) continue;
+    CCallInfo* cur = e->currentCall;
+    e->currentCall = nullptr;
+    e->connectionState = -1;
+    e->lastEvent = 0;
+    e->lastCallId = 0;
+    if (cur && callHandler && cur->state != CCallInfo::kIdle && cur->connectedMark != -1)
+      callHandler->ClearCall(cur, kPoolCode);
+  }
+  // The call handler's own current and second calls, when no entry held them.
+  if (!callHandler) return;
+  for (CCallInfo* c : {callHandler->GetCurrentCall(kPoolCode), callHandler->GetSecondCall(kPoolCode)})
+    if (c && c->state != CCallInfo::kIdle) callHandler->ClearCall(c, kPoolCode);
 }
 
 // ---------------------------------------------------------------- outstanding request
@@ -702,6 +822,17 @@ int CMessageFilter::OnTimer(unsigned id) {
   } else {
     Log(plat::StrFormatC("%s %i%s", Text(plat::TextId(55, 21)).c_str(), repeats_, Text(plat::TextId(55, 22)).c_str()));
     HubReport(hub::kRequestGivenUp);
+    // A start-up step whose request got no answer ends here: its job is
+    // released; the queries and snapshots end their run as if all answered.
+    switch (job_) {
+      case jobstate::kDeviceCount:
+      case jobstate::kApiCaps: TakeOrRelease(job_, 0); break;
+      case jobstate::kForwarding: EndForwarding(); break;
+      case jobstate::kSnapshot: EndSnapshots(); break;
+      default:
+        if (makeCallPending_ && outstanding_.Type() == CSTA_MAKE_CALL) FailMakeCall();
+        break;
+    }
   }
   return 0;
 }
@@ -732,11 +863,20 @@ int CMessageFilter::RemoveListener(CSTAMessageListener* listener) {
   return 1;
 }
 
+// One fresh copy a record, in a block of the filter's own: every record
+// passes here, and the outermost call needs no allocation. A listener that
+// feeds the filter again from inside gets blocks of its own.
 void CMessageFilter::NotifyListeners(const CSTAMessage& record) {
   if (listeners_.empty()) return;
-  auto copy = std::make_unique<CSTAMessage>(record);
+  std::unique_ptr<CSTAMessage> nestedCopy;
+  std::vector<CSTAMessageListener*> nestedSnapshot;
+  const bool outer = notifyDepth_++ == 0;
+  CSTAMessage& copy = outer ? notifyCopy_ : *(nestedCopy = std::make_unique<CSTAMessage>());
+  std::vector<CSTAMessageListener*>& snapshot = outer ? notifySnapshot_ : nestedSnapshot;
+  copy = record;
   // A listener may register or remove listeners while it is called.
-  std::vector<CSTAMessageListener*> snapshot(listeners_.begin(), listeners_.end());
+  snapshot.assign(listeners_.begin(), listeners_.end());
   for (CSTAMessageListener* l : snapshot)
-    if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end()) l->OnMessage(*copy);
+    if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end()) l->OnMessage(copy);
+  --notifyDepth_;
 }

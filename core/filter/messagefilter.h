@@ -8,6 +8,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/base/textlogfile.h"
 #include "core/filter/filterifaces.h"
@@ -49,7 +50,10 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   int OnCSTAMessage(const CSTAMessage* record) override;
   int MonitorStep(int start) override;
   int NoteOutstanding(const CSTAMessage* record) override;
-  int NoteMakeCall(int type, CCallInfo* call) override;
+  int NoteMakeCall(int type, CCallInfo* call, std::uint32_t invokeId) override;
+  // Ends the calls in progress: their events are lost with the line, and
+  // a call kept current would make the next one a waiting second call.
+  void OnLineLost() override;
   // CPBXJobLock (also IPBXLinkFilter)
   int TakeOrRelease(std::uint32_t state, int take) override;
   std::uint32_t GetJobText(char* buffer, std::size_t size) override;
@@ -59,7 +63,7 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   std::string GetMessageText(const CSTAMessage& record);
   static const char* GetErrorName(int code);
   static std::string JobText(std::uint32_t state);
-  CSTAMessage BuildMonitorRequest(const std::string& number, int start, bool* ok);
+  CSTAMessage BuildMonitorRequest(const std::string& number, int start, bool* ok, std::uint32_t invokeId = 0);
 
   int RegisterListener(CSTAMessageListener* listener, void* reserved, std::int16_t position);
   int RemoveListener(CSTAMessageListener* listener);
@@ -98,6 +102,20 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   void OnMakeCallConf(const CSTAMessage& r);
   void OnQueryForwardingConf(const CSTAMessage& r);
   void NextForwardingQuery();
+  void EndForwarding();
+  void NextSnapshot();
+  void EndSnapshots();
+  // Whether a reply may answer the outstanding request (by its invoke id;
+  // 0 from a peer that does not echo ids).
+  bool AnswersOutstanding(const CSTAMessage& r) const;
+  // The watched entry whose monitor request a confirmation or failure
+  // answers, by invoke id; without one, the entry in progress.
+  CMonitorEntry* MonitorEntryAnswered(const CSTAMessage& r);
+  std::uint32_t NextMonitorInvoke();
+  void StopMonitor(std::uint32_t crossRefId);
+  // The PBX refused the make-call request: its record ends as a call would.
+  void FailMakeCall();
+  void LogFailure(int code);
   void OnFailure(const CSTAMessage& r);
   void OnConferenced(const CSTAMessage& r);
   void OnConnectionCleared(const CSTAMessage& r);
@@ -126,6 +144,9 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   Sink sink_{*this};
   plat::WindowId self_ = 0;
   CMonitorEntry* main_ = nullptr;
+  // The record in dispatch and the entry its cross-reference id names.
+  const CSTAMessage* xrefRecord_ = nullptr;
+  CMonitorEntry* xrefEntry_ = nullptr;
   CTextLogFile traceFile_;
   bool traceFileOpen_ = false;
   CSTAMessage outstanding_{};
@@ -135,5 +156,13 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   int readMax_ = 856;
   int readIndex_ = 0;
   std::uint32_t job_ = 0;
+  // The make-call request last sent and not yet confirmed.
+  bool makeCallPending_ = false;
+  int makeCallRef_ = 0;
+  std::uint32_t makeCallInvoke_ = 0;
+  std::uint32_t monitorInvoke_ = 0;  // when the link counts no ids
   std::list<CSTAMessageListener*> listeners_;
+  CSTAMessage notifyCopy_{};
+  std::vector<CSTAMessageListener*> notifySnapshot_;
+  int notifyDepth_ = 0;
 };

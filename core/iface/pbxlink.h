@@ -25,6 +25,12 @@ inline constexpr UINT kForwardingDone = 1076;     // filter: all forwarding quer
 inline constexpr UINT kSnapshotsDone = 1077;      // filter: all snapshots answered
 inline constexpr UINT kCapabilities = 1078;       // filter: capability reply (record or none)
 
+// The failed-link report to the view is hub code 1072 (kRequestGivenUp);
+// its wParam tells why: an unanswered request (0, from the filter) or a
+// serial line that went away (from the link object, which is closed then).
+inline constexpr plat::WPARAM kFailedNoAnswer = 0;
+inline constexpr plat::WPARAM kFailedLineLost = 1;
+
 }  // namespace linkev
 
 // Exclusive job states of the filter's job lock.
@@ -74,6 +80,9 @@ class IPBXLink {
   // Noted link-management queries for one extension, sent during jobs 9 and 8.
   virtual int QueryForwarding(std::string_view number) = 0;
   virtual int SnapshotDevice(std::string_view number) = 0;
+  // The invoke id of the next link-management request (the filter's
+  // monitor requests take theirs here); 0 when the link counts none.
+  virtual std::uint32_t NextRequestId() { return 0; }
 
   // Call-control requests from the call handler. Each sends nothing and
   // answers 0 when requests are off or there is no call to act on; when a
@@ -100,9 +109,12 @@ class IPBXLinkFilter {
   // Keeps a copy as the outstanding request and arms its repeat timer;
   // null clears it.
   virtual int NoteOutstanding(const CSTAMessage* record) = 0;
-  // Told before a make-call request (type 23) leaves.
-  virtual int NoteMakeCall(int type, CCallInfo* call) = 0;
+  // Told before a make-call request (type 23) leaves, with its invoke id:
+  // the PBX's failure for it carries that id.
+  virtual int NoteMakeCall(int type, CCallInfo* call, std::uint32_t invokeId) = 0;
   // Job lock: take non-zero takes state (free or already held by it), 0
   // releases it when held. 1 done, 0 busy / not held.
   virtual int TakeOrRelease(std::uint32_t state, int take) = 0;
+  // The line went away: no event of the calls in progress will come.
+  virtual void OnLineLost() {}
 };

@@ -6,6 +6,7 @@
 #include "core/base/globallog.h"
 #include "core/base/textlogfile.h"
 #include "core/calls/callinfo.h"
+#include "core/iface/viewhub.h"
 #include "core/monitor/monitortable.h"
 #include "core/serial/serialport.h"
 #include "core/wire/csta_requests.h"
@@ -53,6 +54,10 @@ plat::LRESULT CSytemObject::OnMessage(const plat::Message& m) {
   }
   if (m.msg == kMsgReceived) return record ? OnLinkMessage(linkev::kIncoming, 0, record) : 0;
   if (m.msg == kMsgCommNotify) return ProcessCommInput(m.wParam, m.lParam);
+  if (m.msg == CSerialPort::kMsgLineLost) {
+    OnLineLost(static_cast<int>(m.lParam));
+    return 0;
+  }
   if (m.msg >= linkev::kMonitorsStarted && m.msg <= linkev::kCapabilities)
     return OnLinkMessage(m.msg, m.wParam, record);
   return 0;
@@ -146,8 +151,11 @@ plat::LRESULT CSytemObject::OnLinkMessage(plat::UINT code, plat::WPARAM, const C
 }
 
 int CSytemObject::AddToRing(const CSTAMessage& record) {
-  // Main thread only: the ring keeps its own copy, the slot's old one goes.
-  ring_[static_cast<std::size_t>(ringIndex_)] = std::make_unique<CSTAMessage>(record);
+  // Main thread only: the ring keeps its own copy in place of the slot's
+  // old one; a slot's block is made once and then reused.
+  auto& slot = ring_[static_cast<std::size_t>(ringIndex_)];
+  if (slot) *slot = record;
+  else slot = std::make_unique<CSTAMessage>(record);
   ringIndex_ = (ringIndex_ + 1) % kRingSize;
   return 1;
 }
@@ -276,37 +284,54 @@ int CSytemObject::LinkStep() {
 
 int CSytemObject::Open(plat::WindowId view) {
   view_ = view;
-  const CGlobalConfig& c = Config();
+  // Every open is a new start-up with a PBX that knows nothing of us: the
+  // device count, the capabilities and the monitors are asked again.
+  capsRequested_ = 0;
+  capsReceived_ = 0;
+  lineLost_ = false;
   if (UsesNetwork()) {
-    // Called when the server confirmed the registration: every
-    // registration is a new start-up with a PBX that knows nothing of us,
-    // whatever NIU says (the link would otherwise never start).
+    // Called when the server confirmed the registration: started whatever
+    // NIU says (the link would otherwise never start).
     ClosePort();
-    capsRequested_ = 0;
-    capsReceived_ = 0;
-    if (c.NIU != 0 && c.OLDPROTOCOLL == 1)
-      StartMonitors();
-    else
-      RequestCapabilities(0);
-    LoadNoRequests();
+    BeginStartUp();
     return 1;
   }
-
-  ClosePort();
-  auto port = std::make_unique<CSerialPort>();
-  if (port->Open(c.CPID, view_) != CSerialPort::kStatusOpen) {
+  if (!OpenPort()) {
     // A port that did not open is no link: say so and stay closed.
     ShowText(view_, plat::TextId(59, 1));
     return 1;
   }
-  port_ = std::move(port);
   // The start-up goes out once, on the port that is now open.
+  BeginStartUp();
+  return 1;
+}
+
+int CSytemObject::Reopen() {
+  if (UsesNetwork() || port_) return 0;
+  if (!OpenPort()) return 0;
+  capsRequested_ = 0;
+  capsReceived_ = 0;
+  lineLost_ = false;
+  BeginStartUp();
+  return 1;
+}
+
+bool CSytemObject::OpenPort() {
+  ClosePort();
+  auto port = std::make_unique<CSerialPort>();
+  port->SetLossTarget(self_);
+  if (port->Open(Config().CPID, view_) != CSerialPort::kStatusOpen) return false;
+  port_ = std::move(port);
+  return true;
+}
+
+void CSytemObject::BeginStartUp() {
+  const CGlobalConfig& c = Config();
   if (c.NIU != 0 && c.OLDPROTOCOLL == 1)
     StartMonitors();
   else
     RequestCapabilities(0);
   LoadNoRequests();
-  return 1;
 }
 
 bool CSytemObject::UsesNetwork() const {
@@ -317,10 +342,16 @@ bool CSytemObject::UsesNetwork() const {
 void CSytemObject::OnNetworkLost() {
   if (state_ == linkstate::kClosed) return;
   state_ = linkstate::kIdle;
-  if (filter_)
+  ForgetStartUp();
+}
+
+void CSytemObject::ForgetStartUp() {
+  if (filter_) {
     for (std::uint32_t job : {jobstate::kMonitorStart, jobstate::kMonitorStop, jobstate::kSnapshot,
                               jobstate::kForwarding, jobstate::kApiCaps, jobstate::kDeviceCount})
       filter_->TakeOrRelease(job, 0);
+    filter_->NoteOutstanding(nullptr);  // nothing can answer it any more
+  }
   if (view_ != 0) plat::KillTimer(view_, kTimerLinkStep);
   if (!monitors_) return;
   ForgetEntryInProgress();
@@ -331,6 +362,23 @@ void CSytemObject::OnNetworkLost() {
     e->monitorState = CMonitorEntry::kNotMonitored;
     e->crossRefId = 0;
   }
+}
+
+void CSytemObject::OnLineLost(int err) {
+  if (lineLost_ || !port_) return;
+  lineLost_ = true;
+  ClosePort();  // its worker has ended already
+  ForgetStartUp();
+  if (filter_) filter_->OnLineLost();
+  state_ = linkstate::kClosed;
+  LogLine(plat::StrFormatC("%s (COM%i, %i)", plat::GetTextOr(plat::TextId(52, 1), ""), Config().CPID + 1, err));
+  if (view_ != 0) plat::SendMessage(view_, hub::kRequestGivenUp, linkev::kFailedLineLost, 0);
+}
+
+bool CSytemObject::Refuses(const char* request) const {
+  if (state_ != linkstate::kClosed) return false;
+  LogLine(plat::StrFormatC("CSytemObject::%s: link closed, request refused", request));
+  return true;
 }
 
 // A new run of steps starts clean: the entry left in progress by the last
@@ -402,18 +450,18 @@ int CSytemObject::OnCommEvents(std::uint32_t mask) {
 // ------------------------------------------------------- call-control requests
 
 int CSytemObject::MakeCall(CCallInfo* call) {
-  if (call == nullptr || noRequests_ != 0) return 0;
+  if (call == nullptr || noRequests_ != 0 || Refuses("MakeCall")) return 0;
   std::string dial;
   Config().GetDialNumber(call->calledNumber, dial);
-  const CSTAMessage m =
-      MakeCallRequest(callInvoke_++, CrossRefOf(call->callingNumber), call->callingNumber, dial);
-  if (filter_) filter_->NoteMakeCall(CSTA_MAKE_CALL, call);
+  const std::uint32_t invoke = callInvoke_++;
+  const CSTAMessage m = MakeCallRequest(invoke, CrossRefOf(call->callingNumber), call->callingNumber, dial);
+  if (filter_) filter_->NoteMakeCall(CSTA_MAKE_CALL, call, invoke);
   Send(m, Config().IO1008 == 1 ? 1 : 0);
   return 1;
 }
 
 int CSytemObject::ClearCall(CCallInfo* call) {
-  if (call == nullptr || noRequests_ != 0) return 0;
+  if (call == nullptr || noRequests_ != 0 || Refuses("ClearCall")) return 0;
   LogLine("CSytemObject::ClearCall: CallingNum" + call->callingNumber + " CalledNum" + call->calledNumber);
   const std::string main = MainPhone();
   std::string device;
@@ -432,7 +480,7 @@ int CSytemObject::ClearCall(CCallInfo* call) {
 }
 
 int CSytemObject::HoldCall(CCallInfo* call) {
-  if (call == nullptr || noRequests_ != 0) return 0;
+  if (call == nullptr || noRequests_ != 0 || Refuses("HoldCall")) return 0;
   const std::string main = MainPhone();
   const int internalLength = monitors_ ? monitors_->InternalNumberLength() : Config().IntPhnNumLength;
   std::string other = call->calledNumber;
@@ -443,14 +491,14 @@ int CSytemObject::HoldCall(CCallInfo* call) {
 }
 
 int CSytemObject::ConsultationCall(CCallInfo* active, CCallInfo* consult) {
-  if (active == nullptr || consult == nullptr || noRequests_ != 0) return 0;
+  if (active == nullptr || consult == nullptr || noRequests_ != 0 || Refuses("ConsultationCall")) return 0;
   const std::string main = MainPhone();
   Send(ConsultationCallRequest(callInvoke_++, CrossRefOf(main), CallIdOf(active), main, consult->calledNumber), 0);
   return 0;
 }
 
 int CSytemObject::TransferCall(CCallInfo* held, CCallInfo* active) {
-  if ((held == nullptr && active == nullptr) || noRequests_ != 0) return 0;
+  if ((held == nullptr && active == nullptr) || noRequests_ != 0 || Refuses("TransferCall")) return 0;
   const std::string main = MainPhone();
   std::string heldDevice;
   if (held) heldDevice = main == held->calledNumber ? held->callingNumber : held->calledNumber;
@@ -461,7 +509,7 @@ int CSytemObject::TransferCall(CCallInfo* held, CCallInfo* active) {
 }
 
 int CSytemObject::DeflectCall(CCallInfo* call) {
-  if (call == nullptr || noRequests_ != 0) return 0;
+  if (call == nullptr || noRequests_ != 0 || Refuses("DeflectCall")) return 0;
   const std::string main = MainPhone();
   Send(DeflectCallRequest(callInvoke_++, CrossRefOf(main), CallIdOf(call), call->callingNumber, call->calledNumber),
        0);
@@ -469,7 +517,7 @@ int CSytemObject::DeflectCall(CCallInfo* call) {
 }
 
 int CSytemObject::PickupCall(CCallInfo* call) {
-  if (call == nullptr || noRequests_ != 0) return 0;
+  if (call == nullptr || noRequests_ != 0 || Refuses("PickupCall")) return 0;
   const std::string main = MainPhone();
   Send(DeflectCallRequest(callInvoke_++, CrossRefOf(main), CallIdOf(call), call->callingNumber, main), 0);
   return 1;

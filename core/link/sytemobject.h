@@ -78,6 +78,17 @@ class CSytemObject : public IPBXLink, public plat::IMessageTarget {
   // The network link went away: the server and the PBX behind it forget
   // our monitors, so the next registration starts from scratch.
   void OnNetworkLost();
+  // The serial line went away (the port's worker reports it; tests may call
+  // it): the port is closed, the start-up forgotten, the link closed (state
+  // 4), call requests refused, one log line, and the view gets hub 1072
+  // with linkev::kFailedLineLost. Nothing happens twice for one loss.
+  void OnLineLost(int err = 0);
+  // Set from a loss until the link is opened again.
+  bool LineLost() const { return lineLost_; }
+  // The view's retry after a loss: opens the port again, silently; 1 when
+  // it opened (the whole start-up runs anew, as after Open), 0 when it
+  // cannot be opened yet (the link stays closed, nothing is shown).
+  int Reopen();
   int StopStep();
   int SendRequest(const CSTAMessage* record) override;
   int CanSend() const { return noRequests_ == 0 ? 1 : 0; }
@@ -87,7 +98,7 @@ class CSytemObject : public IPBXLink, public plat::IMessageTarget {
   std::uint32_t StartStop(int start);
   int SnapshotDevice(std::string_view number) override;
   int QueryForwarding(std::string_view number) override;
-  std::uint32_t NextRequestId();
+  std::uint32_t NextRequestId() override;
   int ClearRing();
   int OnCommEvents(std::uint32_t mask);
 
@@ -121,6 +132,13 @@ class CSytemObject : public IPBXLink, public plat::IMessageTarget {
   void ForgetEntryInProgress();
   void LoadNoRequests();
   void ClosePort();
+  // Opens the configured port and starts; false when it did not open.
+  bool OpenPort();
+  void BeginStartUp();
+  // Forgets a start-up in progress and every monitor: the PBX knows none.
+  void ForgetStartUp();
+  // Call requests on a closed link: refused, and the log says so.
+  bool Refuses(const char* request) const;
   std::uint32_t CrossRefOf(const std::string& number) const;
   std::string MainPhone() const;
   void CommLog(const std::string& line) const;
@@ -145,4 +163,5 @@ class CSytemObject : public IPBXLink, public plat::IMessageTarget {
   std::uint32_t requestCounter_ = 0;
   std::array<std::uint8_t, kCapsSize> caps_{};
   std::uint32_t capsReceived_ = 0;
+  bool lineLost_ = false;
 };

@@ -49,6 +49,7 @@ struct CMonitorEntry {
   std::string name;
   std::uint32_t monitorState = kNotMonitored;
   std::uint32_t crossRefId = 0;
+  std::uint32_t requestInvokeId = 0;  // of the last monitor request; its confirmation carries it
   std::uint32_t confWord1 = 0;
   std::uint32_t confWord2 = 0;
   std::uint8_t confByte = 0;

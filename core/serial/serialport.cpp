@@ -240,6 +240,9 @@ int CSerialPort::OpenDevice(const std::string& device, const std::string& portNa
   receiving_ = false;
   sending_ = false;
   stop_ = false;
+  lineLost_ = false;
+  workerDone_ = false;
+  lastError_ = 0;
   status_ = kStatusOpen;
 
   // The worker starts last, when everything it reads is in place.
@@ -292,58 +295,92 @@ void CSerialPort::TraceLine(const std::string& line) {
 }
 
 void CSerialPort::WorkerMain() {
-  bool lineDown = false;
+  // A hang-up (the peer closed its end, the adapter was pulled) or a read
+  // error ends the loop: such a line stays readable for ever and would
+  // keep this thread spinning on it.
+  bool lost = false;
+  int err = 0;
   while (!stop_) {
     pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
-    // After a hang-up the port is polled again only now and then, so a
-    // vanished peer does not spin this thread.
-    const int timeout = lineDown ? 50 : (inPacket_ ? kPacketGapMs : -1);
-    const int n = ::poll(fds, lineDown ? 1 : 2, timeout);
+    const int n = ::poll(fds, 2, inPacket_ ? kPacketGapMs : -1);
     if (stop_) break;
-    if (n == 0 && !lineDown) {
+    if (n == 0) {
       IdleReceive();
       continue;
     }
     if (n < 0) {
       if (errno == EINTR) continue;
-      TraceLine(plat::StrFormatC("WaitCommEvent Error = %lu", static_cast<unsigned long>(errno)));
+      err = errno;
+      TraceLine(plat::StrFormatC("WaitCommEvent Error = %lu", static_cast<unsigned long>(err)));
+      lost = true;
       break;
     }
-    if (lineDown) {
-      lineDown = false;
-      continue;
-    }
-    if (fds[1].revents & POLLIN) {
+    const short ev = fds[1].revents;
+    if (ev & POLLIN) {
       if (trace_ != 0) {
         int queued = 0;
         ::ioctl(fd_, FIONREAD, &queued);
         TraceLine(plat::StrFormatC("WaitCommEvent Mask = %lX", 1ul));
         TraceLine(plat::StrFormatC("Bytes in Queue: %lX", static_cast<unsigned long>(queued)));
       }
-      if (Receive() == 0) lineDown = true;
-    } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      lineDown = true;
+      const int r = Receive();
+      if (r == 0) {
+        err = lastError_;
+        lost = true;
+        break;
+      }
+      if (r == kReceiveBusy) std::this_thread::yield();  // the main thread reads; it will drain the line
+    }
+    // What was queued is read; a line that hung up stays "readable".
+    if (ev & (POLLHUP | POLLERR | POLLNVAL)) {
+      lost = true;
+      break;
     }
   }
+  if (lost && !stop_) ReportLoss(err);
+  workerDone_ = true;
+}
+
+void CSerialPort::ReportLoss(int err) {
+  lineLost_ = true;
+  TraceLine(plat::StrFormatC("line lost e=%lu", static_cast<unsigned long>(err)));
+  const plat::WindowId target = lossTarget_ != 0 ? lossTarget_ : owner_;
+  plat::PostMessage(target, kMsgLineLost, 0, static_cast<plat::LPARAM>(err));
 }
 
 int CSerialPort::Receive() {
   if (fd_ < 0) return 0;
   if (receiving_.exchange(true)) return kReceiveBusy;
   int result = 1;
+  // Only what is queued is read; a read that brings nothing although bytes
+  // were queued is an error, as is a queue that cannot be asked: both are
+  // what a line that went away looks like.
+  auto fail = [&](long got, int e) {
+    const char* a = plat::GetTextOr(plat::TextId(49, 0), "");
+    const char* b = plat::GetTextOr(plat::TextId(49, 1), "");
+    TraceLine(plat::StrFormatC("%s %i %s", a, static_cast<int>(got), b));
+    lastError_ = e;
+    result = 0;
+  };
   // A line that never falls quiet must not keep a closing port waiting.
   while (!stop_) {
+    int queued = 0;
+    if (::ioctl(fd_, FIONREAD, &queued) != 0) {
+      fail(-1, errno);
+      break;
+    }
+    if (queued <= 0) break;
     const ssize_t got = ::read(fd_, receiveBuffer_.data(), receiveBuffer_.size());
     if (got < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) break;
-      const char* a = plat::GetTextOr(plat::TextId(49, 0), "");
-      const char* b = plat::GetTextOr(plat::TextId(49, 1), "");
-      TraceLine(plat::StrFormatC("%s %i %s", a, static_cast<int>(got), b));
-      result = 0;
+      fail(got, errno);
       break;
     }
-    if (got == 0) break;
+    if (got == 0) {
+      fail(0, 0);
+      break;
+    }
     Trace(0, static_cast<long>(got), receiveBuffer_.data());
     receiver_.Feed(receiveBuffer_.data(), static_cast<std::size_t>(got), postSink_);
   }

@@ -21,6 +21,10 @@ class CSerialPort {
   // Every received message goes to the owner as this window message: wParam
   // 0, lParam 982, the payload an owned copy of the 982-byte record.
   static constexpr plat::UINT kMsgReceived = 1590;
+  // The line went away (hang-up or read error): posted once to the loss
+  // target (the link object), wParam 0, lParam the errno seen (0 for a
+  // hang-up). The worker has ended by then; Close still frees the port.
+  static constexpr plat::UINT kMsgLineLost = plat::WM_USER + 330;
 
   // Open status: 1 open, else the step that failed (the port is closed).
   static constexpr int kStatusClosed = 0;
@@ -66,9 +70,13 @@ class CSerialPort {
   // The same for a device path (tests, tools).
   int OpenDevice(const std::string& device, const std::string& portName, plat::WindowId owner,
                  plat::UINT notifyMessage = kMsgReceived);
+  // Who hears of a lost line; the owner when none is set.
+  void SetLossTarget(plat::WindowId target) { lossTarget_ = target; }
   int Status() const { return status_; }
   bool IsOpen() const { return status_ == kStatusOpen; }
-  bool WorkerRunning() const { return worker_.joinable(); }
+  bool WorkerRunning() const { return worker_.joinable() && !workerDone_.load(); }
+  // Set once the worker has given up on a line that went away.
+  bool LineLost() const { return lineLost_.load(); }
   const std::string& Device() const { return device_; }
 
   // frame: a SerialFrame (flag, u16 plain length, u16 stored length, data)
@@ -92,6 +100,7 @@ class CSerialPort {
   void TraceNumber(int kind, long value, std::uintptr_t number);
   void TraceLine(const std::string& line);
   void WorkerMain();
+  void ReportLoss(int err);
   void Post(const CSTAMessage& message);
   void OnDrop(CLineReceiver::Drop why, std::size_t length, int result);
   void IdleReceive();
@@ -104,6 +113,7 @@ class CSerialPort {
   std::string portName_;
   plat::WindowId owner_ = 0;
   plat::UINT notifyMessage_ = kMsgReceived;
+  plat::WindowId lossTarget_ = 0;
   bool modemLines_ = true;  // false for devices without them (pseudo-terminals)
   int io1008_ = 0;
   std::uint32_t trace_ = 0;
@@ -122,6 +132,9 @@ class CSerialPort {
   FrameCoder sendCoder_;
 
   std::atomic<bool> stop_{false};
+  std::atomic<bool> lineLost_{false};
+  std::atomic<bool> workerDone_{false};
+  std::atomic<int> lastError_{0};  // of the last failed receive
   std::thread worker_;
   std::atomic<std::uint64_t> posted_{0};
   std::atomic<std::uint64_t> dropped_{0};

@@ -3,6 +3,8 @@
 
 #include "core/base/globalconfig.h"
 #include "core/callhandler/callhandler.h"
+#include "core/iface/viewhub.h"
+#include "core/monitor/monitortable.h"
 #include "fakes.h"
 #include "scenario.h"
 #include "scenario_rig.h"
@@ -212,4 +214,50 @@ TEST_F(HandlerTest, CreateRecordForCallTakesTheNumberAskedAboutAfterItsCallEnded
   EXPECT_EQ(s.rig().view.messages.back().match.call, nullptr);
   EXPECT_EQ(h().CreateRecordForCall(""), 0);
   EXPECT_EQ(book.records.size(), 1u);
+}
+
+// The requester of a fresh record is its generator: the clear path
+// branches on it (the callback list hears of its own calls ending).
+TEST_F(HandlerTest, AFreeCallKeepsItsRequesterAsGenerator) {
+  const struct {
+    int requester;
+    int finished;  // the callback list told
+  } cases[] = {{hub::kIdCallbackList, 1}, {hub::kIdCallDataList, 0}, {hub::kIdFilter, 0}, {hub::kIdKeypad, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.requester);
+    s.rig().callbacks.finished = 0;
+    CCallInfo* call = h().GetFreeCall(c.requester);
+    ASSERT_NE(call, nullptr);
+    EXPECT_EQ(call->generatorId, c.requester);
+    call->state = CCallInfo::kRinging;
+    h().ClearCall(call, hub::kIdFilter);
+    EXPECT_EQ(s.rig().callbacks.finished, c.finished);
+  }
+}
+
+// The handler is the own number's source for records read back from text.
+TEST_F(HandlerTest, ALineReadBackPutsTheOwnNumberOnTheCallingSide) {
+  EXPECT_EQ(CCallInfo::OwnNumber(), "21");
+  CCallInfo in;
+  in.direction = CCallInfo::kIncoming;
+  in.callingNumber = "0621123456";
+  in.calledNumber = "21";
+  in.endTime = 1765180800;
+  CCallInfo back;
+  ASSERT_EQ(back.SetFromText(2, in.GetDescription(2)), 1);
+  EXPECT_EQ(back.callingNumber, "21");
+  EXPECT_EQ(back.calledNumber, "0621123456");
+}
+
+TEST(HandlerLifetime, TheOwnNumberSourceEndsWithTheHandler) {
+  {
+    CCallHandler handler;
+    CMonitorTable table;
+    handler.monitors = &table;
+    table.FindByNumber("21")->monitoringOn = 1;
+    table.SetMainPhone("21");
+    EXPECT_EQ(CCallInfo::OwnNumber(), "21");
+    handler.monitors = nullptr;
+  }
+  EXPECT_EQ(CCallInfo::OwnNumber(), "");
 }

@@ -2,7 +2,9 @@
 // lines.
 #include <gtest/gtest.h>
 
+#include "core/base/globalconfig.h"
 #include "core/filter/messagefilter.h"
+#include "platform/trace.h"
 #include "core/wire/csta_requests.h"
 #include "scenario.h"
 #include "scenario_rig.h"
@@ -219,4 +221,93 @@ TEST_F(FilterTest, DeviceCountSetsShownEntriesAndNumberLength) {
   ASSERT_EQ(s.Run("pbx private kind=19 devices=30\n"), "");
   EXPECT_EQ(s.rig().table.GetShownCount(), 30);
   EXPECT_EQ(s.rig().table.InternalNumberLength(), 2);
+}
+
+// The PBX refuses a dial: the record ends as a call that ended, and the
+// next dial goes out. A failure for another invoke id leaves it alone.
+TEST_F(FilterTest, AFailedDialEndsItsRecord) {
+  ASSERT_EQ(s.Run(R"(
+watch 21 2 main xref=1001
+dial 0301234
+expect result 1
+expect sent makecall ext=21 invoke=0
+expect hub 1027 w=17 call=21>0301234
+pbx failure code=33 invoke=5
+expect current calling=21 called=0301234 state=1
+pbx failure code=33 invoke=0
+expect hub 1053 w=17
+expect hub 1028 w=17 call=21>0301234
+expect current none
+expect count calldata 0
+dial 0305555
+expect result 1
+expect sent makecall ext=21 invoke=1
+expect current called=0305555
+)"), "");
+  EXPECT_EQ(s.rig().table.FindByNumber("21")->currentCall, s.rig().handler.GetCurrentCall(17));
+}
+
+// A make call confirmed is no longer refusable by a stray failure.
+TEST_F(FilterTest, AFailureAfterTheConfirmationLeavesTheCall) {
+  ASSERT_EQ(s.Run(R"(
+watch 21 2 main xref=1001
+dial 0301234
+pbx makecallconf xref=1001 callid=200 device=21
+pbx failure code=33 invoke=0
+expect current callid=200 state=1
+)"), "");
+}
+
+// Calls of other watched extensions stay out of the own call data.
+TEST_F(FilterTest, CallDataHoldOnlyTheOwnExtensionsCalls) {
+  ASSERT_EQ(s.Run(R"(
+watch 21 2 main xref=1001
+watch 23 2 xref=1003
+pbx delivered xref=1003 callid=300 device=23 calling=00301234 called=23
+pbx established xref=1003 callid=300 device=23 calling=00301234 called=23
+pbx cleared xref=1003 callid=300 device=23
+expect count calldata 0
+pbx delivered xref=1003 callid=301 device=23 calling=23 called=21
+pbx delivered xref=1001 callid=301 device=21 calling=23 called=21
+pbx established xref=1003 callid=301 device=23 calling=23 called=21
+pbx established xref=1001 callid=301 device=21 calling=23 called=21
+pbx cleared xref=1003 callid=301 device=23
+pbx cleared xref=1001 callid=301 device=21
+settle
+expect count calldata 1
+)"), "");
+  EXPECT_EQ(s.rig().callData.lines, std::vector<std::string>{"23>21"});
+}
+
+// The private requests the program sends show their index or device.
+TEST_F(FilterTest, TraceLinesOfThePrivateRequests) {
+  const struct {
+    std::uint8_t kind;
+    const char* text;
+    const char* detail;
+  } cases[] = {{EXTPBX_GETSINGLECALLINFOBYIDX, "17", "17"},
+               {EXTPBX_DELETEDEVICEUNITS, "21", "DID 21"},
+               {EXTPBX_GETDEVICEUNITS, "22", "DID 22"}};
+  for (const auto& c : cases) {
+    const std::string line = f().GetMessageText(PrivateRequest(0, 0, c.kind, c.text));
+    EXPECT_EQ(line.substr(line.find(" - ") + 3), c.detail) << line;
+  }
+}
+
+// The trace window is closed at the end whatever the switch says: the
+// general settings may have opened it.
+TEST(FilterLifetime, ClosesTheTraceWindowWhateverTheSwitch) {
+  plat::RecordingTraceBackend rec;
+  plat::SetTraceBackend(&rec);
+  const int saved = GlobalConfig().TOLECSTALOGDLL;
+  GlobalConfig().TOLECSTALOGDLL = 0;
+  {
+    CMessageFilter filter;
+    OpenCSTATraceWindow(0, 0);
+  }
+  int closes = 0;
+  for (const auto& e : rec.Events()) closes += e.channel == plat::TraceEvent::Csta && e.op == plat::TraceEvent::Close;
+  EXPECT_EQ(closes, 1);
+  GlobalConfig().TOLECSTALOGDLL = saved;
+  plat::SetTraceBackend(nullptr);
 }

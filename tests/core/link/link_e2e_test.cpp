@@ -3,12 +3,17 @@
 // the other, driven by a stand-in for the view's message and timer duties.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "core/base/globalconfig.h"
@@ -21,6 +26,7 @@
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
+#include "tests/core/link/viewstandin.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace {
@@ -28,33 +34,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-// What the view does for the link: hands received records over, runs the
-// link steps on timer 5 and the filter's repeat on timer 7.
-struct View : plat::IMessageTarget {
-  plat::WindowId id = plat::RegisterTarget(this);
-  CSytemObject* link = nullptr;
-  CMessageFilter* filter = nullptr;
-  std::vector<plat::UINT> codes;
-  ~View() override { plat::UnregisterTarget(id); }
-  plat::LRESULT OnMessage(const plat::Message& m) override {
-    if (m.msg == CSytemObject::kMsgReceived) {
-      if (m.payload.size() >= CSTAMessage::kSize && link) {
-        const CSTAMessage copy = CSTAMessage::FromBytes(m.payload.data(), m.payload.size());
-        link->OnLinkMessage(linkev::kIncoming, 0, &copy);
-      }
-      return 0;
+// The view's part, and received records handed over as the view does.
+struct View : ViewStandIn {
+  bool Other(const plat::Message& m) override {
+    if (m.msg != CSytemObject::kMsgReceived) return false;
+    if (m.payload.size() >= CSTAMessage::kSize && link) {
+      const CSTAMessage copy = CSTAMessage::FromBytes(m.payload.data(), m.payload.size());
+      link->OnLinkMessage(linkev::kIncoming, 0, &copy);
     }
-    if (m.msg == plat::WM_TIMER) {
-      if (m.wParam == hub::kTimerLinkStep && link && link->LinkStep()) plat::SetTimer(id, hub::kTimerLinkStep, 100);
-      if (m.wParam == hub::kTimerRequest && filter) filter->OnTimer(hub::kTimerRequest);
-      return 0;
-    }
-    if (m.msg == hub::kStartRequestTimer) return plat::SetTimer(id, hub::kTimerRequest, static_cast<plat::UINT>(m.wParam));
-    if (m.msg == hub::kStopRequestTimer) return plat::KillTimer(id, hub::kTimerRequest);
-    codes.push_back(m.msg);
-    return 0;
+    return true;
   }
-  bool Saw(plat::UINT code) const { return std::find(codes.begin(), codes.end(), code) != codes.end(); }
 };
 
 class LinkEndToEnd : public ::testing::Test {
@@ -125,6 +114,21 @@ class LinkEndToEnd : public ::testing::Test {
     to.OLDPROTOCOLL = from.OLDPROTOCOLL;
     to.CUTOFFLEADINGDIGIT = from.CUTOFFLEADINGDIGIT;
     to.MCTO = from.MCTO;
+    to.GLO = from.GLO;
+    to.GLFN = from.GLFN;
+  }
+  // The program's log goes to a file of the test's own.
+  std::string LogToFile() {
+    const std::string path = (dir_ / "palomir.log").string();
+    GlobalConfig().GLFN = path;
+    GlobalConfig().GLO = 1;
+    return path;
+  }
+  static int LinesWith(const std::string& path, const std::string& text) {
+    std::ifstream f(path);
+    int n = 0;
+    for (std::string line; std::getline(f, line);) n += line.find(text) != std::string::npos;
+    return n;
   }
 
   // Real time for the line, the loop's clock moving along with it.
@@ -332,6 +336,219 @@ TEST_F(LinkEndToEndBusy, BusyAndFailureReachTheProgram) {
         return true;
     return false;
   }));
+}
+
+}  // namespace
+
+namespace {
+
+// The line goes away under a running link (the simulated PBX closes its
+// end, as a pulled adapter would): the link closes and says so once, and
+// the same link object opens again and starts up whole.
+TEST_F(LinkEndToEnd, ALostLineClosesTheLinkAndItOpensAgainWhole) {
+  const std::string log = LogToFile();
+  link->Open(view.id);
+  ASSERT_TRUE(Running());
+  // A call in progress when the line goes: it ends with the line.
+  const std::uint32_t before = sim->IncomingCall("00307654321", "21");
+  sim->Answer(before);
+  ASSERT_TRUE(Pump([&] {
+    handler->JoinWorkers();
+    return Current() && Current()->callId == static_cast<int>(before) && Current()->state == CCallInfo::kConnected;
+  }));
+  sim->Stop();
+  ASSERT_TRUE(Pump([&] { return link->GetLinkState() == linkstate::kClosed; })) << link->GetLinkState();
+  EXPECT_TRUE(link->LineLost());
+  EXPECT_EQ(Current(), nullptr);
+  EXPECT_EQ(table->FindByNumber("21")->currentCall, nullptr);
+  EXPECT_TRUE(view.Saw(hub::kCallCleared));
+  EXPECT_EQ(link->Port(), nullptr);
+  EXPECT_EQ(view.Count(hub::kRequestGivenUp, linkev::kFailedLineLost), 1);
+  EXPECT_EQ(LinesWith(log, "(COM5,"), 1);
+  EXPECT_EQ(filter->JobState(), 0u);
+  EXPECT_EQ(table->FindByNumber("22")->crossRefId, 0u);  // the PBX knows no monitor now
+
+  // Call requests are refused and the log says why; nothing is left current.
+  CCallInfo* dial = handler->GetFreeCall(hub::kIdKeypad);
+  dial->calledNumber = "00401234567";
+  EXPECT_EQ(handler->MakeCall(dial, hub::kIdKeypad), 0);
+  EXPECT_EQ(Current(), nullptr);
+  EXPECT_EQ(LinesWith(log, "MakeCall: link closed"), 1);
+  Pump([] { return false; }, 200);
+  EXPECT_EQ(LinesWith(log, "(COM5,"), 1);  // once
+
+  // The port cannot open while the peer is away: silently refused.
+  ::setenv("PALOMIR_COM5", (dir_ / "gone").c_str(), 1);
+  EXPECT_EQ(link->Reopen(), 0);
+  EXPECT_EQ(boxes.shown.size(), 0u);
+  EXPECT_EQ(link->GetLinkState(), linkstate::kClosed);
+
+  // The peer comes back.
+  simHolder_ = std::make_unique<pbxsim::PbxSim>(SimOptions());
+  sim = simHolder_.get();
+  ASSERT_TRUE(sim->Start());
+  ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+  view.Clear();
+  ASSERT_EQ(link->Reopen(), 1);
+  EXPECT_FALSE(link->LineLost());
+  ASSERT_TRUE(Running()) << "state " << link->GetLinkState();
+  EXPECT_EQ(sim->ReceivedCount(CSTA_PRIVATE), 1u);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_GETAPI_CAPS), 1u);
+  EXPECT_EQ(sim->Monitored(), (std::vector<std::string>{"21", "22", "23"}));
+  const std::uint32_t callId = sim->IncomingCall("00301234567", "21");
+  ASSERT_TRUE(Pump([&] {
+    handler->JoinWorkers();
+    return Current() != nullptr && Current()->callId == static_cast<int>(callId);
+  }));
+  sim->Clear(callId, "21");
+  ASSERT_TRUE(Pump([&] { return Current() == nullptr; }));
+}
+
+// Closing after a loss needs no stop steps: the link is closed already.
+TEST_F(LinkEndToEnd, ALinkClosedByALossClosesAtOnce) {
+  link->Open(view.id);
+  ASSERT_TRUE(Running());
+  sim->Stop();
+  ASSERT_TRUE(Pump([&] { return link->GetLinkState() == linkstate::kClosed; }));
+  EXPECT_EQ(link->StopStep(), 1);
+  EXPECT_EQ(link->GetLinkState(), linkstate::kClosed);
+  // Open (not only Reopen) also starts afresh: the device count is asked again.
+  simHolder_ = std::make_unique<pbxsim::PbxSim>(SimOptions());
+  sim = simHolder_.get();
+  ASSERT_TRUE(sim->Start());
+  ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+  link->Open(view.id);
+  ASSERT_TRUE(Pump([&] { return link->GetLinkState() == linkstate::kRunning; }));
+  EXPECT_EQ(sim->ReceivedCount(CSTA_GETAPI_CAPS), 1u);
+  EXPECT_EQ(sim->Monitored().size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// The simulated PBX as a program of its own: its line reached through a
+// symbolic link, its commands through a pipe.
+class PeerProcess {
+ public:
+  explicit PeerProcess(const std::string& linkPath) : link_(linkPath) {
+    int in[2];
+    if (::pipe(in) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(in[0], 0);
+      const int devnull = ::open("/dev/null", O_WRONLY);
+      ::dup2(devnull, 1);
+      ::close(in[0]);
+      ::close(in[1]);
+      ::execl(PBXSIM_PROGRAM, PBXSIM_PROGRAM, "--link", linkPath.c_str(), "--port", "5", "--quiet",
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(in[0]);
+    commands_ = in[1];
+  }
+  ~PeerProcess() {
+    Kill();
+    if (commands_ >= 0) ::close(commands_);
+  }
+  // The line is there once the link names a terminal that exists.
+  bool WaitReady(int timeoutMs = 5000) const {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+      std::error_code ec;
+      const fs::path target = fs::read_symlink(link_, ec);
+      if (!ec && fs::exists(target, ec)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  bool Command(const std::string& line) const {
+    const std::string l = line + "\n";
+    return ::write(commands_, l.data(), l.size()) == static_cast<ssize_t>(l.size());
+  }
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+  }
+  bool Started() const { return pid_ > 0; }
+
+ private:
+  std::string link_;
+  pid_t pid_ = -1;
+  int commands_ = -1;
+};
+
+// CPU time of this process (every thread), in seconds.
+double ProcessCpuSeconds() {
+  std::ifstream f("/proc/self/stat");
+  std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  // Fields after the command name, which is in parentheses.
+  std::istringstream rest(all.substr(all.rfind(')') + 2));
+  std::string field;
+  unsigned long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && rest >> field; ++i) {
+    if (i == 14) utime = std::stoul(field);
+    if (i == 15) stime = std::stoul(field);
+  }
+  return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// The peer killed under a running link: one log line, the link closed, no
+// thread left busy on the dead line, call requests refused. The peer back,
+// the link opens again, starts up whole and tracks a call.
+TEST_F(LinkEndToEnd, APeerKilledUnderTheLinkAndBackAgain) {
+  const std::string log = LogToFile();
+  const std::string linkPath = (dir_ / "pbx-com5").string();
+  ::setenv("PALOMIR_COM5", linkPath.c_str(), 1);
+  auto peer = std::make_unique<PeerProcess>(linkPath);
+  ASSERT_TRUE(peer->Started());
+  ASSERT_TRUE(peer->WaitReady());
+  link->Open(view.id);
+  ASSERT_NE(link->Port(), nullptr);
+  ASSERT_TRUE(Running()) << "state " << link->GetLinkState();
+
+  peer->Kill();
+  ASSERT_TRUE(Pump([&] { return link->GetLinkState() == linkstate::kClosed; })) << link->GetLinkState();
+  EXPECT_EQ(view.Count(hub::kRequestGivenUp, linkev::kFailedLineLost), 1);
+  CCallInfo* dial = handler->GetFreeCall(hub::kIdKeypad);
+  dial->calledNumber = "00401234567";
+  EXPECT_EQ(handler->MakeCall(dial, hub::kIdKeypad), 0);
+  EXPECT_EQ(link->MakeCall(dial), 0);
+
+  // Nothing left working on the dead line: the process idles.
+  const double cpu0 = ProcessCpuSeconds();
+  const auto t0 = Clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+  const double share = (ProcessCpuSeconds() - cpu0) / wall;
+  EXPECT_LT(share, 0.02) << "CPU share " << share;
+  loop.RunUntilIdle();
+  EXPECT_EQ(LinesWith(log, "(COM5,"), 1);
+
+  // The peer back on the same link name (its terminal may get the old
+  // number: the dead peer's link goes first).
+  fs::remove(linkPath);
+  peer = std::make_unique<PeerProcess>(linkPath);
+  ASSERT_TRUE(peer->WaitReady());
+  view.Clear();
+  ASSERT_TRUE(Pump([&] { return link->Reopen() == 1; }));
+  ASSERT_TRUE(Running()) << "state " << link->GetLinkState();
+  for (const char* n : {"21", "22", "23"})
+    EXPECT_EQ(table->FindByNumber(n)->monitorState, static_cast<std::uint32_t>(CMonitorEntry::kMonitored)) << n;
+  ASSERT_TRUE(peer->Command("incoming 00301234567 21"));
+  ASSERT_TRUE(Pump([&] {
+    handler->JoinWorkers();
+    return Current() != nullptr && Current()->calledNumber == "21";
+  }));
+  EXPECT_EQ(Current()->callingNumber, "0301234567");
+  link->StopStep();
+  Pump([&] { return link->GetLinkState() == linkstate::kClosed; });
+  link->StopStep();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <functional>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "core/base/globalconfig.h"
@@ -52,7 +53,7 @@ struct FakeFilter : IPBXLinkFilter {
     if (r) noted.push_back(*r);
     return 1;
   }
-  int NoteMakeCall(int type, CCallInfo*) override {
+  int NoteMakeCall(int type, CCallInfo*, std::uint32_t) override {
     makeCalls.push_back(type);
     return 1;
   }
@@ -317,6 +318,52 @@ TEST_F(LinkTest, NoRequestsStopsCallControlButNotLinkManagement) {
   EXPECT_EQ(link->SetNoRequests(0), 0);
   EXPECT_EQ(link->SendRequest(&monitor), 1);
   EXPECT_EQ(link->SendRequest(nullptr), 0);
+}
+
+// A closed link refuses every call request, and each refusal is logged;
+// link management still goes out (the stop steps and a new start need it).
+TEST_F(LinkTest, AClosedLinkRefusesCallRequestsAndSaysSo) {
+  const std::string log = (std::filesystem::temp_directory_path() / ("link_refuse_" + std::to_string(::getpid()))).string();
+  GlobalConfig().GLFN = log;
+  GlobalConfig().GLO = 1;
+  link->Open(view.id);
+  Watch();
+  link->SetLinkState(linkstate::kClosed);
+  CCallInfo a, b;
+  a.callingNumber = "21";
+  a.calledNumber = "22";
+  b.calledNumber = "23";
+  const std::size_t before = net.sent.size();
+  const struct {
+    const char* name;
+    std::function<int()> request;
+  } requests[] = {
+      {"MakeCall", [&] { return link->MakeCall(&a); }},
+      {"ClearCall", [&] { return link->ClearCall(&a); }},
+      {"HoldCall", [&] { return link->HoldCall(&a); }},
+      {"ConsultationCall", [&] { return link->ConsultationCall(&a, &b); }},
+      {"TransferCall", [&] { return link->TransferCall(&a, &b); }},
+      {"DeflectCall", [&] { return link->DeflectCall(&a); }},
+      {"PickupCall", [&] { return link->PickupCall(&a); }},
+  };
+  for (const auto& r : requests) EXPECT_EQ(r.request(), 0) << r.name;
+  EXPECT_EQ(net.sent.size(), before);
+  std::ifstream f(log);
+  std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  for (const auto& r : requests)
+    EXPECT_NE(all.find(std::string("CSytemObject::") + r.name + ": link closed"), std::string::npos) << r.name;
+  link->QueryForwarding("22");
+  EXPECT_EQ(net.sent.size(), before + 1);
+  std::filesystem::remove(log);
+}
+
+// A loss without a port (the network link) changes nothing.
+TEST_F(LinkTest, ALineLossWithoutAPortIsIgnored) {
+  link->Open(view.id);
+  link->OnLineLost(5);
+  EXPECT_FALSE(link->LineLost());
+  EXPECT_NE(link->GetLinkState(), linkstate::kClosed);
+  EXPECT_EQ(link->Reopen(), 0);  // the network link is reopened by its registration
 }
 
 // The CSTA trace sees sent records only while its switch is on.

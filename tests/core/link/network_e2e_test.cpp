@@ -27,6 +27,7 @@
 #include "platform/msgbox.h"
 #include "platform/net/asyncsocket.h"
 #include "platform/text.h"
+#include "tests/core/link/viewstandin.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace {
@@ -48,26 +49,14 @@ std::uint16_t FreePort() {
 
 // The view's part: the library's messages and 1074 to the network path,
 // received records, timers 5 and 7; everything else is recorded.
-struct View : plat::IMessageTarget {
-  plat::WindowId id = plat::RegisterTarget(this);
-  CSytemObject* link = nullptr;
-  CMessageFilter* filter = nullptr;
+struct View : ViewStandIn {
   CNetworkLink* net = nullptr;
-  std::vector<plat::UINT> codes;
-  ~View() override { plat::UnregisterTarget(id); }
-  plat::LRESULT OnMessage(const plat::Message& m) override {
-    if (m.msg == plat::WM_TIMER) {
-      if (m.wParam == hub::kTimerLinkStep && link && link->LinkStep()) plat::SetTimer(id, hub::kTimerLinkStep, 100);
-      if (m.wParam == hub::kTimerRequest && filter) filter->OnTimer(hub::kTimerRequest);
-      return 0;
-    }
-    if (m.msg == hub::kStartRequestTimer) return plat::SetTimer(id, hub::kTimerRequest, static_cast<plat::UINT>(m.wParam));
-    if (m.msg == hub::kStopRequestTimer) return plat::KillTimer(id, hub::kTimerRequest);
+  bool Other(const plat::Message& m) override {
     codes.push_back(m.msg);
+    params.push_back(m.wParam);
     if (net && ((m.msg >= 1580 && m.msg <= 1601) || m.msg == CNetworkLink::kMsgStopStep)) net->OnViewMessage(m);
-    return 0;
+    return true;
   }
-  int Count(plat::UINT code) const { return static_cast<int>(std::count(codes.begin(), codes.end(), code)); }
 };
 
 class NetworkLink : public ::testing::Test {

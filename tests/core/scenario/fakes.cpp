@@ -114,8 +114,9 @@ int FakeLink::MakeCall(CCallInfo* call) {
   if (!call || refuse) return 0;
   std::string dial;
   GlobalConfig().GetDialNumber(call->calledNumber, dial);
-  CSTAMessage m = MakeCallRequest(invoke++, XrefOf(call->callingNumber), call->callingNumber, dial);
-  filter->NoteMakeCall(CSTA_MAKE_CALL, call);
+  const std::uint32_t id = invoke++;
+  CSTAMessage m = MakeCallRequest(id, XrefOf(call->callingNumber), call->callingNumber, dial);
+  filter->NoteMakeCall(CSTA_MAKE_CALL, call, id);
   Send(m, GlobalConfig().IO1008 == 1 ? 1 : 0);
   return 1;
 }

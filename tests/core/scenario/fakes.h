@@ -44,6 +44,7 @@ class FakeLink : public IPBXLink {
   void SetLinkState(std::uint32_t s) override { state = s; }
   int QueryForwarding(std::string_view number) override;
   int SnapshotDevice(std::string_view number) override;
+  std::uint32_t NextRequestId() override { return ++requests; }
   int MakeCall(CCallInfo* call) override;
   int ClearCall(CCallInfo* call) override;
   int HoldCall(CCallInfo* call) override;

@@ -56,6 +56,7 @@ expect count boxes 1
 expect box T55.0
 expect event 1075
 expect event 1078
+expect event 1058
 expect noevent
 )"), "");
 }
@@ -266,7 +267,7 @@ expect quiet
 expect hub 1072
 advance 5000
 expect quiet
-expect job 11
+expect job 0
 )"), "");
 }
 

@@ -188,11 +188,23 @@ TEST_F(SerialPortTest, MessagesQueuedForAnOwnerOutliveThePort) {
   EXPECT_EQ(CSTAMessage::FromBytes(owner.got[0].data(), 982).InvokeId(), 42u);
 }
 
-TEST_F(SerialPortTest, ThePeerGoingAwayDoesNotSpinOrHang) {
+// A hang-up ends the worker (a hung-up line stays readable for ever) and
+// is reported once, to the loss target.
+TEST_F(SerialPortTest, ThePeerGoingAwayEndsTheWorkerAndIsReportedOnce) {
+  Owner link;
   CSerialPort port;
+  port.SetLossTarget(link.id);
   ASSERT_EQ(port.Open(4, owner.id), CSerialPort::kStatusOpen);
+  ASSERT_TRUE(port.WorkerRunning());
   sim.Stop();
-  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !link.got.empty(); }));
+  EXPECT_TRUE(port.LineLost());
+  EXPECT_FALSE(port.WorkerRunning());
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  loop.RunUntilIdle();
+  ASSERT_EQ(link.got.size(), 1u);
+  EXPECT_EQ(link.got[0].msg, CSerialPort::kMsgLineLost);
+  EXPECT_TRUE(owner.got.empty());
   const auto t0 = Clock::now();
   port.Close();
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count(), 200);
