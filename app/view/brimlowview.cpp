@@ -374,7 +374,7 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
     case hub::kRequestGivenUp:
       // The link object's own report of a lost line is the watch's; the
       // filter's unanswered request goes to the link object.
-      if (wParam == kLineLost)
+      if (wParam == linkev::kFailedLineLost)
         watch_->OnLineLost();
       else
         link_->Pbx().OnLinkMessage(linkev::kRequestGivenUp, 0, nullptr);

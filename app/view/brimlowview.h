@@ -56,7 +56,6 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   static constexpr plat::UINT kMsgDeferredCommand = 0x8004;   // wParam: command id
   static constexpr plat::UINT kMsgExit = 0x8005;
   static constexpr plat::WPARAM kPostedStopStep = 1;  // wParam of the posted 1074
-  static constexpr plat::WPARAM kLineLost = 1;        // wParam of the link object's 1072
 
   // Icons and texts of the notification area.
   static constexpr int kIconIdle = 223, kIconCall = 224, kIconIncoming = 225;

@@ -28,15 +28,6 @@ class IViewLink {
   virtual CSytemObject* Object() { return nullptr; }
 };
 
-// A link object that cannot open again after a loss gives 0.
-template <class L>
-int ReopenOf(L& link) {
-  if constexpr (requires { link.Reopen(); })
-    return link.Reopen();
-  else
-    return 0;
-}
-
 class CSytemLink : public IViewLink {
  public:
   CSytemLink(plat::WindowId view, IPBXLinkFilter* filter, CMonitorTable* monitors)
@@ -47,7 +38,7 @@ class CSytemLink : public IViewLink {
   int LinkStep() override { return link_.LinkStep(); }
   int ProcessCommInput(plat::WPARAM w, plat::LPARAM l) override { return link_.ProcessCommInput(w, l); }
   void SetOwner(plat::WindowId view) override { link_.SetView(view); }
-  int Reopen() override { return ReopenOf(link_); }
+  int Reopen() override { return link_.Reopen(); }
   CSytemObject* Object() override { return &link_; }
 
  private:

@@ -486,14 +486,14 @@ TEST(ViewHub, RequestGivenUpGoesToTheLinkObject) {
 TEST(ViewHub, ALostLineIsShownAndThePortTriedAgainUntilItOpens) {
   Rig r;
   r.Start();
-  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, V::kLineLost);
+  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, linkev::kFailedLineLost);
   r.loop.RunUntilIdle();
   ASSERT_FALSE(r.frame.status.empty());
   EXPECT_EQ(r.frame.status.back(), "T43.26");
   EXPECT_EQ(r.globals.LogCount("T43.26"), 1);
   EXPECT_TRUE(r.fake->link.events.empty());  // not bounced back to the link object
   EXPECT_TRUE(r.boxes.shown.empty());
-  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, V::kLineLost);  // one loss, one line
+  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, linkev::kFailedLineLost);  // one loss, one line
   EXPECT_EQ(r.globals.LogCount("T43.26"), 1);
   r.loop.Advance(CLinkWatch::kRetryMs - 1);
   EXPECT_EQ(r.fake->reopens, 0);
@@ -514,12 +514,12 @@ TEST(ViewHub, ALostLineIsShownAndThePortTriedAgainUntilItOpens) {
 TEST(ViewHub, TheShutDownEndsTheRetries) {
   Rig r;
   r.Start();
-  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, V::kLineLost);
+  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, linkev::kFailedLineLost);
   r.view->CanCloseView();
   EXPECT_EQ(r.frame.status.back(), "T43.25");
   r.loop.Advance(5 * CLinkWatch::kRetryMs);
   EXPECT_EQ(r.fake->reopens, 0);
-  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, V::kLineLost);  // late: nothing
+  plat::SendMessage(r.view->Id(), hub::kRequestGivenUp, linkev::kFailedLineLost);  // late: nothing
   r.loop.Advance(5 * CLinkWatch::kRetryMs);
   EXPECT_EQ(r.fake->reopens, 0);
 }
