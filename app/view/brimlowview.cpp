@@ -110,9 +110,9 @@ bool CBrimlowView::Create() {
   if (c.ASDB) RunCommand(ID_KEYPAD);
   if (c.ASMV) RunCommand(ID_OVERVIEW);
   if (c.ASDABA) RunCommand(ID_DATABASE);
-  if (c.ASCBL) plat::PostMessage(self_, kMsgDeferredCommand, ID_CALLBACKLIST);
-  if (c.ASSCCP) plat::PostMessage(self_, kMsgDeferredCommand, ID_CHARGE_EVALUATION);
-  if (c.ASSUCP) plat::PostMessage(self_, kMsgDeferredCommand, ID_TOTAL_CHARGES);
+  if (c.ASCBL) startCommands_.push_back(ID_CALLBACKLIST);
+  if (c.ASSCCP) startCommands_.push_back(ID_CHARGE_EVALUATION);
+  if (c.ASSUCP) startCommands_.push_back(ID_TOTAL_CHARGES);
 
   frame_.SetBusy(false);
   return true;
@@ -137,6 +137,9 @@ void CBrimlowView::OnInitialUpdate() {
     OpenNetworkLink();
   link_->SetOwner(self_);
   frame_.RecalcLayout();
+  // The modal start-up windows, once everything they may need exists.
+  for (plat::UINT id : startCommands_) plat::PostMessage(self_, kMsgDeferredCommand, id);
+  startCommands_.clear();
 }
 
 void CBrimlowView::OpenNetworkLink() {

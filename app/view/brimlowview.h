@@ -185,6 +185,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   bool created_ = false;
   bool destroyed_ = false;
   bool exitPending_ = false;
+  std::vector<plat::UINT> startCommands_;  // modal start-up windows, after the initial update
   std::string questionNumber_;
   std::string status_;
   CCommandTable commands_;

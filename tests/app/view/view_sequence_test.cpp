@@ -76,6 +76,7 @@ TEST(ViewSequence, ModelessStartUpWindowsOpenAtCreationTheModalOnesAfterTheIniti
   r.view->Create();
   EXPECT_EQ(Only(r.order, ".create"),
             (std::vector<std::string>{"assistant.create", "keypad.create", "overview.create", "database.create"}));
+  r.loop.RunUntilIdle();  // the shell may run its loop before the initial update
   EXPECT_EQ(Only(r.order, "modal"), std::vector<std::string>{});
   r.view->OnInitialUpdate();
   EXPECT_EQ(Only(r.order, "modal"), std::vector<std::string>{});
