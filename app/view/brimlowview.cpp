@@ -131,10 +131,14 @@ void CBrimlowView::OnInitialUpdate() {
 
   linkState_ = kLinkStarting;
   const CGlobalConfig& c = Config();
-  if (c.NTPAR == 1 || c.CPID != CSytemObject::kNetworkPort)
+  if (c.NTPAR == 1 || c.CPID != CSytemObject::kNetworkPort) {
     link_->Open(self_);
-  else
+    // A port that is not there yet (an adapter not plugged in) is tried
+    // again like a line that went away.
+    if (CSytemObject* object = link_->Object(); object && !object->Port()) watch_->OnLineLost();
+  } else {
     OpenNetworkLink();
+  }
   link_->SetOwner(self_);
   frame_.RecalcLayout();
   // The modal start-up windows, once everything they may need exists.

@@ -187,6 +187,21 @@ TEST_F(Assembly, ALostSerialLineComesBackAndStartsUpWhole) {
   ASSERT_TRUE(Pump([&] { return closed; }));
 }
 
+TEST_F(Assembly, APortMissingAtStartIsTriedAgainUntilItIsThere) {
+  ::setenv("PALOMIR_COM5", (r->globals.dir / "not-yet").c_str(), 1);
+  r->Start(false, false);
+  ASSERT_EQ(r->boxes.shown.size(), 1u);  // the link object's own word on it
+  EXPECT_EQ(r->boxes.shown[0].text, "T59.1");
+  EXPECT_EQ(r->frame.status.back(), "T43.26");
+  r->loop.Advance(3 * CLinkWatch::kRetryMs);
+  EXPECT_TRUE(r->view->Watch().Lost());
+  ASSERT_TRUE(StartSerialSim());
+  ASSERT_TRUE(Pump([&] { return !r->view->Watch().Lost(); }, static_cast<int>(2 * CLinkWatch::kRetryMs) + 2000));
+  ASSERT_TRUE(Running());
+  EXPECT_EQ(r->frame.status.back(), "T43.27");
+  EXPECT_EQ(r->boxes.shown.size(), 1u);  // the retries say nothing
+}
+
 TEST_F(Assembly, RelayLinkRunsTracksACallAndUnregistersOnClose) {
   sim = std::make_unique<pbxsim::PbxSim>();
   const std::uint16_t port = FreePort();
