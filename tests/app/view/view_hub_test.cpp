@@ -591,6 +591,7 @@ TEST(ViewWindowProc, NetworkMessagesShowTheirBoxesOutsideTheLibrarysCall) {
   } cases[] = {
       {1581, 0, "", 2, "T43.23"},
       {1588, 3, "", 2, "T43.21 \nT43.22"},
+      {1588, 3, "", 3, nullptr},  // a box would hold the exit back
       {1599, 111, "", 2, "T43.18 111 T43.20"},
       {1599, 111, "ECONNREFUSED", 2, "T43.18 111 T43.19 ECONNREFUSED T43.20"},
       {1599, 111, "ECONNREFUSED", 3, nullptr},
