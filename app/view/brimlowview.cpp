@@ -256,16 +256,11 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       return 0;
 
     case hub::kCallDialled:
-      if (origin == hub::kIdAssistant || origin == hub::kIdCallHandler) {
-        OpenWindow(kAssistant);
-        NotifyWindow(kAssistant, hub::kCallActive, origin_, lParam);
-        NotifyWindow(kKeypad, hub::kCallActive, origin_, lParam);
-      } else if (origin == hub::kIdKeypad) {
-        OpenWindow(kAssistant);
-        NotifyWindow(kAssistant, hub::kCallActive, origin_, lParam);
-      } else if (origin == hub::kIdDatabaseDialog) {
+      if (origin == hub::kIdDatabaseDialog) {
         const int issued = handler.DialRecord(FromParam<CMyDataBaseParamInterface>(lParam), hub::kIdDatabaseDialog);
         NotifyWindow(kDatabase, issued ? hub::kCallActive : hub::kCallCleared, origin_, 0);
+      } else {
+        ShowCallInAssistant(origin, lParam);
       }
       return 0;
 
@@ -287,14 +282,7 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
 
     case hub::kCallActive:
       if (lParam) SetTrayCall(FromParam<CCallInfo>(lParam));
-      if (origin == hub::kIdAssistant || origin == hub::kIdCallHandler) {
-        OpenWindow(kAssistant);
-        NotifyWindow(kAssistant, hub::kCallActive, origin_, lParam);
-        NotifyWindow(kKeypad, hub::kCallActive, origin_, lParam);
-      } else if (origin == hub::kIdKeypad) {
-        OpenWindow(kAssistant);
-        NotifyWindow(kAssistant, hub::kCallActive, origin_, lParam);
-      }
+      ShowCallInAssistant(origin, lParam);
       return 0;
 
     case hub::kOpenDatabase:
@@ -395,6 +383,14 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       LogUnhandled(code);
       return 0;
   }
+}
+
+// The call of a dial or of an active call, shown as its origin asks.
+void CBrimlowView::ShowCallInAssistant(int origin, plat::LPARAM call) {
+  if (origin != hub::kIdAssistant && origin != hub::kIdCallHandler && origin != hub::kIdKeypad) return;
+  OpenWindow(kAssistant);
+  NotifyWindow(kAssistant, hub::kCallActive, origin_, call);
+  if (origin != hub::kIdKeypad) NotifyWindow(kKeypad, hub::kCallActive, origin_, call);
 }
 
 void CBrimlowView::LogUnhandled(plat::UINT code) {

@@ -139,6 +139,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   void NotifyWindow(WindowSlot slot, plat::UINT code, plat::WPARAM w, plat::LPARAM l);
   void OnWindowClosed(WindowSlot slot);
   void DestroyWindow(WindowSlot slot);
+  void ShowCallInAssistant(int origin, plat::LPARAM call);
   void OnMonitoringStarted();
   void OnCallbackSettings(int callRefId);
   void AskNewRecord();

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -17,41 +16,12 @@
 #include "fakes.h"
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
+#include "tests/core/filter/eventpath_rig.h"
 #include "tests/phonebook/fake/fake_phonebook.h"
 
 namespace {
 
 std::map<std::string, double> g_rates;
-
-CSTAMessage Event(std::uint16_t type, std::uint32_t xref, std::uint32_t callId, const std::string& device,
-                  const std::string& calling, const std::string& called) {
-  CSTAMessage m;
-  m.SetType(type);
-  m.SetCrossRefId(xref);
-  CSTAConnectionId{callId, device, 0}.Write(m, 10);
-  m.SetText(148, 64, calling);
-  m.SetText(216, 64, called);
-  return m;
-}
-
-std::vector<CSTAMessage> Traffic() {
-  std::mt19937 rng(7);
-  std::vector<CSTAMessage> traffic;
-  std::uint32_t callId = 1;
-  for (int i = 0; i < 2000; ++i) {
-    int a = 10 + static_cast<int>(rng() % 60);
-    int b = 10 + static_cast<int>(rng() % 60);
-    if (i % 20 == 0) a = 21;
-    std::string ext = std::to_string(a);
-    std::string other = (i % 3 == 0) ? "00301234" : std::to_string(b);
-    std::uint32_t xref = 1000 + static_cast<std::uint32_t>(a);
-    traffic.push_back(Event(CSTA_DELIVERED, xref, callId, ext, other, ext));
-    if (i % 4 != 0) traffic.push_back(Event(CSTA_ESTABLISHED, xref, callId, ext, other, ext));
-    traffic.push_back(Event(CSTA_CONNECTION_CLEARED, xref, callId, ext, "", ""));
-    ++callId;
-  }
-  return traffic;
-}
 
 // The shell's stand-ins: they only take what the view gives them.
 struct Frame : IViewFrame {
@@ -162,7 +132,7 @@ void Mix(benchmark::State& state, bool realHub, const char* name) {
   GlobalConfig().PBXLO = 0;
   GlobalConfig().AWNNCI = 1;
   Setup s(realHub);
-  const std::vector<CSTAMessage> traffic = Traffic();
+  const std::vector<CSTAMessage> traffic = eventpath::Traffic();
   long messages = 0;
   double seconds = 0;
   for (auto _ : state) {

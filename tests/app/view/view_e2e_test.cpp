@@ -18,6 +18,7 @@
 #include "core/serial/serialport.h"
 #include "netlink/lorquin32.h"
 #include "platform/net/asyncsocket.h"
+#include "tests/netlink/support.h"
 #include "tools/pbxsim/pbxsim.h"
 #include "viewrig.h"
 
@@ -27,18 +28,6 @@ using viewrig::Rig;
 using V = CBrimlowView;
 
 namespace {
-
-std::uint16_t FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
 
 std::string Read(const fs::path& p) {
   std::ifstream f(p, std::ios::binary);
@@ -108,6 +97,16 @@ class Assembly : public ::testing::Test {
     });
   }
   CCallInfo* Current() { return r->doc->CallHandler().GetCurrentCall(hub::kIdView); }
+  // The network link to a relay on port (the simulated PBX's, when sim).
+  void StartOverRelay(std::uint16_t port) {
+    CGlobalConfig& c = GlobalConfig();
+    c.CPID = 6;
+    c.NTPAR = 0;
+    c.NSLA = "127.0.0.1";
+    c.NUP = port;
+    r->Start(false, false);
+    ASSERT_NE(r->view->Network(), nullptr);
+  }
   // An incoming call for the main phone shows in the tray.
   void CallReachesTheTray() {
     sim->IncomingCall("0301234567", "21");
@@ -204,15 +203,9 @@ TEST_F(Assembly, APortMissingAtStartIsTriedAgainUntilItIsThere) {
 
 TEST_F(Assembly, RelayLinkRunsTracksACallAndUnregistersOnClose) {
   sim = std::make_unique<pbxsim::PbxSim>();
-  const std::uint16_t port = FreePort();
+  const std::uint16_t port = nltest::FreePort();
   ASSERT_TRUE(sim->StartNetwork(port));
-  CGlobalConfig& c = GlobalConfig();
-  c.CPID = 6;
-  c.NTPAR = 0;
-  c.NSLA = "127.0.0.1";
-  c.NUP = port;
-  r->Start(false, false);
-  ASSERT_NE(r->view->Network(), nullptr);
+  StartOverRelay(port);
   ASSERT_TRUE(Running());
   EXPECT_EQ(sim->ReceivedCount(CSTA_PRIVATE), 1u);
   EXPECT_EQ(sim->ReceivedCount(CSTA_GETAPI_CAPS), 1u);
@@ -231,14 +224,9 @@ TEST_F(Assembly, RelayLinkRunsTracksACallAndUnregistersOnClose) {
 
 TEST_F(Assembly, RelayGoneTheCloseNeedsNoServer) {
   sim = std::make_unique<pbxsim::PbxSim>();
-  const std::uint16_t port = FreePort();
+  const std::uint16_t port = nltest::FreePort();
   ASSERT_TRUE(sim->StartNetwork(port));
-  CGlobalConfig& c = GlobalConfig();
-  c.CPID = 6;
-  c.NTPAR = 0;
-  c.NSLA = "127.0.0.1";
-  c.NUP = port;
-  r->Start(false, false);
+  StartOverRelay(port);
   ASSERT_TRUE(Running());
   sim->StopNetwork();
   ASSERT_TRUE(Pump([&] { return !r->view->Network()->Registered(); }));
@@ -252,7 +240,7 @@ TEST_F(Assembly, RelayGoneTheCloseNeedsNoServer) {
 // A relay that registers the program and then never answers again: the
 // close gives up on its confirmation after the time-out.
 TEST_F(Assembly, SilentRelayTheCloseEndsThroughTheTimeOut) {
-  const std::uint16_t port = FreePort();
+  const std::uint16_t port = nltest::FreePort();
   const int ls = ::socket(AF_INET, SOCK_STREAM, 0);
   int one = 1;
   ::setsockopt(ls, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -300,12 +288,7 @@ TEST_F(Assembly, SilentRelayTheCloseEndsThroughTheTimeOut) {
     }
     ::close(c);
   });
-  CGlobalConfig& c = GlobalConfig();
-  c.CPID = 6;
-  c.NTPAR = 0;
-  c.NSLA = "127.0.0.1";
-  c.NUP = port;
-  r->Start(false, false);
+  StartOverRelay(port);
   ASSERT_TRUE(Pump([&] { return r->view->Network()->Registered() && drained > 0; }));
   EXPECT_FALSE(r->doc->CanCloseFrame());
   EXPECT_TRUE(r->view->Network()->UnregisterPending());
