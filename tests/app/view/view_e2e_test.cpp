@@ -76,7 +76,7 @@ class Assembly : public ::testing::Test {
   }
   // Real time for the line and the sockets, the loop's clock moving along.
   template <class Pred>
-  bool Pump(Pred pred, int timeoutMs = 8000) {
+  bool Pump(Pred pred, int timeoutMs = 15000) {
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (Clock::now() < end) {
       r->loop.RunUntilIdle();
@@ -176,7 +176,7 @@ TEST_F(Assembly, ALostSerialLineComesBackAndStartsUpWhole) {
   sim = std::make_unique<pbxsim::PbxSim>();
   ASSERT_TRUE(sim->Start());
   ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
-  ASSERT_TRUE(Pump([&] { return !r->view->Watch().Lost(); }, static_cast<int>(2 * CLinkWatch::kRetryMs) + 2000));
+  ASSERT_TRUE(Pump([&] { return !r->view->Watch().Lost(); }, static_cast<int>(4 * CLinkWatch::kRetryMs) + 5000));
   EXPECT_EQ(r->frame.status.back(), "T43.27");
   ASSERT_TRUE(Running());
   EXPECT_EQ(sim->ReceivedCount(CSTA_PRIVATE), 1u);
@@ -195,7 +195,7 @@ TEST_F(Assembly, APortMissingAtStartIsTriedAgainUntilItIsThere) {
   r->loop.Advance(3 * CLinkWatch::kRetryMs);
   EXPECT_TRUE(r->view->Watch().Lost());
   ASSERT_TRUE(StartSerialSim());
-  ASSERT_TRUE(Pump([&] { return !r->view->Watch().Lost(); }, static_cast<int>(2 * CLinkWatch::kRetryMs) + 2000));
+  ASSERT_TRUE(Pump([&] { return !r->view->Watch().Lost(); }, static_cast<int>(4 * CLinkWatch::kRetryMs) + 5000));
   ASSERT_TRUE(Running());
   EXPECT_EQ(r->frame.status.back(), "T43.27");
   EXPECT_EQ(r->boxes.shown.size(), 1u);  // the retries say nothing
