@@ -47,6 +47,8 @@ void CBrimlowDoc::UpdateAllViews(int hint, const std::string& text) {
   if (view_) view_->OnUpdate(hint, text);
 }
 
+void CBrimlowDoc::AfterOwnWorkstationDialog() { UpdateAllViews(kHintText, MainPhoneNumber()); }
+
 std::string CBrimlowDoc::MainPhoneNumber() const { return monitors_->GetMainPhone(); }
 
 void CBrimlowDoc::RunExtensionsDialog() {

@@ -63,6 +63,11 @@ class CBrimlowDoc {
   int PurgeReleasedCalls();
   void UpdateAllViews(int hint, const std::string& text = std::string());
 
+  // After the own-workstation dialog (32789), whatever its result: the
+  // views learn the main phone number the table now holds, never a text
+  // the user cancelled.
+  void AfterOwnWorkstationDialog();
+
   // The number the assistant shows: the monitor table's main phone.
   std::string MainPhoneNumber() const;
 

@@ -125,6 +125,12 @@ TEST_F(Document, UpdateHintsAndThePurge) {
   doc.UpdateAllViews(CBrimlowDoc::kHintText, "21");
   EXPECT_EQ(view.hints, (std::vector<std::pair<int, std::string>>{{0, ""}, {1056, "21"}}));
 
+  // After the own-workstation dialog the table's main phone, not the
+  // dialog's text.
+  doc.MonitorTable().SetMainPhone("22");
+  doc.AfterOwnWorkstationDialog();
+  EXPECT_EQ(view.hints.back(), (std::pair<int, std::string>{1056, "22"}));
+
   CCallInfo* a = doc.CallHandler().GetFreeCall(10);
   doc.CallHandler().GetFreeCall(10);
   a->Release();
