@@ -66,6 +66,7 @@ int QtMessageBox::Show(WindowId, const std::string& text, const std::string& cap
     case MB_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
     case MB_YESNOCANCEL: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
+    case MB_RETRYCANCEL: buttons = QMessageBox::Retry | QMessageBox::Cancel; break;
     default: buttons = QMessageBox::Ok; break;
   }
   QMessageBox box(icon, ToQString(caption), ToQString(text), buttons, QApplication::activeWindow());
@@ -73,6 +74,7 @@ int QtMessageBox::Show(WindowId, const std::string& text, const std::string& cap
     case QMessageBox::Ok: return IDOK;
     case QMessageBox::Yes: return IDYES;
     case QMessageBox::No: return IDNO;
+    case QMessageBox::Retry: return IDRETRY;
     default: return (flags & 0x0F) == MB_YESNO ? IDNO : IDCANCEL;
   }
 }

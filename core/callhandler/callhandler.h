@@ -75,6 +75,9 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
   int WaitForHandset(int requester);
   std::string GetOwnNumber() const;
   int IsPromptShowing() const { return promptShowing_; }
+  // The phone book takes no lock of its own and the incoming-call workers
+  // search it: another user on the main thread holds this meanwhile.
+  std::unique_lock<std::mutex> LockPhoneBook() { return std::unique_lock<std::mutex>(phoneBookMu_); }
 
   // Incoming calls. StartIncomingCall settles the record's state and slot
   // at once and looks the party up on a worker thread; the rest follows on

@@ -69,10 +69,6 @@ std::string ParamText(CMyDataBaseParamInterface* item, std::uint32_t id) {
   return p.Text();
 }
 
-void WriteKey(const std::string& file, const std::string& section, const char* key, const std::string& v) {
-  plat::WritePrivateProfileString(section.c_str(), key, v.c_str(), file.c_str());
-}
-
 }  // namespace
 
 CCallInfo::CCallInfo() { Reset(); }
@@ -384,23 +380,32 @@ std::string CCallInfo::GetPartnerNumber(const std::string& own) const {
 
 int CCallInfo::Save(int mode, const std::string& file, const std::string& section) const {
   if (mode != 1) return 1;
-  WriteKey(file, section, "CEDCMPY", calledCompany);
-  WriteKey(file, section, "CEDNAME", calledName);
-  WriteKey(file, section, "CEDNUM", calledNumber);
-  WriteKey(file, section, "CINCMPY", callingCompany);
-  WriteKey(file, section, "CINNAME", callingName);
-  WriteKey(file, section, "CINNUM", callingNumber);
-  WriteKey(file, section, "EXT", external ? "1" : "0");
-  WriteKey(file, section, "DIRECT", plat::StrFormatC("%i", direction));
-  WriteKey(file, section, "CECRI", plat::StrFormatC("%i", callbackCriterion));
-  WriteKey(file, section, "CC", plat::StrFormatC("%i", callbackCount));
-  WriteKey(file, section, "CMC", plat::StrFormatC("%i", callbackMaximum));
-  WriteKey(file, section, "CCTB", plat::StrFormatC("%ld", static_cast<long>(callbackTimeBegin)));
-  WriteKey(file, section, "CCTE", plat::StrFormatC("%ld", static_cast<long>(callbackTimeEnd)));
-  WriteKey(file, section, "CTIDA", plat::StrFormatC("%ld", static_cast<long>(callbackDate)));
-  WriteKey(file, section, "CTINTV", plat::StrFormatC("%ld", callbackInterval));
-  WriteKey(file, section, "CTSPT", plat::StrFormatC("%i", callbackType));
-  WriteKey(file, section, "CPRIO", plat::StrFormatC("%i", priority));
+  plat::ProfileBatch batch(file);
+  SaveToBatch(mode, batch, section);
+  batch.Commit();
+  return 1;
+}
+
+int CCallInfo::SaveToBatch(int mode, plat::ProfileBatch& batch, const std::string& section) const {
+  if (mode != 1) return 1;
+  auto put = [&](const char* key, const std::string& v) { batch.Write(section.c_str(), key, v.c_str()); };
+  put("CEDCMPY", calledCompany);
+  put("CEDNAME", calledName);
+  put("CEDNUM", calledNumber);
+  put("CINCMPY", callingCompany);
+  put("CINNAME", callingName);
+  put("CINNUM", callingNumber);
+  put("EXT", external ? "1" : "0");
+  put("DIRECT", plat::StrFormatC("%i", direction));
+  put("CECRI", plat::StrFormatC("%i", callbackCriterion));
+  put("CC", plat::StrFormatC("%i", callbackCount));
+  put("CMC", plat::StrFormatC("%i", callbackMaximum));
+  put("CCTB", plat::StrFormatC("%ld", static_cast<long>(callbackTimeBegin)));
+  put("CCTE", plat::StrFormatC("%ld", static_cast<long>(callbackTimeEnd)));
+  put("CTIDA", plat::StrFormatC("%ld", static_cast<long>(callbackDate)));
+  put("CTINTV", plat::StrFormatC("%ld", callbackInterval));
+  put("CTSPT", plat::StrFormatC("%i", callbackType));
+  put("CPRIO", plat::StrFormatC("%i", priority));
   return 1;
 }
 

@@ -8,6 +8,9 @@
 
 class CCallInfo;
 class CMyDataBaseParamInterface;
+namespace plat {
+class ProfileBatch;
+}
 
 // Whoever hands out call records takes them back through this (the call
 // handler's pool).
@@ -65,6 +68,8 @@ class CCallInfo {
   virtual std::string GetPartnerNumber(const std::string& own = std::string()) const;
   // Mode 1 writes the 17 keys into the section. Returns 1.
   virtual int Save(int mode, const std::string& file, const std::string& section) const;
+  // The same keys queued into a batch, so a list saves in one replacement.
+  int SaveToBatch(int mode, plat::ProfileBatch& batch, const std::string& section) const;
   virtual int Load(int mode, const std::string& file, const std::string& section);
 
   // The own device's number, asked by SetFromText; set by whoever knows it

@@ -131,6 +131,8 @@ CCallInfo* CCallInfoList::GetByCallID(int callId) {
 
 CCallInfoList::Position CCallInfoList::GetHeadPosition() const { return head_; }
 
+CCallInfoList::Position CCallInfoList::GetNextPosition(Position pos) const { return pos ? pos->next : nullptr; }
+
 void CCallInfoList::ResetCursor() { cursor_ = head_; }
 
 CCallInfo* CCallInfoList::NextCall() {

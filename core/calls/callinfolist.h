@@ -40,6 +40,8 @@ class CCallInfoList {
 
   // Walking: the cursor names the next entry of a walk.
   Position GetHeadPosition() const;
+  // The entry after pos without moving the cursor; null at the end.
+  Position GetNextPosition(Position pos) const;
   void ResetCursor();
   // The record at the cursor (null at the end); the cursor moves on.
   CCallInfo* NextCall();

@@ -3,11 +3,21 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPixmap>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/callwin/assistantdlg.h"
+#include "app/callwin/dialdlg.h"
+#include "app/callwin/newrecordquestiondlg.h"
+#include "app/lists/callbackdlg.h"
+#include "app/lists/callbacklist.h"
+#include "app/lists/misseddlg.h"
+#include "app/lists/missedcalls.h"
+#include "app/lists/shortdialdlg.h"
 #include "core/base/globalconfig.h"
+#include "core/callhandler/callhandler.h"
 #include "core/settingsdlg/generalsettingsdlg.h"
 #include "libs/dialogs/kestrum.h"
 #include "platform/dialogkit/dlgscript.h"
@@ -19,21 +29,141 @@ bool g_failed = false;
 
 // A dialog id is unique only within its deliverable, so every shot names it;
 // the file name carries it where another deliverable ships the same id.
+std::string ShotName(const char* deliverable, int id, const std::string& out, const char* suffix = "") {
+  bool ambiguous = plat::dlg::DeliverablesWithTemplate(id).size() > 1;
+  return out + "/dialog" + (ambiguous ? std::string(deliverable) + "-" : std::string()) + std::to_string(id) +
+         suffix + ".png";
+}
+
+// The dialog as it stands on the screen, modal or modeless.
+void ShootNow(plat::Dialog& d, const std::string& file) {
+  QApplication::processEvents();
+  QPixmap shot = d.Window()->grab();
+  if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
+    std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
+    g_failed = true;
+  } else {
+    std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
+  }
+}
+
 plat::DialogScript::Steps& Shoot(plat::DialogScript& s, const char* deliverable, int id,
                                  const std::string& out) {
-  bool ambiguous = plat::dlg::DeliverablesWithTemplate(id).size() > 1;
-  std::string file = out + "/dialog" + (ambiguous ? std::string(deliverable) + "-" : std::string()) +
-                     std::to_string(id) + ".png";
-  return s.When(deliverable, id).Do([file](plat::Dialog& d) {
-    QApplication::processEvents();
-    QPixmap shot = d.Window()->grab();
-    if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
-      std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
-      g_failed = true;
-    } else {
-      std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
+  std::string file = ShotName(deliverable, id, out);
+  return s.When(deliverable, id).Do([file](plat::Dialog& d) { ShootNow(d, file); });
+}
+
+void ShootCallWindows(const std::string& out) {
+  {
+    CAssistantDlg a;
+    a.Create(0);
+    a.Notify(1056, 0, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>("21")));
+    ShootNow(a, ShotName(plat::dlg::kProgram, 102, out, "-idle"));
+    CCallInfo call;
+    call.direction = CCallInfo::kIncoming;
+    call.callingCompany = "Muster GmbH";
+    call.callingName = "Herr Meier";
+    call.callingNumber = "0301234567";
+    call.calledNumber = "21";
+    call.state = CCallInfo::kRinging;
+    CCallInfo second;
+    second.direction = CCallInfo::kIncoming;
+    second.callingNumber = "0407777";
+    second.callingName = "Schulz";
+    a.Notify(1029, 10, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>(&call)));
+    a.Notify(1046, 10, static_cast<plat::LPARAM>(reinterpret_cast<std::intptr_t>(&second)));
+    ShootNow(a, ShotName(plat::dlg::kProgram, 102, out, "-call"));
+  }
+  {
+    CDialDlg k;
+    k.Create(0);
+    k.SetItemText(CDialDlg::IDC_NUMBER, "0301234567");
+    k.AddString(CDialDlg::IDC_DIALLED, "22");
+    ShootNow(k, ShotName(plat::dlg::kProgram, 108, out));
+  }
+  {
+    CNewRecordQuestionDlg q;
+    q.Create(0);
+    ShootNow(q, ShotName(plat::dlg::kProgram, 173, out));
+  }
+}
+
+// The lists' dialogs with a few entries, as a user sees them.
+void ShootLists(const std::string& out) {
+  CCallHandler handler;
+  CCallBackList list;
+  list.callHandler = &handler;
+  auto entry = [&](const char* company, const char* name, const char* number) {
+    CCallInfo* c = list.NewCallFor(18);
+    c->calledCompany = company;
+    c->calledName = name;
+    c->calledNumber = number;
+    c->callbackCriterion = 1;
+    c->callbackType = 3;
+    c->callbackTimeBegin = 9 * 3600;
+    c->callbackTimeEnd = 17 * 3600 + 30 * 60;
+    list.AddCall(c);
+  };
+  entry("M\xfcller & S\xf6hne", "Herr Maier", "0301234567");
+  entry("Stadtwerke", "Frau Schulz", "0407777123");
+  entry("", "Herr Krause", "22");
+  {
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 145, out).Select(1141, 1).Press(plat::IDCANCEL);
+    RunCallBackListDlg(&list, 0);
+  }
+  {
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 124, out).Press(plat::IDCANCEL);
+    EditCallBackEntry(list, list.GetCall(1)->callRefId, 0);
+  }
+  {
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 171, out).Press(plat::IDCANCEL);
+    CGlobalConfig cfg;
+    RunCallBackSetupDlg(cfg, 0);
+  }
+  {
+    CMissedCallList missed;
+    const char* callers[][3] = {{"0301234567", "M\xfcller & S\xf6hne", "Herr Maier"}, {"0407777123", "", ""},
+                                {"0891234", "Stadtwerke", "Frau Schulz"}};
+    std::time_t t = plat::WallTime() - 3600;
+    for (auto& c : callers) {
+      CCallInfo call;
+      call.direction = CCallInfo::kIncoming;
+      call.calledNumber = "21";
+      call.callingNumber = c[0];
+      call.callingCompany = c[1];
+      call.callingName = c[2];
+      call.beginTime = call.endTime = t += 600;
+      missed.AddCall(&call);
     }
-  });
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 160, out).Press(plat::IDCANCEL);
+    RunMissedCallDlg(&missed, 0);
+  }
+  {
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 170, out).Press(plat::IDCANCEL);
+    CGlobalConfig cfg;
+    RunMissedCallSetupDlg(cfg, 0);
+  }
+  {
+    CShortDialHandler store{std::string()};
+    ShortDialEntry e;
+    ShortDialEntry::Put(e.company, "Stadtwerke");
+    ShortDialEntry::Put(e.salutation, "Frau");
+    ShortDialEntry::Put(e.name, "Schulz");
+    ShortDialEntry::Put(e.number, "0407777123");
+    ShortDialEntry::Put(e.entryText, "Frau Schulz");
+    store.SetEntry(3, e);
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 163, out).Select(1191, 2).Press(plat::IDCANCEL);
+    RunShortDialListDlg(&store, nullptr, 0);
+    plat::DialogScript edit;
+    Shoot(edit, plat::dlg::kProgram, 107, out).Check(1130).Press(plat::IDCANCEL);
+    EditShortDialEntry(store, 3, nullptr, 0);
+  }
 }
 
 }  // namespace
@@ -61,6 +191,8 @@ int main(int argc, char** argv) {
     p.time = plat::WallTime();
     KESTRUMTimeAndDateDialog(&p);
   }
+  ShootCallWindows(out);
+  ShootLists(out);
   plat::SetEventLoop(nullptr);
   return g_failed ? 1 : 0;
 }

@@ -202,12 +202,12 @@ plat::LRESULT FakeView::OnMessage(const plat::Message& m) {
   r.w = m.wParam;
   if (m.msg == hub::kShowRecordMatch && m.payload.size() == sizeof(CallRecordMatch)) {
     std::copy(m.payload.begin(), m.payload.end(), reinterpret_cast<std::uint8_t*>(&r.match));
-  } else if (m.lParam) {
+  } else if (m.lParam && m.msg != hub::kNewRecordAnswer && m.msg != hub::kAssistantText) {
     r.call = reinterpret_cast<CCallInfo*>(static_cast<std::intptr_t>(m.lParam));
     r.callText = r.call->callingNumber + ">" + r.call->calledNumber;
   }
   messages.push_back(r);
-  return 0;
+  return route ? route(m) : 0;
 }
 
 // ---------------------------------------------------------------- lists

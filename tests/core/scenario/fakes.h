@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,8 @@ class FakeView : public plat::IMessageTarget {
   FakeLink* link = nullptr;
   std::vector<HubRecord> messages;  // without the timer codes 1059/1060
   int timerStarts = 0, timerStops = 0;
+  // Called with every hub message after it was recorded (a test's router).
+  std::function<plat::LRESULT(const plat::Message&)> route;
   plat::LRESULT OnMessage(const plat::Message& m) override;
 };
 

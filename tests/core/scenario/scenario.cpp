@@ -160,6 +160,7 @@ std::string Scenario::Run(const std::string& script) {
   rig_ = std::make_unique<Rig>();
   Rig& r = *rig_;
   plat::SetMessageBoxImpl(&r.boxes);
+  if (prepare) prepare(r);
   std::ostringstream failures;
   std::istringstream in(script);
   std::string line;

@@ -39,6 +39,7 @@
 // device2 releasing conferencing conn=DEV:ID,... code kind text count ref
 // fwd snap snapdevice snapcount; and u8@OFF u16@OFF u32@OFF text@OFF.
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -52,6 +53,9 @@ class Scenario {
 
   struct Rig;
   Rig& rig();
+  // Runs on each fresh rig before its script (tests that put windows
+  // behind the fake view).
+  std::function<void(Rig&)> prepare;
 
  private:
   struct Global;  // process-wide settings swapped in until the scenario ends

@@ -1,0 +1,237 @@
+#include "app/lists/shortdialdlg.h"
+
+#include "app/lists/listsupport.h"
+#include "core/base/globallog.h"
+#include "core/monitor/monitortable.h"
+#include "core/winpos/titelinfo.h"
+#include "phonebook/iface/picker.h"
+#include "platform/msgbox.h"
+#include "platform/text.h"
+
+namespace {
+
+enum Action { kMissingFields, kPickRecord, kPickExtension, kNoStore, kEdit };
+
+// Lines of the monitor table; OK takes the selected one.
+class CExtensionChooser : public plat::Dialog {
+ public:
+  static constexpr int kList = 1197;
+  explicit CExtensionChooser(CMonitorTable& table) : Dialog(MakeTemplate(), plat::dlg::kProgram), table_(table) {}
+  std::string chosen;
+
+ protected:
+  bool OnInitDialog() override {
+    table_.ResetCursor();
+    for (std::string line = table_.Next(0, true, false); !line.empty(); line = table_.Next(0, true, false))
+      AddString(kList, line);
+    return true;
+  }
+  bool OnCommand(int id, plat::Notify code) override {
+    if (id == kList && code == plat::Notify::DoubleClicked) {
+      OnOK();
+      return true;
+    }
+    return false;
+  }
+  void OnOK() override {
+    int sel = GetCurSel(kList);
+    if (sel < 0) return;
+    chosen = GetLBText(kList, sel);
+    EndDialog(plat::IDOK);
+  }
+
+ private:
+  static plat::dlg::Template MakeTemplate() {
+    using plat::dlg::Kind;
+    using plat::dlg::Node;
+    plat::dlg::Template t;
+    t.id = 164;
+    t.captionGroup = 35;
+    t.captionEntry = 1;
+    t.caption = "Eigener Arbeitsplatz";
+    Node list;
+    list.kind = Kind::List;
+    list.id = kList;
+    list.width = 30;
+    list.lines = 10;
+    Node row;
+    row.kind = Kind::Row;
+    Node stretch;
+    stretch.kind = Kind::Stretch;
+    Node ok;
+    ok.kind = Kind::DefButton;
+    ok.id = plat::IDOK;
+    ok.text = "OK";
+    Node cancel;
+    cancel.kind = Kind::Button;
+    cancel.id = plat::IDCANCEL;
+    cancel.text = "Abbrechen";
+    row.children = {stretch, ok, cancel};
+    t.root.children = {list, row};
+    return t;
+  }
+  CMonitorTable& table_;
+};
+
+}  // namespace
+
+CMonitorEntry* ChooseWatchedExtension(CMonitorTable& table, plat::WindowId owner) {
+  CExtensionChooser chooser(table);
+  if (chooser.DoModal(owner) != plat::IDOK) return nullptr;
+  return table.FindByNumber(CMonitorTable::NumberKey(chooser.chosen));
+}
+
+// ---------------------------------------------------------------- 107
+
+CShortDialEditDlg::CShortDialEditDlg(int n, const ShortDialEntry& entry, CMonitorTable* monitors)
+    : CListDialog(plat::dlg::kProgram, kResourceId), n_(n), entry_(entry), monitors_(monitors) {}
+
+std::string CShortDialEditDlg::BuildEntryText(const std::string& company, bool useCompany,
+                                              const std::string& salutation, bool useSalutation,
+                                              const std::string& name) {
+  std::string text;
+  auto add = [&text](const std::string& part) {
+    if (part.empty()) return;
+    if (!text.empty()) text += ' ';
+    text += part;
+  };
+  if (useCompany) add(company);
+  if (useSalutation) add(salutation);
+  add(name);
+  return text;
+}
+
+bool CShortDialEditDlg::OnInitDialog() {
+  // The caption of the language file (36/0), else the template's.
+  SetWindowText(plat::StrFormatC("%s - M%2i", GetWindowText().c_str(), n_));
+  CTitelInfo titles;
+  for (int i = 0; i < titles.GetCount(); ++i) AddString(IDC_SALUTATION, titles.GetTitle(i));
+  LimitText(IDC_SALUTATION, ShortDialEntry::kTextSize - 1);
+  ShowEntry();
+  SetItemText(IDC_ENTRYTEXT, entry_.entryText);
+  return true;
+}
+
+void CShortDialEditDlg::ShowEntry() {
+  SetItemText(IDC_COMPANY, entry_.company);
+  SetItemText(IDC_SALUTATION, entry_.salutation);
+  SetItemText(IDC_NAME, entry_.name);
+  SetItemText(IDC_NUMBER, entry_.number);
+  CheckButton(IDC_EXTERNAL, entry_.external ? 1 : 0);
+}
+
+void CShortDialEditDlg::Rebuild() {
+  SetItemText(IDC_ENTRYTEXT, BuildEntryText(GetItemText(IDC_COMPANY), IsChecked(IDC_USECOMPANY),
+                                            GetItemText(IDC_SALUTATION), IsChecked(IDC_USESALUTATION),
+                                            GetItemText(IDC_NAME)));
+}
+
+bool CShortDialEditDlg::OnCommand(int id, plat::Notify code) {
+  if (code != plat::Notify::Clicked) return false;
+  switch (id) {
+    case IDC_REBUILD: Rebuild(); return true;
+    case IDC_DATABASE: Defer(kPickRecord); return true;
+    case IDC_EXTENSION: Defer(kPickExtension); return true;
+    default: return false;
+  }
+}
+
+void CShortDialEditDlg::OnDeferred(int action, std::int64_t) {
+  switch (action) {
+    case kMissingFields:
+      Box(plat::TextId(36, 17), plat::MB_OK | plat::MB_ICONWARNING);
+      SetFocusItem(GetItemText(IDC_NAME).empty() ? IDC_NAME : IDC_NUMBER);
+      break;
+    case kPickRecord: {
+      IPhoneBookPicker* picker = CurrentPhoneBookPicker();
+      if (!picker) {
+        GlobalLog().WriteEntry("Kurzwahl: keine Telefonbuchauswahl vorhanden");
+        break;
+      }
+      PickedRecord r;
+      if (!picker->Pick(Id(), &r)) break;
+      entry_.FillFromRecord(r);
+      ShowEntry();
+      break;
+    }
+    case kPickExtension: {
+      CMonitorEntry* e = monitors_ ? ChooseWatchedExtension(*monitors_, Id()) : nullptr;
+      if (!e) break;
+      entry_.FillFromExtension(*e);
+      ShowEntry();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void CShortDialEditDlg::OnOK() {
+  if (GetItemText(IDC_NAME).empty() || GetItemText(IDC_NUMBER).empty()) {
+    Defer(kMissingFields);
+    return;
+  }
+  if (GetItemText(IDC_ENTRYTEXT).empty()) Rebuild();
+  ShortDialEntry::Put(entry_.company, GetItemText(IDC_COMPANY));
+  ShortDialEntry::Put(entry_.salutation, GetItemText(IDC_SALUTATION));
+  ShortDialEntry::Put(entry_.name, GetItemText(IDC_NAME));
+  ShortDialEntry::Put(entry_.number, GetItemText(IDC_NUMBER));
+  ShortDialEntry::Put(entry_.entryText, GetItemText(IDC_ENTRYTEXT));
+  entry_.external = IsChecked(IDC_EXTERNAL) ? 1 : 0;
+  entry_.index = n_;
+  EndDialog(plat::IDOK);
+}
+
+int EditShortDialEntry(CShortDialHandler& store, int n, CMonitorTable* monitors, plat::WindowId owner) {
+  const ShortDialEntry* e = store.GetEntry(n);
+  if (!e || n < 0 || n >= CShortDialHandler::kEntries) return plat::IDCANCEL;
+  CShortDialEditDlg dlg(n, *e, monitors);
+  int r = dlg.DoModal(owner);
+  if (r == plat::IDOK) store.SetEntry(n, dlg.Entry());
+  return r;
+}
+
+// ---------------------------------------------------------------- 163
+
+CShortDialListDlg::CShortDialListDlg(CShortDialHandler* store, CMonitorTable* monitors)
+    : CListDialog(plat::dlg::kProgram, kResourceId), store_(store), monitors_(monitors) {}
+
+std::string CShortDialListDlg::LineOf(const CShortDialHandler& store, int n) {
+  std::string text = store.GetEntryText(n);
+  return text == "*" ? plat::StrFormatC("M %i", n) : text;
+}
+
+bool CShortDialListDlg::OnInitDialog() {
+  if (!store_) {
+    Defer(kNoStore);
+    return true;
+  }
+  for (int n = 1; n <= 12; ++n) AddString(IDC_LIST, LineOf(*store_, n));
+  return true;
+}
+
+bool CShortDialListDlg::OnCommand(int id, plat::Notify code) {
+  if (id != IDC_CHANGE || code != plat::Notify::Clicked) return false;
+  int sel = GetCurSel(IDC_LIST);
+  // Without a selection there is nothing to change.
+  if (store_ && sel >= 0) Defer(kEdit, sel + 1);
+  return true;
+}
+
+void CShortDialListDlg::OnDeferred(int action, std::int64_t arg) {
+  if (action == kNoStore) {
+    Box(plat::TextId(32, 4), plat::MB_OK | plat::MB_ICONWARNING);
+    return;
+  }
+  if (action != kEdit || !store_) return;
+  const int n = static_cast<int>(arg);
+  if (EditShortDialEntry(*store_, n, monitors_, Id()) != plat::IDOK) return;
+  DeleteString(IDC_LIST, n - 1);
+  InsertString(IDC_LIST, n - 1, LineOf(*store_, n));
+  SetCurSel(IDC_LIST, n - 1);
+}
+
+int RunShortDialListDlg(CShortDialHandler* store, CMonitorTable* monitors, plat::WindowId owner) {
+  CShortDialListDlg dlg(store, monitors);
+  return dlg.DoModal(owner);
+}
