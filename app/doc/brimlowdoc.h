@@ -6,6 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "app/lists/callbacklist.h"
+#include "app/lists/missedcalls.h"
+#include "app/lists/shortdial.h"
 #include "app/view/commandtable.h"
 #include "core/callhandler/callhandler.h"
 #include "core/filter/messagefilter.h"
@@ -35,19 +38,22 @@ class CBrimlowDoc {
     ID_OWN_WORKSTATION = 32789,
   };
 
-  // Builds the members in order and wires them (the monitor table loads
-  // the SDFN file as it is built).
+  // Builds the members in order and wires them (the speed-dial store and
+  // the monitor table load the SDFN file as they are built, the callback
+  // list loads CBLFN).
   explicit CBrimlowDoc(CGlobalConfig* config = nullptr);
   ~CBrimlowDoc();
   CBrimlowDoc(const CBrimlowDoc&) = delete;
   CBrimlowDoc& operator=(const CBrimlowDoc&) = delete;
 
-  // Members in the order of construction. Slots whose objects the program
-  // does not have yet (speed dial 1, callback list 4, missed calls 5, the
-  // own workstation's call data 8) are absent; the phone book (2) is null
-  // until one is opened.
+  // Members in the order of construction. The own workstation's call data
+  // (8) is not part of the program yet; the phone book (2) is null until
+  // one is opened.
+  CShortDialHandler& SpeedDial() { return speedDial_; }
   CMyDataBaseInterface* PhoneBook() const { return phoneBook_; }
   CCallHandler& CallHandler() { return handler_; }
+  CCallBackList& CallbackList() { return callbacks_; }
+  CMissedCallList& MissedCalls() { return missed_; }
   CMonitorTable& MonitorTable() { return *monitors_; }
   CMessageFilter& Filter() { return filter_; }
 
@@ -73,10 +79,14 @@ class CBrimlowDoc {
 
  private:
   void RunExtensionsDialog();
+  void RunSpeedDialDialog();
 
   CGlobalConfig* config_;
+  CShortDialHandler speedDial_;                // 1
   CMyDataBaseInterface* phoneBook_ = nullptr;  // 2
   CCallHandler handler_;                       // 3
+  CCallBackList callbacks_;                    // 4
+  CMissedCallList missed_;                     // 5
   std::unique_ptr<CMonitorTable> monitors_;    // 6
   CMessageFilter filter_;                      // 7
   IDocumentView* view_ = nullptr;              // 9

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/lists/callbackdlg.h"
+#include "app/lists/misseddlg.h"
 #include "app/view/linkwatch.h"
 #include "core/base/globalconfig.h"
 #include "core/base/globallog.h"
@@ -82,6 +84,19 @@ void CBrimlowView::RegisterCommands() {
   commands_.Register(ID_GENERAL_SETTINGS, [this] { RunGeneralSettingsDlg(Config(), self_); });
   commands_.Register(ID_BACKGROUND, [this] { ShowStep(0); });
   commands_.Register(ID_APP_EXIT, [this] { RunExitCommand(); });
+  commands_.Register(ID_CALLBACKLIST, [this] { RunCallBackListDlg(&doc_.CallbackList(), self_); });
+  commands_.Register(ID_MISSED_CALLS, [this] {
+    open_missed_ = true;
+    RunMissedCallDlg(&doc_.MissedCalls(), self_, &missedDlg_);
+    open_missed_ = false;
+  });
+  commands_.Register(ID_MISSED_SETUP, [this] { RunMissedCallSetupDlg(Config(), self_); });
+  commands_.Register(ID_CALLBACK_SETUP, [this] { RunCallBackSetupDlg(Config(), self_); });
+  // Dialog 124 on a copy of the call.
+  callbackSettingsDialog = [this](CCallInfo& copy) {
+    CCallBackSettingsDlg dlg(&copy);
+    return dlg.DoModal(self_);
+  };
 }
 
 bool CBrimlowView::Create() {
@@ -92,6 +107,8 @@ bool CBrimlowView::Create() {
 
   // Cross-links: plain pointers that the receivers never free.
   doc_.SetView(this);
+  doc_.CallbackList().view = self_;
+  doc_.MissedCalls().view = self_;
   CCallHandler& handler = doc_.CallHandler();
   handler.view = self_;
   handler.link = &link_->Pbx();
@@ -200,6 +217,8 @@ void CBrimlowView::Destroy() {
   if (filter.link == &link_->Pbx()) filter.link = nullptr;
   if (filter.view == self_) filter.view = 0;
   if (filter.serviceRecords == &serviceAdapter_) filter.serviceRecords = nullptr;
+  if (doc_.CallbackList().view == self_) doc_.CallbackList().view = 0;
+  if (doc_.MissedCalls().view == self_) doc_.MissedCalls().view = 0;
   if (doc_.View() == this) doc_.SetView(nullptr);
 }
 
@@ -306,12 +325,26 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       return 0;
 
     case hub::kAddCallbackFromRecord:
+      if (origin == hub::kIdDatabaseDialog && lParam) {
+        CCallBackList& list = doc_.CallbackList();
+        if (CCallInfo* entry = list.NewCallFor(hub::kIdDatabaseDialog)) {
+          entry->SetPartyFromParams(FromParam<CMyDataBaseParamInterface>(lParam));
+          list.AddCall(entry);
+        }
+      }
+      return 0;
     case hub::kOpenCallbackList:
+      RunCommand(ID_CALLBACKLIST);
+      return 0;
     case hub::kOpenMissedCalls:
-    case hub::kOpenCallData:
+      RunCommand(ID_MISSED_CALLS);
+      return 0;
     case hub::kMissedFilterChanged:
+      if (open_missed_ && missedDlg_) missedDlg_->Refresh();
+      return 0;
+    case hub::kOpenCallData:
     case hub::kSubscriberReport:
-      // Their lists, dialogs and the charge handler are not there yet.
+      // The call data dialog and the charge handler are not there yet.
       return 0;
 
     case hub::kSecondCall:
@@ -444,25 +477,33 @@ void CBrimlowView::OnMonitoringStarted() {
   else if (windows_[kOverview])
     windows_[kOverview]->RefreshWhenShown();
 
-  if (Config().NPLROOBOF == 1) {
+  const CGlobalConfig& c = Config();
+  CMissedCallList& missed = doc_.MissedCalls();
+  if (c.NPLROOBOF == 1) {
     CMessageFilter& filter = doc_.Filter();
     if (!filter.TakeOrRelease(jobstate::kViewJob, 1)) {
       // The PBX is busy with another job: say so and ask nothing.
       char job[129] = {};
       filter.GetJobText(job, sizeof job);
       PostBox(T(plat::TextId(43, 16)) + "\n" + T(plat::TextId(43, 17)) + " " + job);
+      missed.SetReadingMode(0);
     } else {
+      missed.SetReadingMode(1);
       CSTAMessage request;
       request.SetType(CSTA_PRIVATE);
       request.SetU8(CSTAMessage::kDataAt, EXTPBX_GETMAXNUMBEROFCALLINFOS);
       request.SetText(CSTAMessage::kDataAt + 1, 100, "0");
-      // The missed-calls list would take filter 1 here.
       filter.MessageSink()->ProcessMessage(&request);
       HandleAppMessage(hub::kMissedFilterChanged, 0, 0);
     }
+  } else {
+    missed.SetReadingMode(0);
   }
-  // Otherwise the missed-calls list would take filter 0; the callback
-  // automation (CBLASOBOS) starts with the callback list.
+  CCallBackList& callbacks = doc_.CallbackList();
+  if (c.CBLASOBOS && callbacks.GetCount() > 0 && !callbacks.IsRunning()) {
+    callbacks.SetRunning(1);
+    plat::SetTimer(self_, kTimerCallback, static_cast<plat::UINT>(PeriodOr(c.TB1C, kDefaultTb1cMs, "TB1C")));
+  }
 }
 
 void CBrimlowView::OnCallbackSettings(int callRefId) {
@@ -511,7 +552,7 @@ void CBrimlowView::OnTimer(plat::UINT id) {
     case kTimerNothing:
       return;
     case kTimerCallback:
-      // One step of the callback automation would run here.
+      doc_.CallbackList().AutomationStep();
       plat::SetTimer(self_, kTimerCallback,
                      static_cast<plat::UINT>(PeriodOr(Config().CBLCASOTI, kDefaultCallbackPeriodMs, "CBLCASOTI")));
       return;

@@ -26,6 +26,7 @@ class CGlobalConfig;
 class CHandsetPromptDlg;
 class CNetworkLink;
 class CLinkWatch;
+class CMissedCallDlg;
 
 class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, public IDocumentView {
  public:
@@ -36,7 +37,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   // Commands of the view.
   enum : plat::UINT {
     ID_SERIAL_ERROR = 68, ID_ASSISTANT = 32771, ID_KEYPAD = 32772, ID_OVERVIEW = 32774, ID_DATABASE = 32779,
-    ID_CALLBACKLIST = 32781, ID_GENERAL_SETTINGS = 32790, ID_CHARGE_EVALUATION = 32796, ID_TOTAL_CHARGES = 32797,
+    ID_CALLBACKLIST = 32781, ID_MISSED_CALLS = 32784, ID_MISSED_SETUP = 32785, ID_CALLBACK_SETUP = 32786,
+    ID_GENERAL_SETTINGS = 32790, ID_CHARGE_EVALUATION = 32796, ID_TOTAL_CHARGES = 32797,
     ID_BACKGROUND = 32813, ID_CONNECTION_VIEWER = 32815, ID_DISPLAY_CONTROL = 32816, ID_APP_EXIT = 57665,
   };
 
@@ -104,7 +106,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   void ShowStep(int show);
 
   // Dialog 124 on a copy of a call (the callback settings); IDOK writes it
-  // back. Empty until that dialog exists.
+  // back. Tests put their own script here.
   std::function<int(CCallInfo& copy)> callbackSettingsDialog;
 
   // Inspection.
@@ -182,6 +184,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   std::array<bool, kWindowSlots> open_{};
   std::array<bool, kWindowSlots> hiddenByShowStep_{};
   bool assistantRefresh_ = false;
+  bool open_missed_ = false;              // the missed-calls dialog is shown
+  CMissedCallDlg* missedDlg_ = nullptr;  // while it is shown
   bool trayMenuOpen_ = false;
   bool created_ = false;
   bool destroyed_ = false;

@@ -75,18 +75,26 @@ TEST_F(Document, CommandsOfItsMenu) {
   CBrimlowDoc doc;
   EXPECT_TRUE(doc.Commands().Run(CBrimlowDoc::ID_ASSISTANT));  // nothing, but handled
   EXPECT_TRUE(doc.Commands().Run(CBrimlowDoc::ID_NOTHING));
-  EXPECT_FALSE(doc.Commands().IsEnabled(CBrimlowDoc::ID_SPEEDDIAL));  // its dialog is not there
-  EXPECT_FALSE(doc.Commands().IsEnabled(CBrimlowDoc::ID_OWN_WORKSTATION));
-  EXPECT_FALSE(doc.Commands().Run(CBrimlowDoc::ID_SPEEDDIAL));
+  EXPECT_FALSE(doc.Commands().IsEnabled(CBrimlowDoc::ID_OWN_WORKSTATION));  // its dialog is not there
+  EXPECT_FALSE(doc.Commands().Run(CBrimlowDoc::ID_OWN_WORKSTATION));
   EXPECT_TRUE(boxes.shown.empty());
 
   testapp::App();
+  View view;
+  doc.SetView(&view);
   plat::DialogScript script;
   script.When(162).Press(plat::IDOK);
+  script.When(163).Press(plat::IDOK);
+  script.When(163).Press(plat::IDCANCEL);
   EXPECT_TRUE(doc.Commands().Run(CBrimlowDoc::ID_EXTENSIONS));
-  ASSERT_EQ(script.opened.size(), 1u);
+  EXPECT_TRUE(doc.Commands().Run(CBrimlowDoc::ID_SPEEDDIAL));
+  EXPECT_TRUE(doc.Commands().Run(CBrimlowDoc::ID_SPEEDDIAL));
+  ASSERT_EQ(script.opened.size(), 3u);
   EXPECT_EQ(script.opened[0].resourceId, 162);
   EXPECT_EQ(script.opened[0].result, plat::IDOK);
+  EXPECT_EQ(script.opened[1].resourceId, 163);
+  // The speed-dial dialog's OK refreshes the views; its Cancel does not.
+  EXPECT_EQ(view.hints, (std::vector<std::pair<int, std::string>>{{0, ""}}));
 }
 
 TEST_F(Document, ARefusedCloseStillSavesAndTheNextSavesAgain) {
@@ -114,6 +122,29 @@ TEST_F(Document, ARefusedCloseStillSavesAndTheNextSavesAgain) {
   // Without a view there is nobody to refuse.
   doc.SetView(nullptr);
   EXPECT_TRUE(doc.CanCloseFrame());
+}
+
+TEST_F(Document, TheListsAreWiredAndTheCallbackListKeepsItsFile) {
+  const fs::path cblfn = dir / "cblist.ini";
+  GlobalConfig().CBLFN = cblfn.string();
+  {
+    CBrimlowDoc doc;
+    EXPECT_EQ(doc.CallHandler().speedDial, &doc.SpeedDial());
+    EXPECT_EQ(doc.CallHandler().callbackList, &doc.CallbackList());
+    EXPECT_EQ(doc.CallHandler().missedCalls, &doc.MissedCalls());
+    EXPECT_EQ(doc.SpeedDial().callHandler, &doc.CallHandler());
+    EXPECT_EQ(doc.CallbackList().callHandler, &doc.CallHandler());
+    EXPECT_EQ(doc.MissedCalls().callbackList, &doc.CallbackList());
+    CCallInfo* c = doc.CallbackList().NewCallFor(13);
+    ASSERT_NE(c, nullptr);
+    c->calledNumber = "0301234";
+    doc.CallbackList().AddCall(c);
+    EXPECT_TRUE(doc.CanCloseFrame());
+  }
+  ASSERT_TRUE(fs::exists(cblfn));
+  CBrimlowDoc again;
+  ASSERT_EQ(again.CallbackList().GetCount(), 1);
+  EXPECT_NE(again.CallbackList().GetEntryText(1).find("0301234"), std::string::npos);
 }
 
 TEST_F(Document, UpdateHintsAndThePurge) {

@@ -707,12 +707,13 @@ TEST(ViewWindows, AWindowThatCannotBeCreatedSaysSoAndStaysClosed) {
 TEST(ViewWindows, AbsentWindowsOpenNothingAndTheirCommandsAreDisabled) {
   Rig r;
   r.Start(/*withWindows=*/false);
-  for (plat::UINT id : {32772u, 32774u, 32779u, 32775u, 32776u, 32781u, 32783u, 32784u, 32796u, 32797u, 32801u,
-                        32807u, 32808u, 32815u, 32816u, 32787u, 32789u})
+  for (plat::UINT id : {32772u, 32774u, 32779u, 32775u, 32776u, 32783u, 32796u, 32797u, 32801u, 32807u, 32808u,
+                        32815u, 32816u, 32789u})
     EXPECT_FALSE(r.view->IsCommandEnabled(id)) << id;
   // The document answers 32771 when the view has no assistant.
   EXPECT_TRUE(r.view->IsCommandEnabled(32771));
-  for (plat::UINT id : {68u, 32788u, 32790u, 32813u, 57665u}) EXPECT_TRUE(r.view->IsCommandEnabled(id)) << id;
+  for (plat::UINT id : {68u, 32781u, 32784u, 32785u, 32786u, 32787u, 32788u, 32790u, 32813u, 57665u})
+    EXPECT_TRUE(r.view->IsCommandEnabled(id)) << id;
   const auto mark = r.Mark();
   r.Hub(hub::kCallActive, 17, 0);
   r.Hub(hub::kCallEvent, 57, 0);
@@ -805,4 +806,72 @@ TEST(ViewExit, TheLinksStoppedReportOutsideTheShutDownDoesNotExit) {
   r.Hub(hub::kLinkStopStep);  // a stop without a close (monitor restart)
   EXPECT_EQ(r.frame.exits, 0);
   EXPECT_TRUE(r.globals.Log().empty());
+}
+
+// ------------------------------------------------------------------ lists
+
+TEST(ViewLists, ARecordFromTheDatabaseDialogGoesOnTheCallbackList) {
+  Rig r;
+  r.Start();
+  FakePhoneBookRecord record;
+  record.number = "0301234";
+  record.company = "Muster";
+  r.Hub(hub::kAddCallbackFromRecord, hub::kIdKeypad, Rig::P(&record));  // only 13
+  r.Hub(hub::kAddCallbackFromRecord, hub::kIdDatabaseDialog, 0);       // and a record
+  EXPECT_EQ(r.doc->CallbackList().GetCount(), 0);
+  r.Hub(hub::kAddCallbackFromRecord, hub::kIdDatabaseDialog, Rig::P(&record));
+  ASSERT_EQ(r.doc->CallbackList().GetCount(), 1);
+  EXPECT_NE(r.doc->CallbackList().GetEntryText(1).find("0301234"), std::string::npos);
+}
+
+TEST(ViewLists, MonitoringStartedSetsTheMissedCallsFilterAndStartsTheAutomation) {
+  struct Case {
+    int nplroobof;
+    bool jobTaken;
+    int mode;
+  } cases[] = {{0, false, 0}, {1, false, 1}, {1, true, 0}};
+  for (const Case& c : cases) {
+    Rig r;
+    r.Start();
+    GlobalConfig().NPLROOBOF = c.nplroobof;
+    if (c.jobTaken) r.doc->Filter().TakeOrRelease(jobstate::kChargeReadout, 1);
+    r.Hub(hub::kMonitoringStarted);
+    EXPECT_EQ(r.doc->MissedCalls().GetReadingMode(), c.mode) << c.nplroobof << c.jobTaken;
+    EXPECT_FALSE(plat::IsTimerArmed(r.view->Id(), 4));  // no entries: no automation
+  }
+  Rig r;
+  r.Start();
+  GlobalConfig().CBLASOBOS = 1;
+  GlobalConfig().TB1C = 1500;
+  CCallInfo* entry = r.doc->CallbackList().NewCallFor(13);
+  entry->calledNumber = "0301234";
+  r.doc->CallbackList().AddCall(entry);
+  r.Hub(hub::kMonitoringStarted);
+  EXPECT_EQ(r.doc->CallbackList().IsRunning(), 1);
+  EXPECT_TRUE(plat::IsTimerArmed(r.view->Id(), 4));
+  r.loop.Advance(1500);
+  EXPECT_TRUE(plat::IsTimerArmed(r.view->Id(), 4));  // a step ran, re-armed
+  r.Hub(hub::kStopCallbackTimer);
+}
+
+TEST(ViewLists, TheMissedCallsDialogOpensFromTheHubAndIsRefreshedWhileShown) {
+  testapp::App();
+  Rig r;
+  r.Start();
+  plat::DialogScript script;
+  int refreshesSeen = 0;
+  script.When(160).Do([&](plat::Dialog&) {
+    // The list changes while the dialog is shown: the hub refreshes it.
+    r.doc->MissedCalls().SetReadingMode(1);
+    ++refreshesSeen;
+  }).Press(plat::IDCANCEL);
+  r.Hub(hub::kOpenMissedCalls, 18);
+  ASSERT_EQ(script.opened.size(), 1u);
+  EXPECT_EQ(script.opened[0].resourceId, 160);
+  EXPECT_EQ(refreshesSeen, 1);
+  r.Hub(hub::kMissedFilterChanged, 27);  // closed again: nobody to refresh
+  script.When(145).Press(plat::IDCANCEL);
+  r.Hub(hub::kOpenCallbackList, 11);
+  ASSERT_EQ(script.opened.size(), 2u);
+  EXPECT_EQ(script.opened[1].resourceId, 145);
 }
