@@ -64,6 +64,7 @@ CBrimlowView::~CBrimlowView() {
   Destroy();
   watch_.reset();
   net_.reset();
+  drawing_.reset();
   link_.reset();
   // The icon, built first, goes last.
   tray_.Remove();
@@ -116,6 +117,7 @@ bool CBrimlowView::Create() {
   CMessageFilter& filter = doc_.Filter();
   filter.link = &link_->Pbx();
   filter.view = self_;
+  filter.drawing = drawing_.get();
   filter.serviceRecords = &serviceAdapter_;
   serviceFile_.Link(self_, &doc_.MonitorTable(), &serviceAdapter_, nullptr);
 
@@ -217,6 +219,8 @@ void CBrimlowView::Destroy() {
   if (filter.link == &link_->Pbx()) filter.link = nullptr;
   if (filter.view == self_) filter.view = 0;
   if (filter.serviceRecords == &serviceAdapter_) filter.serviceRecords = nullptr;
+  if (drawing_ && filter.drawing == drawing_.get()) filter.drawing = nullptr;
+  if (drawing_) doc_.SpeedDial().registerItem = nullptr;
   if (doc_.CallbackList().view == self_) doc_.CallbackList().view = 0;
   if (doc_.MissedCalls().view == self_) doc_.MissedCalls().view = 0;
   if (doc_.View() == this) doc_.SetView(nullptr);

@@ -75,6 +75,9 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   // and its menu command exists from now on.
   void SetWindow(WindowSlot slot, std::unique_ptr<IViewWindow> window);
   IViewWindow* Window(WindowSlot slot) const { return windows_[slot].get(); }
+  // The connection drawing (member 7), before the creation; the view owns it.
+  void SetDrawing(std::unique_ptr<IConnectionDrawing> drawing) { drawing_ = std::move(drawing); }
+  IConnectionDrawing* Drawing() const { return drawing_.get(); }
   bool IsOpen(WindowSlot slot) const { return open_[slot]; }
 
   // The life, in the order the shell runs it.
@@ -171,6 +174,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   IViewTray& tray_;                                                 // 1
   std::array<std::unique_ptr<IViewWindow>, kWindowSlots> windows_;  // 2, 3, 4, 8 and question 173
   std::unique_ptr<IViewLink> link_;                                 // 6
+  std::unique_ptr<IConnectionDrawing> drawing_;                     // 7
   CServiceRecordFile serviceFile_;                                  // 14
   ServiceRecordAdapter serviceAdapter_{serviceFile_};
   CCallInfo workingCall_;                                           // 15
