@@ -64,6 +64,7 @@ bool ParseTemplate(const std::string& utf8, Template* out, std::string* error);
 // the same prefix.
 inline constexpr const char* kProgram = "brimlow";
 inline constexpr const char* kKestrum = "kestrum";
+inline constexpr const char* kPrint = "marpel32";
 
 bool LoadTemplate(const std::string& deliverable, int resourceId, Template* out,
                   std::string* error);

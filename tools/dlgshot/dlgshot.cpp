@@ -22,6 +22,8 @@
 #include "libs/dialogs/kestrum.h"
 #include "platform/dialogkit/dlgscript.h"
 #include "platform/eventloop.h"
+#include "platform/messages.h"
+#include "print/marpel32.h"
 
 namespace {
 
@@ -190,6 +192,21 @@ int main(int argc, char** argv) {
     p.flags = KESTRUM_DT_INTIME | KESTRUM_DT_DATEFORMATS | KESTRUM_DT_TIMEFORMATS;
     p.time = plat::WallTime();
     KESTRUMTimeAndDateDialog(&p);
+  }
+  {
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kPrint, 102, out).Press(plat::IDCANCEL);
+    struct Owner : plat::IMessageTarget {
+      plat::LRESULT OnMessage(const plat::Message&) override { return 0; }
+    } owner;
+    const plat::WindowId id = plat::RegisterTarget(&owner);
+    PAGEPARAMS p{};
+    const float values[12] = {0, 15, 15, 10, 4, 0, 0, 8, 270, 180, 297, 210};
+    MARPLMEASURE* m = &p.topMargin;
+    for (int i = 0; i < 12; ++i) m[i] = {MARPL_UNIT_MM, values[i]};
+    p.flags = MARPL_PP_EVENSIDEMARGIN;
+    MARPLAPIConfigPageParams(&p, id);
+    plat::UnregisterTarget(id);
   }
   ShootCallWindows(out);
   ShootLists(out);

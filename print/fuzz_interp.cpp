@@ -1,0 +1,99 @@
+// Bytes decoded into export calls on one printer job bound to a PDF in
+// memory. A record is [op][a][b][n][n bytes]:
+//   op%6 0: MARPLAPISetSequence(job, a, b, 5, text)
+//        1: MARPLAPISetSequence(job, a, b, n%7, 64 numbers of the bytes)
+//        2: a wrapper (a%8) with the text
+//        3: device caps (a | b<<8) and the text's extent (a%3)
+//        4: MARPLAPIConvertUnit from a%6 to b%6 of a float of the bytes
+//        5: release and take the job again (layouts stay), or end the table
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "print/jobs.h"
+#include "print/marpel32.h"
+
+namespace {
+
+std::uint16_t NewJob(QBuffer& pdf) {
+  const std::uint16_t job = MARPLAPICreatePrintFile("Report.log", MARPL_FILE_PRINTER, MARPL_KEEP_FILE);
+  if (job == MARPL_NO_JOB) return job;
+  auto writer = std::make_unique<QPdfWriter>(&pdf);
+  writer->setResolution(300);
+  writer->setPageSize(QPageSize(QPageSize::A4));
+  writer->setPageMargins(QMarginsF(0, 0, 0, 0));
+  marpel::BindSurface(*marpel::FindJob(job), marpel::MakeQtSurface(std::move(writer)));
+  return job;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static int argc = 1;
+  static char name[] = "fuzz";
+  static char* argv[] = {name, nullptr};
+  static QGuiApplication* app = [] {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    return new QGuiApplication(argc, argv);
+  }();
+  (void)app;
+  marpel::ResetLibrary();
+  QBuffer pdf;
+  pdf.open(QIODevice::WriteOnly);
+  std::uint16_t job = NewJob(pdf);
+  std::size_t i = 0;
+  int records = 0;
+  while (i + 4 <= size && records++ < 400) {
+    const std::uint8_t op = data[i], a = data[i + 1], b = data[i + 2];
+    std::size_t n = data[i + 3];
+    i += 4;
+    if (n > size - i) n = size - i;
+    const std::string text(reinterpret_cast<const char*>(data + i), n);
+    std::int32_t numbers[64];
+    for (int k = 0; k < 64; ++k) numbers[k] = (b & 1) ? -1 : k * 37;
+    std::memcpy(numbers, data + i, std::min<std::size_t>(n, sizeof numbers));
+    i += n;
+    switch (op % 6) {
+      case 0: MARPLAPISetSequence(job, a, b, MARPL_KIND_TEXT, text.c_str()); break;
+      case 1: MARPLAPISetSequence(job, a, b, static_cast<std::uint16_t>(n % 7), n % 7 ? numbers : nullptr); break;
+      case 2:
+        switch (a % 8) {
+          case 0: MARPLAPISetLaTeXCommand(job, text.c_str()); break;
+          case 1: MARPLAPISetPageHeader(job, text.c_str()); break;
+          case 2: MARPLAPISetPageStyle(job, text.c_str()); break;
+          case 3: MARPLAPIBeginTable(job, text.c_str()); break;
+          case 4: MARPLAPITableHeader(job, text.c_str()); break;
+          case 5: MARPLAPITableEntry(job, text.c_str()); break;
+          case 6: MARPLAPITableLine(job, text.c_str()); break;
+          default: MARPLAPITabbedText(job, text.c_str()); break;
+        }
+        break;
+      case 3:
+        MARPLAPIGetDeviceContextCaps(job, static_cast<std::uint16_t>(a | (b << 8)));
+        MARPLAPIGetDeviceContextDimension(job, a % 3, text.c_str());
+        break;
+      case 4: {
+        float v = 0;
+        std::memcpy(&v, numbers, sizeof v);
+        MARPLMEASURE m{static_cast<std::uint32_t>(b % 6), 0};
+        MARPLAPIConvertUnit(job, a % 6, v, &m);
+        break;
+      }
+      default:
+        if (a & 1) {
+          MARPLAPIReleasePrintJob(job);
+          job = NewJob(pdf);
+        } else {
+          MARPLAPIEndTable(job);
+        }
+        break;
+    }
+  }
+  MARPLAPIReleasePrintJob(job);
+  return 0;
+}
