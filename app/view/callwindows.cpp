@@ -12,12 +12,11 @@
 namespace {
 
 // The assistant owns the memory keys it shows.
-class AssistantSlot : public CallWindowSlot<CAssistantDlg> {
+class ProgramAssistant : public CAssistantDlg {
  public:
-  AssistantSlot(CBrimlowDoc& doc, CVisualizeConnections* drawing)
-      : keys_(doc.SpeedDial(), &doc.MonitorTable()) {
-    Get().speedDial = &keys_;
-    Get().drawing = drawing;
+  ProgramAssistant(CBrimlowDoc& doc, CVisualizeConnections* drawing) : keys_(doc.SpeedDial(), &doc.MonitorTable()) {
+    speedDial = &keys_;
+    this->drawing = drawing;
   }
 
  private:
@@ -39,9 +38,9 @@ void InstallCallWindows(CBrimlowView& view, CBrimlowDoc& doc) {
   };
   view.SetDrawing(std::move(drawing));
 
-  view.SetWindow(CBrimlowView::kAssistant, std::make_unique<AssistantSlot>(doc, d));
-  auto keypad = std::make_unique<CallWindowSlot<CDialDlg>>();
-  keypad->Get().callHandler = &doc.CallHandler();
+  view.SetWindow(CBrimlowView::kAssistant, std::make_unique<ProgramAssistant>(doc, d));
+  auto keypad = std::make_unique<CDialDlg>();
+  keypad->callHandler = &doc.CallHandler();
   view.SetWindow(CBrimlowView::kKeypad, std::move(keypad));
-  view.SetWindow(CBrimlowView::kQuestion, std::make_unique<CallWindowSlot<CNewRecordQuestionDlg>>());
+  view.SetWindow(CBrimlowView::kQuestion, std::make_unique<CNewRecordQuestionDlg>());
 }

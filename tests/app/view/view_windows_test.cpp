@@ -60,7 +60,7 @@ class ViewCallWindows : public ::testing::Test {
   }
   template <class W>
   W& Get(V::WindowSlot slot) {
-    return static_cast<CallWindowSlot<W>*>(r.view->Window(slot))->Get();
+    return *dynamic_cast<W*>(r.view->Window(slot));
   }
   Rig r;
   FakePhoneBook book;
