@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/eventloop.h"
 
@@ -287,6 +288,44 @@ bool NextTimerDeadline(std::uint64_t* deadline) {
   std::uint64_t best = UINT64_MAX;
   for (const auto& [k, t] : S().timers) best = std::min(best, t.deadline);
   if (deadline) *deadline = best;
+  return true;
+}
+
+namespace {
+struct ModalState {
+  int depth = 0;
+  std::vector<Message> waiting;
+};
+ModalState& Modal() {
+  static ModalState m;
+  return m;
+}
+}  // namespace
+
+ModalLoopScope::ModalLoopScope() : counted_(IsMainThread()) {
+  if (counted_) ++Modal().depth;
+}
+
+ModalLoopScope::~ModalLoopScope() {
+  if (!counted_) return;
+  ModalState& m = Modal();
+  if (--m.depth > 0) return;
+  std::vector<Message> due;
+  due.swap(m.waiting);
+  for (const Message& w : due) PostMessage(w.target, w.msg, w.wParam, w.lParam);
+}
+
+int ModalLoopDepth() { return Modal().depth; }
+
+bool PostWhenNoModalLoop(WindowId to, UINT msg, WPARAM w, LPARAM l) {
+  ModalState& m = Modal();
+  if (m.depth == 0) return PostMessage(to, msg, w, l);
+  Message waiting;
+  waiting.target = to;
+  waiting.msg = msg;
+  waiting.wParam = w;
+  waiting.lParam = l;
+  m.waiting.push_back(std::move(waiting));
   return true;
 }
 

@@ -48,4 +48,21 @@ bool IsTimerArmed(WindowId target, UINT timerId);
 
 bool IsMainThread();
 
+// Modal loops (message boxes, modal dialogs) on the main thread. Work that
+// would take objects away from under such a loop waits until the outermost
+// one has ended.
+class ModalLoopScope {
+ public:
+  ModalLoopScope();
+  ~ModalLoopScope();
+  ModalLoopScope(const ModalLoopScope&) = delete;
+  ModalLoopScope& operator=(const ModalLoopScope&) = delete;
+
+ private:
+  bool counted_;  // only the main thread's loops count
+};
+int ModalLoopDepth();
+// Posts at once when no modal loop runs, else when the outermost one ends.
+bool PostWhenNoModalLoop(WindowId to, UINT msg, WPARAM w = 0, LPARAM l = 0);
+
 }  // namespace plat

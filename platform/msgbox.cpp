@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/messages.h"
 #include "platform/qtext.h"
 #include "platform/text.h"
 
@@ -89,6 +90,7 @@ IMessageBox& MessageBoxImpl() {
 void SetMessageBoxImpl(IMessageBox* impl) { g_impl.store(impl); }
 
 int MessageBox(WindowId owner, const std::string& text, const std::string& caption, UINT flags) {
+  ModalLoopScope modalLoop;
   return MessageBoxImpl().Show(owner, text, caption, flags);
 }
 

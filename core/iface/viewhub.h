@@ -66,3 +66,11 @@ inline constexpr UINT kTimerLinkStep = 5;
 inline constexpr UINT kTimerRequest = 7;
 
 }  // namespace hub
+
+// The view's one-operation interface to its hub, handed to components that
+// must not know the view (the charge and log handler). Result 0.
+class IViewMessageSink {
+ public:
+  virtual ~IViewMessageSink() = default;
+  virtual plat::LRESULT OnViewMessage(plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam) = 0;
+};

@@ -442,6 +442,7 @@ void Dialog::Initialise() {
 
 int Dialog::DoModal(WindowId owner) {
   if (!Build(owner)) return -1;
+  ModalLoopScope modalLoop;
   modal_ = true;
   Initialise();
   if (DialogScript* script = DialogScript::Active()) {

@@ -261,3 +261,29 @@ TEST(Timers, QtLoopDeliversPostsAndTimers) {
   EXPECT_EQ(seen, (std::vector<UINT>{WM_USER + 1, WM_TIMER}));
   SetEventLoop(nullptr);
 }
+
+TEST(ModalLoops, WorkWaitsForTheOutermostLoopToEnd) {
+  ManualLoop loop;
+  Target t;
+  EXPECT_EQ(ModalLoopDepth(), 0);
+  EXPECT_TRUE(PostWhenNoModalLoop(t.id, 1, 7));
+  loop.RunUntilIdle();
+  ASSERT_EQ(Msgs(t), (std::vector<UINT>{1}));
+  {
+    ModalLoopScope outer;
+    {
+      ModalLoopScope inner;
+      EXPECT_EQ(ModalLoopDepth(), 2);
+      PostWhenNoModalLoop(t.id, 2, 8);
+    }
+    loop.RunUntilIdle();
+    EXPECT_EQ(Msgs(t), (std::vector<UINT>{1}));  // the outer loop still runs
+    PostWhenNoModalLoop(t.id, 3);
+  }
+  EXPECT_EQ(ModalLoopDepth(), 0);
+  loop.RunUntilIdle();
+  EXPECT_EQ(Msgs(t), (std::vector<UINT>{1, 2, 3}));
+  EXPECT_EQ(t.got[1].wParam, 8u);
+  // Another thread's loop is not the main thread's.
+  std::thread([] { ModalLoopScope other; EXPECT_EQ(ModalLoopDepth(), 0); }).join();
+}

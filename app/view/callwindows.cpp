@@ -1,0 +1,46 @@
+#include "app/view/callwindows.h"
+
+#include <memory>
+
+#include "app/callwin/assistantdlg.h"
+#include "app/callwin/dialdlg.h"
+#include "app/callwin/newrecordquestiondlg.h"
+#include "app/callwin/visualizeconnections.h"
+#include "app/lists/memorykeystore.h"
+#include "app/view/brimlowview.h"
+
+namespace {
+
+// The assistant owns the memory keys it shows.
+class ProgramAssistant : public CAssistantDlg {
+ public:
+  ProgramAssistant(CBrimlowDoc& doc, CVisualizeConnections* drawing) : keys_(doc.SpeedDial(), &doc.MonitorTable()) {
+    speedDial = &keys_;
+    this->drawing = drawing;
+  }
+
+ private:
+  CShortDialMemoryKeys keys_;
+};
+
+}  // namespace
+
+void InstallCallWindows(CBrimlowView& view, CBrimlowDoc& doc) {
+  auto drawing = std::make_unique<CVisualizeConnections>();
+  CVisualizeConnections* d = drawing.get();
+  d->monitors = &doc.MonitorTable();
+  d->phoneBook = doc.PhoneBook();
+  d->callHandler = &doc.CallHandler();
+  d->callbackList = &doc.CallbackList();
+  d->speedDial = &doc.SpeedDial();
+  doc.SpeedDial().registerItem = [d](int item, plat::WindowId, int kind, const std::string& number) {
+    d->Register(item, nullptr, kind, number);
+  };
+  view.SetDrawing(std::move(drawing));
+
+  view.SetWindow(CBrimlowView::kAssistant, std::make_unique<ProgramAssistant>(doc, d));
+  auto keypad = std::make_unique<CDialDlg>();
+  keypad->callHandler = &doc.CallHandler();
+  view.SetWindow(CBrimlowView::kKeypad, std::move(keypad));
+  view.SetWindow(CBrimlowView::kQuestion, std::make_unique<CNewRecordQuestionDlg>());
+}

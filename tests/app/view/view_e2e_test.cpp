@@ -1,0 +1,305 @@
+// The document and the view assembled in process with the real link
+// object against the simulated PBX: over a pseudo-terminal through the
+// real serial port, and behind its relay server through lorquin32.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <cstdlib>
+
+#include "app/view/linkwatch.h"
+#include "core/link/networklink.h"
+#include "core/serial/serialport.h"
+#include "netlink/lorquin32.h"
+#include "platform/net/asyncsocket.h"
+#include "tests/netlink/support.h"
+#include "tools/pbxsim/pbxsim.h"
+#include "viewrig.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using viewrig::Rig;
+using V = CBrimlowView;
+
+namespace {
+
+std::string Read(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+class Assembly : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    r = std::make_unique<Rig>();
+    sdfn = r->globals.dir / "montab.ini";
+    {
+      std::ofstream f(sdfn);
+      f << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n";
+      for (const char* n : {"21", "22", "23"})
+        f << "[MONTAB-" << n << "]\r\nINTNUMBER=" << n << "\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Nebenstelle " << n
+          << "\r\n";
+    }
+    original = Read(sdfn);
+    CGlobalConfig& c = GlobalConfig();
+    c.SDFN = sdfn.string();
+    c.CPID = 4;  // COM5
+    c.IO1008 = 0;
+    c.OLDPROTOCOLL = 0;
+    c.CUTOFFLEADINGDIGIT = 1;
+    c.MCTO = 5;
+    c.GDOH = 1;
+    // The exit command closes the main window: the document is asked.
+    r->frame.onExit = [this] { closed = r->doc->CanCloseFrame(); };
+  }
+  void TearDown() override {
+    if (r->view) r->view.reset();
+    r->doc.reset();
+    for (std::uint32_t h = 0; h < 10; ++h) PBXNWHCloseDLL(h);
+    sim.reset();
+    ::unsetenv("PALOMIR_COM5");
+    r.reset();
+  }
+  bool StartSerialSim() {
+    sim = std::make_unique<pbxsim::PbxSim>();
+    if (!sim->Start()) return false;
+    ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+    return true;
+  }
+  // Real time for the line and the sockets, the loop's clock moving along.
+  template <class Pred>
+  bool Pump(Pred pred, int timeoutMs = 15000) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+      r->loop.RunUntilIdle();
+      if (pred()) return true;
+      if (plat::net::OpenSocketCount() == 0 || plat::net::PumpSockets(2) == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        r->loop.Advance(2);
+      }
+    }
+    r->loop.RunUntilIdle();
+    return pred();
+  }
+  CSytemObject& Link() { return *r->view->Link().Object(); }
+  bool Running() {
+    return Pump([&] {
+      return Link().GetLinkState() == linkstate::kRunning && r->doc->Filter().JobState() == jobstate::kFree &&
+             sim->Monitored().size() == 3;
+    });
+  }
+  CCallInfo* Current() { return r->doc->CallHandler().GetCurrentCall(hub::kIdView); }
+  // The network link to a relay on port (the simulated PBX's, when sim).
+  void StartOverRelay(std::uint16_t port) {
+    CGlobalConfig& c = GlobalConfig();
+    c.CPID = 6;
+    c.NTPAR = 0;
+    c.NSLA = "127.0.0.1";
+    c.NUP = port;
+    r->Start(false, false);
+    ASSERT_NE(r->view->Network(), nullptr);
+  }
+  // An incoming call for the main phone shows in the tray.
+  void CallReachesTheTray() {
+    sim->IncomingCall("0301234567", "21");
+    ASSERT_TRUE(Pump([&] { return r->tray.icon == V::kIconIncoming; })) << r->tray.icon;
+    ASSERT_NE(Current(), nullptr);
+    EXPECT_EQ(r->tray.tip, Current()->GetDescription(8).substr(0, 63));
+    EXPECT_NE(r->tray.tip.find("301234567"), std::string::npos);
+  }
+  void SdfnIsTheTablesOwnSave() {
+    // From the file as the user had it, the table's own save gives the
+    // same bytes as the close wrote.
+    const std::string written = Read(sdfn);
+    ASSERT_FALSE(written.empty());
+    std::ofstream(sdfn, std::ios::binary | std::ios::trunc) << original;
+    ASSERT_EQ(r->doc->MonitorTable().Save(), 1);
+    const std::string again = Read(sdfn);
+    EXPECT_EQ(again.size(), written.size());
+    EXPECT_TRUE(again == written);
+    EXPECT_NE(written.find("NAME=Nebenstelle 22"), std::string::npos);
+  }
+
+  std::unique_ptr<Rig> r;
+  std::unique_ptr<pbxsim::PbxSim> sim;
+  fs::path sdfn;
+  std::string original;
+  bool closed = false;
+};
+
+}  // namespace
+
+TEST_F(Assembly, SerialLinkRunsTracksACallAndClosesCleanly) {
+  ASSERT_TRUE(StartSerialSim());
+  r->Start(/*withWindows=*/false, /*fakeLink=*/false);
+  ASSERT_TRUE(Running()) << Link().GetLinkState();
+  ASSERT_TRUE(Pump([&] { return sim->ReceivedCount(CSTA_SNAPSHOT_DEVICE) == 3; }));
+  EXPECT_EQ(sim->ReceivedCount(CSTA_PRIVATE), 1u);  // the device count
+  EXPECT_EQ(sim->ReceivedCount(CSTA_GETAPI_CAPS), 1u);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_MONITOR_DEVICE), 3u);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_QUERY_FWD), 3u);
+  EXPECT_EQ(sim->Monitored(), (std::vector<std::string>{"21", "22", "23"}));
+  EXPECT_EQ(r->view->LinkState(), V::kLinkStarting);
+
+  CallReachesTheTray();
+
+  // The close: refused while the monitors stop, then the exit command asks
+  // again and the close is granted.
+  EXPECT_FALSE(r->doc->CanCloseFrame());
+  EXPECT_EQ(r->frame.status.back(), "T43.25");
+  ASSERT_TRUE(Pump([&] { return r->frame.exits == 1; }));
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(r->view->LinkState(), V::kLinkClosed);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_MONITOR_STOP), 3u);
+  EXPECT_EQ(Link().Port(), nullptr);
+  SdfnIsTheTablesOwnSave();
+  EXPECT_TRUE(r->boxes.shown.empty());
+}
+
+TEST_F(Assembly, ALostSerialLineComesBackAndStartsUpWhole) {
+  ASSERT_TRUE(StartSerialSim());
+  r->Start(false, false);
+  ASSERT_TRUE(Running());
+  sim->Stop();
+  ASSERT_TRUE(Pump([&] { return r->view->Watch().Lost(); })) << "no loss reported";
+  EXPECT_EQ(r->frame.status.back(), "T43.26");
+  EXPECT_EQ(r->globals.LogCount("T43.26"), 1);
+  // Plugged back (a new device node, as after a replug).
+  sim = std::make_unique<pbxsim::PbxSim>();
+  ASSERT_TRUE(sim->Start());
+  ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+  ASSERT_TRUE(Pump([&] { return !r->view->Watch().Lost(); }, static_cast<int>(4 * CLinkWatch::kRetryMs) + 5000));
+  EXPECT_EQ(r->frame.status.back(), "T43.27");
+  ASSERT_TRUE(Running());
+  EXPECT_EQ(sim->ReceivedCount(CSTA_PRIVATE), 1u);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_GETAPI_CAPS), 1u);
+  CallReachesTheTray();
+  EXPECT_FALSE(r->doc->CanCloseFrame());
+  ASSERT_TRUE(Pump([&] { return closed; }));
+}
+
+TEST_F(Assembly, APortMissingAtStartIsTriedAgainUntilItIsThere) {
+  ::setenv("PALOMIR_COM5", (r->globals.dir / "not-yet").c_str(), 1);
+  r->Start(false, false);
+  ASSERT_EQ(r->boxes.shown.size(), 1u);  // the link object's own word on it
+  EXPECT_EQ(r->boxes.shown[0].text, "T59.1");
+  EXPECT_EQ(r->frame.status.back(), "T43.26");
+  r->loop.Advance(3 * CLinkWatch::kRetryMs);
+  EXPECT_TRUE(r->view->Watch().Lost());
+  ASSERT_TRUE(StartSerialSim());
+  ASSERT_TRUE(Pump([&] { return !r->view->Watch().Lost(); }, static_cast<int>(4 * CLinkWatch::kRetryMs) + 5000));
+  ASSERT_TRUE(Running());
+  EXPECT_EQ(r->frame.status.back(), "T43.27");
+  EXPECT_EQ(r->boxes.shown.size(), 1u);  // the retries say nothing
+}
+
+TEST_F(Assembly, RelayLinkRunsTracksACallAndUnregistersOnClose) {
+  sim = std::make_unique<pbxsim::PbxSim>();
+  const std::uint16_t port = nltest::FreePort();
+  ASSERT_TRUE(sim->StartNetwork(port));
+  StartOverRelay(port);
+  ASSERT_TRUE(Running());
+  EXPECT_EQ(sim->ReceivedCount(CSTA_PRIVATE), 1u);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_GETAPI_CAPS), 1u);
+  EXPECT_EQ(sim->ReceivedCount(CSTA_MONITOR_DEVICE), 3u);
+
+  CallReachesTheTray();
+
+  EXPECT_FALSE(r->doc->CanCloseFrame());
+  ASSERT_TRUE(Pump([&] { return r->frame.exits == 1; }));
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(r->view->Network()->Closed());
+  EXPECT_EQ(sim->ReceivedCount(CSTA_MONITOR_STOP), 3u);
+  ASSERT_TRUE(Pump([&] { return sim->Clients().empty(); }));
+  SdfnIsTheTablesOwnSave();
+}
+
+TEST_F(Assembly, RelayGoneTheCloseNeedsNoServer) {
+  sim = std::make_unique<pbxsim::PbxSim>();
+  const std::uint16_t port = nltest::FreePort();
+  ASSERT_TRUE(sim->StartNetwork(port));
+  StartOverRelay(port);
+  ASSERT_TRUE(Running());
+  sim->StopNetwork();
+  ASSERT_TRUE(Pump([&] { return !r->view->Network()->Registered(); }));
+  EXPECT_TRUE(r->doc->CanCloseFrame());
+  ASSERT_TRUE(Pump([&] { return r->frame.exits == 1; }));
+  EXPECT_TRUE(closed);
+  ASSERT_EQ(r->boxes.shown.size(), 1u);  // the lost link, before the close
+  EXPECT_EQ(r->boxes.shown[0].text, "T43.21 \nT43.22");
+}
+
+// A relay that registers the program and then never answers again: the
+// close gives up on its confirmation after the time-out.
+TEST_F(Assembly, SilentRelayTheCloseEndsThroughTheTimeOut) {
+  const std::uint16_t port = nltest::FreePort();
+  const int ls = ::socket(AF_INET, SOCK_STREAM, 0);
+  int one = 1;
+  ::setsockopt(ls, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(ls, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(ls, 1), 0);
+  std::atomic<bool> stop{false};
+  std::atomic<long> drained{0};
+  std::thread server([&] {
+    const int c = ::accept(ls, nullptr, nullptr);
+    if (c < 0) return;
+    timeval tv{0, 100000};
+    ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    auto readFrame = [&](std::uint8_t* f) {
+      std::size_t got = 0;
+      while (got < 78 && !stop) {
+        const ssize_t n = ::recv(c, f + got, 78 - got, 0);
+        if (n > 0) got += static_cast<std::size_t>(n);
+        if (n == 0) return false;
+      }
+      return got == 78;
+    };
+    for (std::uint8_t op : {std::uint8_t{2}, std::uint8_t{6}}) {  // hello, register
+      std::uint8_t in[78];
+      if (!readFrame(in)) break;
+      std::uint8_t out[78] = {};
+      std::memcpy(out, in, 17);
+      out[26] = 47;
+      out[30] = 2;
+      std::memcpy(out + 31, in, 17);
+      out[31 + 17] = op;
+      if (op == 6) out[31 + 18] = 0, out[31 + 19] = 1, out[28] = 0;
+      out[31 + 22] = 1;
+      out[31 + 23] = 127, out[31 + 26] = 1;
+      ::send(c, out, sizeof out, MSG_NOSIGNAL);
+    }
+    std::uint8_t buf[2048];
+    while (!stop) {
+      const ssize_t n = ::recv(c, buf, sizeof buf, 0);
+      if (n == 0) break;
+      if (n > 0) drained += n;
+    }
+    ::close(c);
+  });
+  StartOverRelay(port);
+  ASSERT_TRUE(Pump([&] { return r->view->Network()->Registered() && drained > 0; }));
+  EXPECT_FALSE(r->doc->CanCloseFrame());
+  EXPECT_TRUE(r->view->Network()->UnregisterPending());
+  const std::uint64_t asked = r->loop.NowMs();
+  Pump([] { return false; }, 100);
+  EXPECT_EQ(r->frame.exits, 0);
+  r->loop.Advance(asked + CNetworkLink::kUnregisterTimeoutMs - r->loop.NowMs());
+  r->loop.RunUntilIdle();
+  EXPECT_EQ(r->frame.exits, 1);
+  EXPECT_TRUE(closed);
+  stop = true;
+  server.join();
+  ::close(ls);
+}
