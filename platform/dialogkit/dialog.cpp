@@ -966,6 +966,8 @@ void Dialog::SetTreeImages(int id, const std::vector<QIcon>& images) {
   }
 }
 
+int Dialog::TreeImageRole() { return kTreeImageRole; }
+
 int Dialog::GetTreeImageCount(int id) const {
   const Impl::Tree* t = impl_->FindTree(id);
   return t ? static_cast<int>(t->images.size()) : -1;
