@@ -45,6 +45,10 @@ struct CallRecord {
   std::time_t start = 0;  // when it got its tree item
   std::int32_t item = 0;
   std::array<std::int32_t, kChildren> children{};
+  // What the tree shows now, so that only changes reach it.
+  int shownImage = -1;
+  int shownDirection = -1;
+  pluginkit::DeviceText shownPartner{};
   std::mutex mu;  // its fields and text
 };
 
