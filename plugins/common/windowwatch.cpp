@@ -25,6 +25,8 @@ bool WindowWatch::eventFilter(QObject* watched, QEvent* event) {
   if (window_ && watched == window_.data()) {
     if (event->type() == QEvent::Move && !window_->isMinimized()) {
       if (onMoved) onMoved(RectOf(window_));
+    } else if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+      if (onShown) onShown(event->type() == QEvent::Show);
     } else if (event->type() == QEvent::WindowStateChange && window_->isMinimized() && minimiseSwitch == 0) {
       // After the minimise has run to its end (which shows the window).
       QTimer::singleShot(0, window_.data(), [w = window_] {

@@ -116,8 +116,40 @@ void CCallList::Delete(CallRecord* r) {
 
 void CCallList::GiveItem(CallRecord* r) {
   if (r->item) return;
-  r->start = plat::WallTime();
-  if (tree_) r->item = tree_->AddTop(ItemText(*r), r->state);
+  if (!r->started) {
+    r->start = plat::WallTime();
+    r->started = true;
+  }
+  if (tree_) {
+    r->item = tree_->AddTop(ItemText(*r), r->state);
+    r->shownImage = r->state;
+  }
+}
+
+void CCallList::SetTree(ICallTree* tree) {
+  std::lock_guard<std::mutex> dk(dispatchMu_);
+  std::lock_guard<std::mutex> lk(listMu_);
+  tree_ = tree;
+  for (const auto& r : calls_) {
+    std::lock_guard<std::mutex> rk(r->mu);
+    r->item = 0;
+    r->children.fill(0);
+    r->shownImage = r->shownDirection = -1;
+  }
+}
+
+void CCallList::Rebuild() {
+  std::lock_guard<std::mutex> dk(dispatchMu_);
+  std::lock_guard<std::mutex> lk(listMu_);
+  if (!tree_) return;
+  for (const auto& r : calls_) {
+    if (!r->started) continue;  // never had an item
+    {
+      std::lock_guard<std::mutex> rk(r->mu);
+      GiveItem(r.get());
+    }
+    Refresh(r.get());
+  }
 }
 
 // ---------------------------------------------------------------- dispatch

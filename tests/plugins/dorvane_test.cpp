@@ -94,6 +94,8 @@ class Viewer : public ::testing::Test {
     return out;
   }
   int Feed(const CSTAMessage& m) { return b_.CSTAMessageHandlerProc(m); }
+  // The tree is filled while the window can be seen.
+  void ShowViewer() { ASSERT_EQ(b_.VisualStateFunction(5, 0), 0); }
   bool Press(int id) {
     auto* b = Window() ? Window()->findChild<QAbstractButton*>(QString::number(id)) : nullptr;
     if (!b) return false;
@@ -146,6 +148,7 @@ TEST_F(Viewer, NameVersionParametersAndSecondCreate) {
 }
 
 TEST_F(Viewer, EachEventTypeGivesItsStateTextAndChildren) {
+  ShowViewer();
   struct Step {
     const char* what;
     CSTAMessage record;
@@ -189,6 +192,7 @@ TEST_F(Viewer, EachEventTypeGivesItsStateTextAndChildren) {
 }
 
 TEST_F(Viewer, ClearedFindsItsCallThroughEachFallback) {
+  ShowViewer();
   struct Case {
     const char* what;
     std::vector<CSTAMessage> before;
@@ -218,6 +222,7 @@ TEST_F(Viewer, ClearedFindsItsCallThroughEachFallback) {
 }
 
 TEST_F(Viewer, TransferEndsTheTransferringPartysCallsAndConnectsTheResult) {
+  ShowViewer();
   Feed(Delivered(501, "21", "0301234567", "21"));
   Feed(Established(501, "21", "0301234567", "21"));
   Feed(Event(61, 501, "21"));
@@ -238,6 +243,7 @@ TEST_F(Viewer, TransferEndsTheTransferringPartysCallsAndConnectsTheResult) {
 }
 
 TEST_F(Viewer, RecurringCallIdsKeepTheListBounded) {
+  ShowViewer();
   for (int i = 0; i < 10000; ++i) {
     const std::uint32_t id = 500 + static_cast<std::uint32_t>(i % 7);
     ASSERT_EQ(Feed(Delivered(id, "21", "0301", "21")), 0);
@@ -251,6 +257,7 @@ TEST_F(Viewer, RecurringCallIdsKeepTheListBounded) {
 }
 
 TEST_F(Viewer, ButtonsClearAndPin) {
+  ShowViewer();
   Feed(Delivered(1, "21", "0301", "21"));
   Feed(Delivered(2, "22", "0302", "22"));
   ASSERT_EQ(Items().size(), 2u);
@@ -328,12 +335,18 @@ TEST_F(Viewer, VisualStatesMinimiseCloseAndParentRestore) {
   EXPECT_FALSE(w->isMinimized());
   EXPECT_TRUE(w->isVisible());
 
-  // The close box hides; the window and its calls stay.
+  // The close box hides; the window and its calls stay, and what came
+  // while it was hidden shows when it is back.
   Feed(Delivered(1, "21", "0301", "21"));
   w->close();
   EXPECT_FALSE(w->isVisible());
   EXPECT_EQ(Window(), w);
-  EXPECT_EQ(Shown(), (Lines{"21 (Ringing) - 0301"}));
+  Feed(Established(1, "21", "0301", "21"));
+  Feed(Delivered(2, "22", "22", "0407"));
+  EXPECT_TRUE(Shown().empty());
+  b_.VisualStateFunction(5, 0);
+  EXPECT_EQ(Shown(), (Lines{"21 (Connected) - 0301", "22 (Dialing) - 0407"}));
+  EXPECT_EQ(Items()[0].children, (Lines{"09:05:07", "1", "0301", "21"}));
 }
 
 }  // namespace
