@@ -5,6 +5,7 @@
 
 #include "app/dialogs/calldatalist.h"
 #include "app/dialogs/calldatareport.h"
+#include "app/dialogs/radiogroup.h"
 #include "app/lists/listsupport.h"
 #include "core/base/globalconfig.h"
 #include "core/calls/callinfo.h"
@@ -88,14 +89,12 @@ int RunCallDataDlg(ICallDataSource& list, IReportPrinter* printer, plat::WindowI
 CCallDataOrderDlg::CCallDataOrderDlg() : Dialog(plat::dlg::kProgram, kResourceId) {}
 
 bool CCallDataOrderDlg::OnInitDialog() {
-  SetRadioIndex(IDC_OLDEST, m_Order == 1 ? 1 : m_Order == 0 ? 0 : -1);
+  dialogs::ShowRadio(*this, IDC_OLDEST, 2, m_Order);
   return true;
 }
 
 void CCallDataOrderDlg::OnOK() {
-  // An untouched group of a value without a button keeps that value.
-  const int chosen = GetRadioIndex(IDC_OLDEST);
-  if (chosen >= 0) m_Order = chosen;
+  m_Order = dialogs::ReadRadio(*this, IDC_OLDEST, m_Order);
   EndDialog(plat::IDOK);
 }
 

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdint>
 
+#include "app/dialogs/radiogroup.h"
 #include "core/base/globalconfig.h"
 #include "netlink/lorquin32.h"
 #include "platform/msgbox.h"
@@ -57,8 +58,8 @@ CSystemConnectionDlg::CSystemConnectionDlg() : Dialog(plat::dlg::kProgram, kReso
 
 bool CSystemConnectionDlg::OnInitDialog() {
   // A stored value without a button leaves its group empty; OK keeps it.
-  SetRadioIndex(IDC_COM1, m_Port >= 0 && m_Port <= kLan ? m_Port : -1);
-  SetRadioIndex(IDC_CSTA, m_Driver >= 0 && m_Driver <= 3 ? m_Driver : -1);
+  dialogs::ShowRadio(*this, IDC_COM1, kLan + 1, m_Port);
+  dialogs::ShowRadio(*this, IDC_CSTA, 4, m_Driver);
   const sysconn::AddressParts parts = sysconn::SplitServerAddress(m_Address);
   for (int i = 0; i < 4; ++i) SetItemText(IDC_ADDRESS1 + i, parts[i]);
   CheckButton(IDC_TAVIK, m_Tavik ? 1 : 0);
@@ -85,8 +86,7 @@ bool CSystemConnectionDlg::OnCommand(int id, plat::Notify code) {
 }
 
 void CSystemConnectionDlg::OnOK() {
-  const int port = GetRadioIndex(IDC_COM1);
-  const int chosen = port >= 0 ? port : m_Port;
+  const int chosen = dialogs::ReadRadio(*this, IDC_COM1, m_Port);
   if (chosen == kLan) {
     sysconn::AddressParts parts;
     for (int i = 0; i < 4; ++i) parts[i] = GetItemText(IDC_ADDRESS1 + i);
@@ -100,8 +100,7 @@ void CSystemConnectionDlg::OnOK() {
     m_Address = address;
   }
   m_Port = chosen;
-  const int driver = GetRadioIndex(IDC_CSTA);
-  if (driver >= 0) m_Driver = driver;
+  m_Driver = dialogs::ReadRadio(*this, IDC_CSTA, m_Driver);
   m_Tavik = IsChecked(IDC_TAVIK);
   EndDialog(plat::IDOK);
 }
