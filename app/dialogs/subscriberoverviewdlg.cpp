@@ -1,5 +1,6 @@
 #include "app/dialogs/subscriberoverviewdlg.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QEvent>
 #include <QWidget>
@@ -129,7 +130,7 @@ void CSubscriberOverviewDlg::FillRows() {
       marks_[r] = -1;
       if (!registered_[r].empty() && drawing_) drawing_->ForgetWindow(Item(ButtonId(r)));
       registered_[r].clear();
-      SetItemIcon(ButtonId(r), QIcon());
+      SetButtonIcon(r, QIcon());
       continue;
     }
     // A fresh registration resets the item's state: only when the row
@@ -157,7 +158,11 @@ void CSubscriberOverviewDlg::DrawRow(int row) {
                                 : dialogs::MarkForState(e->connectionState);
   marks_[row] = mark;
   SetItemText(ButtonId(row), std::string());
-  SetItemIcon(ButtonId(row), dialogs::StateIcon(mark));
+  SetButtonIcon(row, dialogs::StateIcon(mark));
+}
+
+void CSubscriberOverviewDlg::SetButtonIcon(int row, const QIcon& icon) {
+  if (auto* b = qobject_cast<QAbstractButton*>(Item(ButtonId(row)))) b->setIcon(icon);
 }
 
 int CSubscriberOverviewDlg::RowMark(int row) const { return row >= 0 && row < kRows ? marks_[row] : -1; }

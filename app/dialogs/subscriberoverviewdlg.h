@@ -12,6 +12,7 @@
 class CMonitorTable;
 struct CMonitorEntry;
 class CVisualizeConnections;
+class QIcon;
 
 class CSubscriberOverviewDlg : public plat::Dialog, public ICallWindow {
  public:
@@ -64,6 +65,7 @@ class CSubscriberOverviewDlg : public plat::Dialog, public ICallWindow {
   void FillRows();
   void UpdateStates();
   void DrawRow(int row);
+  void SetButtonIcon(int row, const QIcon& icon);
   void DoubleClickRow(int row);
   std::string HoverText(const CMonitorEntry* e) const;
 

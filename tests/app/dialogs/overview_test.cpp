@@ -1,6 +1,7 @@
 // The subscriber overview: rows from the monitor table, the state marks,
 // the drawing's registration, the double click to the view and the hub
 // codes it answers.
+#include <QAbstractButton>
 #include <QDialog>
 #include <QPushButton>
 #include <QWidget>
@@ -155,10 +156,13 @@ TEST_F(Overview, MarksFollowTheConnectionStateAndARefusedMonitor) {
   }
   O& d = Open(7);
   d.Notify(hub::kMonitoringStarted, 0, 0);
+  auto icon = [&](int r) { return qobject_cast<QAbstractButton*>(d.Item(O::ButtonId(r)))->icon(); };
   for (int r = 0; r < 7; ++r) {
     EXPECT_EQ(d.RowMark(r), cases[r].mark) << r;
     EXPECT_EQ(d.GetItemText(O::ButtonId(r)), "") << r;
+    EXPECT_EQ(icon(r).pixmap(16, 16).toImage(), dialogs::StateIcon(static_cast<dialogs::StateMark>(cases[r].mark)).pixmap(16, 16).toImage()) << r;
   }
+  EXPECT_TRUE(icon(7).isNull());
 }
 
 TEST_F(Overview, EachRowsButtonIsRegisteredAndADeviceEventColoursIt) {
