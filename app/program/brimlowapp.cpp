@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
@@ -66,12 +67,13 @@ std::string BesideProgram(const std::string& programPath, const std::string& nam
 // The about box: the program's name, its version and OK.
 class CAboutDlg : public plat::Dialog {
  public:
-  static constexpr int kVersionLine = 1001;
+  static constexpr int kPicture = 1000, kVersionLine = 1001;
   CAboutDlg() : Dialog(plat::dlg::kProgram, CBrimlowApp::kAboutDialog) {}
 
  protected:
   bool OnInitDialog() override {
     SetItemText(kVersionLine, std::string("Version ") + BRIMLOW_VERSION);
+    SetItemIcon(kPicture, QIcon(QStringLiteral(":/frame/icon223.xpm")));
     return true;
   }
 };
@@ -192,10 +194,12 @@ void CBrimlowApp::ProbeShown() {
   });
 }
 
-void CBrimlowApp::RunAbout() {
+int CBrimlowApp::RunAboutBox(plat::WindowId owner) {
   CAboutDlg dlg;
-  dlg.DoModal(view_ ? view_->Id() : 0);
+  return dlg.DoModal(owner);
 }
+
+void CBrimlowApp::RunAbout() { RunAboutBox(view_ ? view_->Id() : 0); }
 
 void CBrimlowApp::DestroyWindows() {
   if (frame_) frame_->Detach();

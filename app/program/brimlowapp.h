@@ -48,6 +48,9 @@ class CBrimlowApp {
   // All of it around the main loop.
   int Run();
 
+  // The about box (dialog 100), modal over owner.
+  static int RunAboutBox(plat::WindowId owner);
+
   // SIGTERM, SIGINT and SIGHUP from now on run the exit command.
   bool WatchSignals();
 
