@@ -1017,6 +1017,8 @@ void Dialog::SetTreeImages(int id, const std::vector<QIcon>& images) {
   }
 }
 
+int Dialog::TreeImageRole() { return kTreeImageRole; }
+
 int Dialog::GetTreeImageCount(int id) const {
   const Impl::Tree* t = impl_->FindTree(id);
   return t ? static_cast<int>(t->images.size()) : -1;
@@ -1031,13 +1033,16 @@ Dialog::TreeItem Dialog::TreeInsertItem(int id, TreeItem parent, const std::stri
   if (t->next == INT32_MAX) return 0;  // ids are never reused
   const TreeItem itemId = t->next++;
   auto* item = new QTreeWidgetItem;
+  // Everything set before it joins the tree: no change signals.
   item->setData(0, kTreeIdRole, itemId);
   item->setText(0, ToQString(text));
+  if (image < 0) image = -1;
+  item->setData(0, kTreeImageRole, image);
+  if (image >= 0 && image < static_cast<int>(t->images.size())) item->setIcon(0, t->images[static_cast<std::size_t>(image)]);
   Impl::Quiet quiet(impl_.get());
   if (under) under->addChild(item);
   else w->addTopLevelItem(item);
   t->items[itemId] = item;
-  TreeSetItemImage(id, itemId, image);
   return itemId;
 }
 
@@ -1085,6 +1090,7 @@ bool Dialog::TreeSetItemImage(int id, TreeItem item, int image) {
   QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
   if (!t || !q) return false;
   if (image < 0) image = -1;
+  if (q->data(0, kTreeImageRole).toInt() == image && q->data(0, kTreeImageRole).isValid()) return true;
   q->setData(0, kTreeImageRole, image);
   q->setIcon(0, image >= 0 && image < static_cast<int>(t->images.size()) ? t->images[static_cast<std::size_t>(image)] : QIcon());
   return true;

@@ -116,6 +116,9 @@ class Dialog : public IMessageTarget {
   bool TreeExpand(int id, TreeItem item, bool expand);
   TreeItem TreeGetSelection(int id) const;           // 0 none
   bool TreeSelectItem(int id, TreeItem item);        // does not notify; 0 clears
+  // The item data role of a tree item's image index (for those who read
+  // the widget itself, as tests and screenshots do).
+  static int TreeImageRole();
 
   // --- tab panels ---
   // A row of tabs over an area where the dialog places its pages (children

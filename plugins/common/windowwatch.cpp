@@ -1,6 +1,7 @@
 #include "plugins/common/windowwatch.h"
 
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
 
@@ -24,8 +25,13 @@ bool WindowWatch::eventFilter(QObject* watched, QEvent* event) {
   if (window_ && watched == window_.data()) {
     if (event->type() == QEvent::Move && !window_->isMinimized()) {
       if (onMoved) onMoved(RectOf(window_));
+    } else if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+      if (onShown) onShown(event->type() == QEvent::Show);
     } else if (event->type() == QEvent::WindowStateChange && window_->isMinimized() && minimiseSwitch == 0) {
-      window_->hide();
+      // After the minimise has run to its end (which shows the window).
+      QTimer::singleShot(0, window_.data(), [w = window_] {
+        if (w && w->isMinimized()) w->hide();
+      });
     }
   } else if (parent_ && watched == parent_.data() && event->type() == QEvent::WindowStateChange) {
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);

@@ -18,6 +18,8 @@ class WindowWatch : public QObject {
   WindowWatch(QWidget* window, QWidget* parent);
 
   std::function<void(const WindowRect&)> onMoved;
+  // The window became visible (true) or went out of sight (false).
+  std::function<void(bool)> onShown;
   int minimiseSwitch = 1;  // 0: minimising also hides
 
   // The window's frame as top, left, bottom, right.

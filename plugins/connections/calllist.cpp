@@ -116,8 +116,40 @@ void CCallList::Delete(CallRecord* r) {
 
 void CCallList::GiveItem(CallRecord* r) {
   if (r->item) return;
-  r->start = plat::WallTime();
-  if (tree_) r->item = tree_->AddTop(ItemText(*r), r->state);
+  if (!r->started) {
+    r->start = plat::WallTime();
+    r->started = true;
+  }
+  if (tree_) {
+    r->item = tree_->AddTop(ItemText(*r), r->state);
+    r->shownImage = r->state;
+  }
+}
+
+void CCallList::SetTree(ICallTree* tree) {
+  std::lock_guard<std::mutex> dk(dispatchMu_);
+  std::lock_guard<std::mutex> lk(listMu_);
+  tree_ = tree;
+  for (const auto& r : calls_) {
+    std::lock_guard<std::mutex> rk(r->mu);
+    r->item = 0;
+    r->children.fill(0);
+    r->shownImage = r->shownDirection = -1;
+  }
+}
+
+void CCallList::Rebuild() {
+  std::lock_guard<std::mutex> dk(dispatchMu_);
+  std::lock_guard<std::mutex> lk(listMu_);
+  if (!tree_) return;
+  for (const auto& r : calls_) {
+    if (!r->started) continue;  // never had an item
+    {
+      std::lock_guard<std::mutex> rk(r->mu);
+      GiveItem(r.get());
+    }
+    Refresh(r.get());
+  }
 }
 
 // ---------------------------------------------------------------- dispatch
@@ -242,19 +274,29 @@ int CCallList::OnTransferred(const unsigned char* m) {
 
 void CCallList::Refresh(CallRecord* r) {
   std::lock_guard<std::mutex> rk(r->mu);
-  r->text = ItemText(*r);
-  if (!tree_ || !r->item) return;
-  tree_->SetItem(r->item, r->text, r->state);
-  const bool own = r->direction != kIncoming;
-  const std::string texts[kChildren] = {TimeText(r->start), plat::StrFormatC("%ld", static_cast<long>(r->callId)),
-                                        r->partner.data(), r->device.data()};
-  const int images[kChildren] = {kImageTime, kImageCallId, own ? kImageParty : kImageOwnParty,
-                                 own ? kImageOwnParty : kImageParty};
-  for (int i = 0; i < kChildren; ++i) {
-    std::int32_t& child = r->children[static_cast<std::size_t>(i)];
-    if (!child) child = tree_->AddChild(r->item, texts[i], images[i]);
-    else tree_->SetItem(child, texts[i], images[i]);
+  std::string text = ItemText(*r);
+  if (!tree_ || !r->item) {
+    r->text = std::move(text);
+    return;
   }
+  if (text != r->text || r->state != r->shownImage) tree_->SetItem(r->item, text, r->state);
+  r->text = std::move(text);
+  r->shownImage = r->state;
+  const bool own = r->direction != kIncoming;
+  const int partnerImage = own ? kImageParty : kImageOwnParty;
+  const int deviceImage = own ? kImageOwnParty : kImageParty;
+  if (!r->children[kChildTime]) {
+    r->children[kChildTime] = tree_->AddChild(r->item, TimeText(r->start), kImageTime);
+    r->children[kChildCallId] = tree_->AddChild(r->item, plat::StrFormatC("%ld", static_cast<long>(r->callId)), kImageCallId);
+    r->children[kChildPartner] = tree_->AddChild(r->item, r->partner.data(), partnerImage);
+    r->children[kChildDevice] = tree_->AddChild(r->item, r->device.data(), deviceImage);
+  } else if (r->direction != r->shownDirection || !SameText(r->partner, r->shownPartner)) {
+    // Time, call id and device stay what they were.
+    tree_->SetItem(r->children[kChildPartner], r->partner.data(), partnerImage);
+    tree_->SetItem(r->children[kChildDevice], r->device.data(), deviceImage);
+  }
+  r->shownDirection = r->direction;
+  r->shownPartner = r->partner;
 }
 
 void CCallList::Clear() {

@@ -42,9 +42,14 @@ struct CallRecord {
   std::string text;  // the tree item's text
   int state = kIdle;
   int direction = kNoDirection;
-  std::time_t start = 0;  // when it got its tree item
+  std::time_t start = 0;  // when it first got its tree item
+  bool started = false;
   std::int32_t item = 0;
   std::array<std::int32_t, kChildren> children{};
+  // What the tree shows now, so that only changes reach it.
+  int shownImage = -1;
+  int shownDirection = -1;
+  pluginkit::DeviceText shownPartner{};
   std::mutex mu;  // its fields and text
 };
 
@@ -55,7 +60,10 @@ class CCallList {
   CCallList(const CCallList&) = delete;
   CCallList& operator=(const CCallList&) = delete;
 
-  void SetTree(ICallTree* tree) { tree_ = tree; }
+  // The tree to mirror into; null while nobody sees it. Rebuild gives
+  // every record its item again, as it stands.
+  void SetTree(ICallTree* tree);
+  void Rebuild();
 
   // One message record (982 bytes). 0, or 1 when a record that the event
   // needed could not be made.

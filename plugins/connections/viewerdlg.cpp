@@ -37,9 +37,7 @@ std::vector<QIcon> CConnectionViewerDlg::Images() {
   return images;
 }
 
-CConnectionViewerDlg::CConnectionViewerDlg(plat::dlg::Template tpl) : plat::Dialog(std::move(tpl), "dorvane") {
-  calls_.SetTree(this);
-}
+CConnectionViewerDlg::CConnectionViewerDlg(plat::dlg::Template tpl) : plat::Dialog(std::move(tpl), "dorvane") {}
 
 CConnectionViewerDlg::~CConnectionViewerDlg() {
   // The calls' tree goes with the window; the records need no tree then.
@@ -63,11 +61,25 @@ bool CConnectionViewerDlg::OnInitDialog() {
   if (auto* pin = qobject_cast<QAbstractButton*>(Item(IDC_PIN))) pin->setIcon(Picture("unpin"));
   watch_ = new pluginkit::WindowWatch(w, plat::dlg::WindowWidget(parent_));
   watch_->onMoved = [this](const pluginkit::WindowRect& r) { position_ = r; };
+  // The tree follows the calls only while it can be seen: every event
+  // would otherwise pay for widgets nobody looks at.
+  watch_->onShown = [this](bool shown) {
+    if (shown == treeShown_) return;
+    treeShown_ = shown;
+    if (shown) {
+      calls_.SetTree(this);
+      calls_.Rebuild();
+    } else {
+      calls_.SetTree(nullptr);
+      TreeDeleteAll(IDC_TREE);
+    }
+  };
   return true;
 }
 
 void CConnectionViewerDlg::OnDestroy() {
   calls_.SetTree(nullptr);
+  treeShown_ = false;
   calls_.Clear();
   watch_ = nullptr;
 }

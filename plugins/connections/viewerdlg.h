@@ -66,6 +66,7 @@ class CConnectionViewerDlg : public plat::Dialog, public ICallTree {
   pluginkit::WindowWatch* watch_ = nullptr;  // owned by the window
   pluginkit::WindowRect position_;
   bool topmost_ = false;
+  bool treeShown_ = false;
   plat::WindowId parent_ = 0;
 };
 
