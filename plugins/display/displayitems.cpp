@@ -129,9 +129,6 @@ int CDisplayItemManager::AddItem(DLLIFC_ITEM parent, DLLIFC_ITEM* out, std::intp
   if (LastHandle() == INT32_MAX) return DLLIFC_NO_RESOURCE;
   std::uint32_t& next = group ? group->nextChildId_ : nextGroupId_;
   if (next >= kIdLimit) return DLLIFC_NO_RESOURCE;
-  // Room first, so that a failed allocation leaves no half-added item.
-  items_.reserve(items_.size() + 1);
-  if (group) group->children_.reserve(group->children_.size() + 1);
   const DLLIFC_ITEM handle = LastHandle() + 1;
   auto item = std::make_unique<CDisplayItem>(*this, group ? CDisplayItem::kDevice : CDisplayItem::kGroup,
                                              static_cast<std::uint16_t>(next), handle, group, userValue);
@@ -140,9 +137,17 @@ int CDisplayItemManager::AddItem(DLLIFC_ITEM parent, DLLIFC_ITEM* out, std::intp
     item->fktMessage = globals_.fktMessage;
     item->fktDescription = globals_.fktDescription;
     item->sink = sink_;
-    group->children_.push_back(item.get());
   }
+  CDisplayItem* raw = item.get();
   items_.push_back(std::move(item));
+  if (group) {
+    try {
+      group->children_.push_back(raw);
+    } catch (...) {
+      items_.pop_back();  // no half-added item
+      throw;
+    }
+  }
   ++next;
   if (out) *out = handle;
   return DLLIFC_OK;

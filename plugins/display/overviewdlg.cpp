@@ -76,11 +76,15 @@ bool COverviewDlg::OnInitDialog() {
   watch_->minimiseSwitch = minimiseSwitch_;
   watch_->onMoved = [this](const pluginkit::WindowRect& r) { position_ = r; };
   w->adjustSize();
-  if (positionSet_) SetPosition(position_);
+  if (pendingMove_) pluginkit::WindowWatch::MoveTo(w, position_);
   return true;
 }
 
 void COverviewDlg::OnDestroy() {
+  // Kept for a window made again.
+  const bool known = pendingMove_ || (Window() && Window()->isVisible());
+  position_ = Position();
+  pendingMove_ = known;
   // The pages' windows are children of this one: they go first.
   tiles_.reset();
   tree_.reset();
@@ -209,16 +213,25 @@ int COverviewDlg::VisualState(std::int32_t state, std::int32_t value) {
     pluginkit::BringToFront(w);
     plat::dlg::SetForegroundWindow(Id());
   }
+  // A window not on the screen has no frame yet: it is placed once it shows.
+  if (w && pendingMove_ && w->isVisible()) SetPosition(position_);
   return DLLIFC_OK;
 }
 
 void COverviewDlg::SetPosition(const pluginkit::WindowRect& r) {
   position_ = r;
-  positionSet_ = true;
-  if (QDialog* w = Window()) {
-    pluginkit::WindowWatch::MoveTo(w, r);
-    position_ = pluginkit::WindowWatch::RectOf(w);
-  }
+  QDialog* w = Window();
+  if (w) pluginkit::WindowWatch::MoveTo(w, r);
+  pendingMove_ = !w || !w->isVisible();
+  if (pendingMove_) return;
+  position_ = pluginkit::WindowWatch::RectOf(w);
+}
+
+pluginkit::WindowRect COverviewDlg::Position() const {
+  QDialog* w = Window();
+  // The window's own rectangle while it is on the screen and not minimised.
+  if (w && w->isVisible() && !w->isMinimized() && !pendingMove_) return pluginkit::WindowWatch::RectOf(w);
+  return position_;
 }
 
 void COverviewDlg::Hide() {

@@ -34,7 +34,7 @@ class COverviewDlg : public plat::Dialog, public IDisplaySignalSink {
 
   // "WNDPosition": stored, and the window moved there when it exists.
   void SetPosition(const pluginkit::WindowRect& r);
-  const pluginkit::WindowRect& Position() const { return position_; }
+  pluginkit::WindowRect Position() const;
   int MinimiseSwitch() const { return minimiseSwitch_; }
 
   // Tab 0 the tree page, tab n group n-1.
@@ -77,7 +77,7 @@ class COverviewDlg : public plat::Dialog, public IDisplaySignalSink {
   GridSize grid_;
   pluginkit::WindowWatch* watch_ = nullptr;  // owned by the window
   pluginkit::WindowRect position_;
-  bool positionSet_ = false;
+  bool pendingMove_ = false;  // position_ waits for the window to show
   int minimiseSwitch_ = 1;
 };
 
