@@ -72,27 +72,16 @@ void SetBackground(QWidget* w, QPalette::ColorRole role, const QColor& c) {
 }  // namespace
 
 CSingleDeviceDisplay::CSingleDeviceDisplay(CTilePage& page, const GlobalParams& globals, int position)
-    : plat::Dialog("tarquel", kDialogId), page_(page), globals_(globals), position_(position) {}
+    : CChildDialog("tarquel", kDialogId), page_(page), globals_(globals), position_(position) {}
 
 CSingleDeviceDisplay::~CSingleDeviceDisplay() {
   Bind(nullptr);
   DestroyWindow();
 }
 
-bool CSingleDeviceDisplay::CreateIn(plat::WindowId owner, QWidget* host, int x, int y) {
-  host_ = host;
-  x_ = x;
-  y_ = y;
-  if (!Create(owner)) return false;
-  Window()->hide();
-  return true;
-}
-
 bool CSingleDeviceDisplay::OnInitDialog() {
+  Attach(true);
   QDialog* w = Window();
-  // A child of the tile page, not a window of its own.
-  w->setParent(host_, Qt::Widget);
-  w->move(x_, y_);
   w->layout()->setContentsMargins(6, 6, 6, 6);
   if (auto* label = Item(IDC_LABEL)) label->setFont(SansFont(12, 8, 500));
   if (auto* contents = qobject_cast<QLineEdit*>(Item(IDC_CONTENTS))) {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/dialogkit/dialog.h"
+#include "plugins/display/childdialog.h"
 #include "plugins/display/displayitems.h"
 
 class QWidget;
@@ -19,7 +19,7 @@ class CTilePage;
 // A 0x00BBGGRR colour value as the widgets take it.
 QColor FromColorRef(std::int32_t value);
 
-class CSingleDeviceDisplay : public plat::Dialog, public IItemTile {
+class CSingleDeviceDisplay : public CChildDialog, public IItemTile {
  public:
   enum {
     kDialogId = 103, IDC_LABEL = 1000, IDC_CONTENTS = 1001, IDC_F1 = 1002, IDC_F4 = 1005, IDC_SMALLLABEL = 1006,
@@ -33,9 +33,6 @@ class CSingleDeviceDisplay : public plat::Dialog, public IItemTile {
 
   CSingleDeviceDisplay(CTilePage& page, const GlobalParams& globals, int position);
   ~CSingleDeviceDisplay() override;
-
-  // Made as a child of host at (x, y), hidden; false when it could not be.
-  bool CreateIn(plat::WindowId owner, QWidget* host, int x, int y);
 
   // null unbinds: the tile is hidden and its item forgets it.
   void Bind(CDisplayItem* item);
@@ -77,8 +74,6 @@ class CSingleDeviceDisplay : public plat::Dialog, public IItemTile {
   CTilePage& page_;
   const GlobalParams& globals_;
   int position_;
-  QWidget* host_ = nullptr;
-  int x_ = 0, y_ = 0;
   CDisplayItem* item_ = nullptr;
   int mark_ = kMarkClear;
   bool blinking_ = false;

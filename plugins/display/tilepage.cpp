@@ -19,29 +19,17 @@ GridSize FitGrid(std::int32_t rows, std::int32_t columns, std::int64_t largestGr
   return g;
 }
 
-CTilePage::CTilePage(const GlobalParams& globals) : plat::Dialog("tarquel", kDialogId), globals_(globals) {}
+CTilePage::CTilePage(const GlobalParams& globals) : CChildDialog("tarquel", kDialogId), globals_(globals) {}
 
 CTilePage::~CTilePage() {
   tiles_.clear();
   DestroyWindow();
 }
 
-bool CTilePage::CreateIn(plat::WindowId owner, QWidget* host, int x, int y) {
-  host_ = host;
-  x_ = x;
-  y_ = y;
-  if (!Create(owner)) return false;
-  Window()->hide();
-  return true;
-}
-
 bool CTilePage::OnInitDialog() {
-  QDialog* w = Window();
-  w->setParent(host_, Qt::Widget);
   // Tiles sit at the positions the grid gives, not in a layout.
-  delete w->layout();
-  w->move(x_, y_);
-  w->setFixedSize(width_, height_);
+  Attach(false);
+  Window()->setFixedSize(width_, height_);
   return true;
 }
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/dialogkit/dialog.h"
+#include "plugins/display/childdialog.h"
 #include "plugins/display/devicedisplay.h"
 #include "plugins/display/displayitems.h"
 
@@ -23,7 +23,7 @@ struct GridSize {
 };
 GridSize FitGrid(std::int32_t rows, std::int32_t columns, std::int64_t largestGroup);
 
-class CTilePage : public plat::Dialog {
+class CTilePage : public CChildDialog {
  public:
   enum { kDialogId = 132 };
   static constexpr int kFirstX = 3, kFirstY = 6, kGap = 6, kBorder = 12;
@@ -31,7 +31,6 @@ class CTilePage : public plat::Dialog {
   explicit CTilePage(const GlobalParams& globals);
   ~CTilePage() override;
 
-  bool CreateIn(plat::WindowId owner, QWidget* host, int x, int y);
   // count tiles, columns to a row; false when one could not be made (the
   // tiles made so far stay).
   bool MakeTiles(int count, int columns);
@@ -69,8 +68,6 @@ class CTilePage : public plat::Dialog {
  private:
   const GlobalParams& globals_;
   std::vector<std::unique_ptr<CSingleDeviceDisplay>> tiles_;
-  QWidget* host_ = nullptr;
-  int x_ = 0, y_ = 0;
   int width_ = kBorder, height_ = kBorder;
 };
 

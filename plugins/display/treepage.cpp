@@ -16,27 +16,15 @@ constexpr std::int64_t kNoItem = 0;
 }
 
 CTreePage::CTreePage(const CDisplayItemManager& items, plat::WindowId overview)
-    : plat::Dialog("tarquel", kDialogId), items_(items), overview_(overview) {}
+    : CChildDialog("tarquel", kDialogId), items_(items), overview_(overview) {}
 
 CTreePage::~CTreePage() {
   for (const auto& item : items_.items()) item->treeItem = 0;
   DestroyWindow();
 }
 
-bool CTreePage::CreateIn(plat::WindowId owner, QWidget* host, int x, int y) {
-  host_ = host;
-  x_ = x;
-  y_ = y;
-  if (!Create(owner)) return false;
-  Window()->hide();
-  return true;
-}
-
 bool CTreePage::OnInitDialog() {
-  QDialog* w = Window();
-  w->setParent(host_, Qt::Widget);
-  delete w->layout();
-  w->move(x_, y_);
+  Attach(false);
   SetTreeImages(IDC_TREE, ImageList());
   const GlobalParams& g = items_.globals();
   for (int i = 0; i < kShownButtons; ++i) {

@@ -4,14 +4,14 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/dialogkit/dialog.h"
+#include "plugins/display/childdialog.h"
 #include "plugins/display/displayitems.h"
 
 class QWidget;
 
 namespace tarquel {
 
-class CTreePage : public plat::Dialog {
+class CTreePage : public CChildDialog {
  public:
   enum { kDialogId = 131, IDC_TREE = 1001, IDC_FKT1 = 1002, IDC_FKT4 = 1005 };
   static constexpr int kMargin = 6;
@@ -23,7 +23,6 @@ class CTreePage : public plat::Dialog {
   CTreePage(const CDisplayItemManager& items, plat::WindowId overview);
   ~CTreePage() override;
 
-  bool CreateIn(plat::WindowId owner, QWidget* host, int x, int y);
   // The tree from the items, their tree links set.
   void Fill();
   // The page at this size: the tree above the row of buttons.
@@ -49,8 +48,6 @@ class CTreePage : public plat::Dialog {
  private:
   const CDisplayItemManager& items_;
   plat::WindowId overview_;
-  QWidget* host_ = nullptr;
-  int x_ = 0, y_ = 0;
 };
 
 }  // namespace tarquel
