@@ -11,9 +11,10 @@ namespace tarquel {
 const char* const CTreePage::kNoEntries = "keine Eintr\xe4ge...";
 
 namespace {
+// A line's data is its item's handle, so that a line names an item only
+// while the item exists; this one names none.
 constexpr std::int64_t kNoItem = 0;
-// Tree data: the item's handle, so that a stale line names nothing.
-}
+}  // namespace
 
 CTreePage::CTreePage(const CDisplayItemManager& items, plat::WindowId overview)
     : CChildDialog("tarquel", kDialogId), items_(items), overview_(overview) {}
