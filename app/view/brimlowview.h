@@ -17,6 +17,7 @@
 #include "app/view/commandtable.h"
 #include "app/view/viewlink.h"
 #include "app/view/viewshell.h"
+#include "charges/handler/chargeandloghandler.h"
 #include "core/calls/callinfo.h"
 #include "core/filter/filterifaces.h"
 #include "core/iface/viewhub.h"
@@ -38,7 +39,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   enum : plat::UINT {
     ID_SERIAL_ERROR = 68, ID_ASSISTANT = 32771, ID_KEYPAD = 32772, ID_OVERVIEW = 32774, ID_DATABASE = 32779,
     ID_CALLBACKLIST = 32781, ID_MISSED_CALLS = 32784, ID_MISSED_SETUP = 32785, ID_CALLBACK_SETUP = 32786,
-    ID_GENERAL_SETTINGS = 32790, ID_CHARGE_EVALUATION = 32796, ID_TOTAL_CHARGES = 32797,
+    ID_GENERAL_SETTINGS = 32790, ID_CHARGE_EVALUATION = 32796, ID_TOTAL_CHARGES = 32797, ID_CHARGE_FILE = 32807,
     ID_BACKGROUND = 32813, ID_CONNECTION_VIEWER = 32815, ID_DISPLAY_CONTROL = 32816, ID_APP_EXIT = 57665,
   };
 
@@ -118,6 +119,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   IViewLink& Link() { return *link_; }
   CNetworkLink* Network() { return net_.get(); }
   CServiceRecordFile& ServiceRecords() { return serviceFile_; }
+  CChargeAndLogHandler& Charges() { return *charge_; }
   CCallInfo& WorkingCall() { return workingCall_; }
   const std::string& QuestionNumber() const { return questionNumber_; }
   bool Created() const { return created_; }
@@ -164,6 +166,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   void LogUnhandled(plat::UINT code);
   long PeriodOr(long value, long fallback, const char* name) const;
   void SetStatus(const std::string& text);
+  void ChooseChargeFile();
 
   CBrimlowDoc& doc_;
   IViewFrame& frame_;
@@ -175,6 +178,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   std::array<std::unique_ptr<IViewWindow>, kWindowSlots> windows_;  // 2, 3, 4, 8 and question 173
   std::unique_ptr<IViewLink> link_;                                 // 6
   std::unique_ptr<IConnectionDrawing> drawing_;                     // 7
+  std::unique_ptr<CChargeAndLogHandler> charge_;                    // 13
   CServiceRecordFile serviceFile_;                                  // 14
   ServiceRecordAdapter serviceAdapter_{serviceFile_};
   CCallInfo workingCall_;                                           // 15

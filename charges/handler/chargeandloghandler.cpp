@@ -104,8 +104,8 @@ int CChargeAndLogHandler::OpenChargeFile(const std::string& name) {
   }
   const int how = chargeFile_.OpenOrCreate(path);
   if (how < 0) {
+    // Recording stays off; the log says why.
     Log(plat::StrFormatC("%s: %s", path.c_str(), std::strerror(errno)));
-    PostBox(plat::StrFormatC("%s\r\n%s", path.c_str(), std::strerror(errno)));
     return 0;
   }
   last_.Clear();
