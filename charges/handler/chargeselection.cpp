@@ -20,7 +20,7 @@ constexpr const char* kFilterNames[] = {"intern, abgehend",     "alle, ungefilte
                                         "intern, abgehend ex.", "Einzelne Nummer <%s>", "alle im Zeitraum"};
 
 constexpr char kListSeparator = ';';
-constexpr std::size_t kReadBufRecords = 2048;
+constexpr std::size_t kReadBufRecords = 512;
 
 std::string T(plat::TextId id) { return plat::GetTextOr(id, ""); }
 
