@@ -382,6 +382,43 @@ TEST_F(HandlerTest, ReportCursorIsNotTheFilePosition) {
   EXPECT_EQ(h.GetFirstReportLine(1, 1), "");
 }
 
+struct RecordingWindow : IChargeWindow {
+  std::vector<std::string> seen;
+  void OnChargeWindowNotify(int code, const std::string& text) override {
+    seen.push_back(std::to_string(code) + (text.empty() ? "" : ":" + text));
+  }
+};
+
+TEST_F(HandlerTest, WindowsGetTheirCodes) {
+  CChargeAndLogHandler& h = Open(Bytes(ChargeFileHeader::Default(), {}));
+  RecordingWindow records, sums, third;
+  EXPECT_EQ(h.SetRecordsWindow(&records), 1);
+  EXPECT_EQ(h.SetSumsWindow(&sums), 1);
+  EXPECT_EQ(h.SetThirdWindow(&third), 1);
+  ReadOut(h, {{jan_, 1, 1, "21", "1"}, {jan_, 2, 1, "21", "2"}});
+  EXPECT_EQ(records.seen, (std::vector<std::string>{"9:T48.24 2", "9:T48.22   1 T48.23   2", "4", "9"}));
+  EXPECT_EQ(third.seen, (std::vector<std::string>{"9:T48.24 2", "9:T48.22   1 T48.23   2", "9"}));
+  EXPECT_EQ(sums.seen.size(), 3u);
+  EXPECT_NE(h.GetReadOutTimeText(1), "");
+  struct Case {
+    int target;
+    std::size_t records, sums, third;
+  } cases[] = {{0, 1, 0, 0}, {1, 0, 1, 0}, {2, 0, 0, 1}, {-1, 1, 1, 1}, {3, 0, 0, 0}, {-2, 0, 0, 0}};
+  for (const Case& c : cases) {
+    records.seen.clear(), sums.seen.clear(), third.seen.clear();
+    h.ForwardToWindows(c.target, 9, "x");
+    EXPECT_EQ(records.seen.size(), c.records) << c.target;
+    EXPECT_EQ(sums.seen.size(), c.sums) << c.target;
+    EXPECT_EQ(third.seen.size(), c.third) << c.target;
+  }
+  records.seen.clear();
+  h.Command(7);
+  EXPECT_EQ(records.seen, std::vector<std::string>{"7"});
+  EXPECT_EQ(h.SetRecordsWindow(nullptr), 0);
+  h.Command(7);
+  EXPECT_EQ(records.seen.size(), 1u);
+}
+
 // A read-out killed at any instant: the file holds whole records behind a
 // whole header, and reading everything again ends with each call once.
 TEST_F(HandlerTest, KilledReadOutLosesAndDoublesNothing) {
