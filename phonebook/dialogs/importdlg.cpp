@@ -106,7 +106,8 @@ ImportStats RunImport(plat::WindowId owner, IPhoneBookStore& store, CDataBaseImp
                              static_cast<long>(file.PhysicalLine()), shown.c_str(), T(plat::TextId(10, 20)).c_str()),
             plat::MB_OK | plat::MB_ICONWARNING);
     }
-    if (wanted && options.checkDuplicates && store.HasNumber(number)) {
+    // Records without a number are no duplicates of each other.
+    if (wanted && options.checkDuplicates && !number.empty() && store.HasNumber(number)) {
       wanted = false;
       if (options.reportDuplicate)
         Ask(busy, owner,
