@@ -10,9 +10,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/doc/brimlowdoc.h"
+#include "app/plugins/pluginbinding.h"
 #include "app/service/servicerecordfile.h"
 #include "app/view/commandtable.h"
 #include "app/view/viewlink.h"
@@ -62,6 +64,9 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
 
   // Icons and texts of the notification area.
   static constexpr int kIconIdle = 223, kIconCall = 224, kIconIncoming = 225;
+  // The plug-ins' window ids and the viewer's row of the position table.
+  static constexpr std::int32_t kViewerWindowId = 36, kDisplayWindowId = 37;
+  static constexpr int kViewerPosition = 6;
   static constexpr long kDefaultTb1cMs = 2000, kDefaultCallbackPeriodMs = 5000;
 
   // link: the PBX link object; null builds the real one. config: the
@@ -79,6 +84,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   // The connection drawing (member 7), before the creation; the view owns it.
   void SetDrawing(std::unique_ptr<IConnectionDrawing> drawing) { drawing_ = std::move(drawing); }
   IConnectionDrawing* Drawing() const { return drawing_.get(); }
+  // The phone book's record views, before the creation; not owned.
+  void SetRecordViews(IRecordViews* views) { recordViews_ = views; }
   bool IsOpen(WindowSlot slot) const { return open_[slot]; }
 
   // The life, in the order the shell runs it.
@@ -126,6 +133,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   // The link's status line as the view last set it.
   const std::string& StatusText() const { return status_; }
   CLinkWatch& Watch() { return *watch_; }
+  CConnectionViewerBinding& Viewer() { return viewer_; }
+  CDisplayControlBinding& DisplayControl() { return display_; }
 
  private:
   // The service record file as the filter sees it, and the filter's
@@ -165,6 +174,12 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   void Box(const std::string& text, plat::UINT flags);
   void LogUnhandled(plat::UINT code);
   long PeriodOr(long value, long fallback, const char* name) const;
+  void LoadPlugIns();
+  void SaveViewerPosition();
+  // The plug-in's name text, "" when it gives none.
+  std::string PlugInName(CPlugInBinding& plugin) const;
+  // The bindings with their menu commands, viewer first.
+  std::array<std::pair<CPlugInBinding*, plat::UINT>, 2> PlugIns() const;
   void SetStatus(const std::string& text);
   void ChooseChargeFile();
 
@@ -178,6 +193,10 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   std::array<std::unique_ptr<IViewWindow>, kWindowSlots> windows_;  // 2, 3, 4, 8 and question 173
   std::unique_ptr<IViewLink> link_;                                 // 6
   std::unique_ptr<IConnectionDrawing> drawing_;                     // 7
+  // The call-throughs are not const: the menu rules ask for names.
+  mutable CConnectionViewerBinding viewer_;                         // 9
+  mutable CDisplayControlBinding display_;                          // 10
+  IRecordViews* recordViews_ = nullptr;
   std::unique_ptr<CChargeAndLogHandler> charge_;                    // 13
   CServiceRecordFile serviceFile_;                                  // 14
   ServiceRecordAdapter serviceAdapter_{serviceFile_};

@@ -446,11 +446,14 @@ void PbxSim::Transfer(std::uint32_t heldCallId, std::uint32_t activeCallId, cons
   const std::string activeFar = active.calling == device ? active.called : active.calling;
   // Every party of either call hears of it.
   Call everyone{0, device, heldFar, 0};
-  const auto fill = [&](CSTAMessage& m, const std::string&) {
+  const auto fill = [&](CSTAMessage& m, const std::string& d) {
     Conn(m, 10, held.id, device);
     Conn(m, 80, active.id, device);
     Dev(m, 150, device);     // transferring device
     Dev(m, 218, activeFar);  // transferred-to device
+    // The resulting connection: the receiver's own in the merged call, or
+    // for the party that left, that of the side it was talking to.
+    Conn(m, 286, active.id, d == device ? activeFar : d);
   };
   {
     std::lock_guard<std::mutex> lk(mu_);

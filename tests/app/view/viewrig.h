@@ -237,9 +237,12 @@ struct SavedGlobals {
     c.NPLROOBOF = 0;
     c.AWNNCI = 1;
     plat::SetTextSource(&TestText);
+    // No plug-ins unless a test brings its own.
+    CPlugInBinding::SetFolder(dir.string());
   }
   ~SavedGlobals() {
     GlobalConfig() = saved;
+    CPlugInBinding::SetFolder("");
     plat::SetTextSource(nullptr);
     plat::SetMessageBoxImpl(nullptr);
     std::error_code ec;
