@@ -7,13 +7,16 @@
 #include "app/view/linkwatch.h"
 #include "core/base/globalconfig.h"
 #include "core/base/globallog.h"
+#include "core/callhandler/callpartners.h"
 #include "core/callhandler/handsetprompt.h"
 #include "core/link/networklink.h"
 #include "core/settingsdlg/generalsettingsdlg.h"
 #include "core/wire/csta_events.h"
 #include "netlink/lorquin32.h"
+#include "platform/filedlg.h"
 #include "plugins/common/wndparam.h"
 #include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textid.h"
 
@@ -57,6 +60,7 @@ CBrimlowView::CBrimlowView(CBrimlowDoc& doc, IViewFrame& frame, IViewTray& tray,
   self_ = plat::RegisterTarget(this);
   link_ = link ? std::move(link) : std::make_unique<CSytemLink>(self_, &doc_.Filter(), &doc_.MonitorTable());
   prompt_ = std::make_unique<CHandsetPromptDlg>();
+  charge_ = std::make_unique<CChargeAndLogHandler>(config_);
   watch_ = std::make_unique<CLinkWatch>(*link_, [this](const std::string& text) { SetStatus(text); });
   RegisterCommands();
 }
@@ -65,6 +69,7 @@ CBrimlowView::~CBrimlowView() {
   Destroy();
   watch_.reset();
   net_.reset();
+  charge_.reset();
   drawing_.reset();
   link_.reset();
   // The icon, built first, goes last.
@@ -103,6 +108,7 @@ void CBrimlowView::RegisterCommands() {
   });
   commands_.Register(ID_MISSED_SETUP, [this] { RunMissedCallSetupDlg(Config(), self_); });
   commands_.Register(ID_CALLBACK_SETUP, [this] { RunCallBackSetupDlg(Config(), self_); });
+  commands_.Register(ID_CHARGE_FILE, [this] { ChooseChargeFile(); });
   // Dialog 124 on a copy of the call.
   callbackSettingsDialog = [this](CCallInfo& copy) {
     CCallBackSettingsDlg dlg(&copy);
@@ -130,6 +136,9 @@ bool CBrimlowView::Create() {
   filter.drawing = drawing_.get();
   filter.serviceRecords = &serviceAdapter_;
   serviceFile_.Link(self_, &doc_.MonitorTable(), &serviceAdapter_, nullptr);
+  filter.charge = charge_.get();
+  charge_->SetPartners(this, &link_->Pbx(), filter.MessageSink(), &doc_.MonitorTable());
+  charge_->OpenChargeFile(Config().CPROCFN);
 
   // Start-up windows. The modeless ones open now; the modal ones would run
   // their loops before the icon and the link exist, so they wait until the
@@ -258,7 +267,8 @@ bool CBrimlowView::CanCloseView() {
     linkState_ = kLinkStopping;
     watch_->Stop();
     SetStatus(T(plat::TextId(43, 25)));
-    // The charge and log handler would save its state and close its files here.
+    charge_->SaveState();
+    charge_->CloseFiles();
   }
   link_->StopStep();
   if (net_) net_->BeginClose();
@@ -289,6 +299,7 @@ void CBrimlowView::Destroy() {
   CMessageFilter& filter = doc_.Filter();
   if (filter.link == &link_->Pbx()) filter.link = nullptr;
   if (filter.view == self_) filter.view = 0;
+  if (filter.charge == charge_.get()) filter.charge = nullptr;
   if (filter.serviceRecords == &serviceAdapter_) filter.serviceRecords = nullptr;
   if (drawing_ && filter.drawing == drawing_.get()) filter.drawing = nullptr;
   if (drawing_) doc_.SpeedDial().registerItem = nullptr;
@@ -369,7 +380,7 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
         NotifyWindow(kKeypad, hub::kCallCleared, origin_, lParam);
         NotifyWindow(kAssistant, hub::kCallCleared, origin_, lParam);
       }
-      // The database view control would close the call's record view here.
+      if (recordViews_) recordViews_->CloseViewForCall(call);
       SetTrayIdle();
       return 0;
     }
@@ -395,8 +406,10 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       return 0;
 
     case hub::kShowRecordMatch:
+      // The match comes as the message's payload (WindowProc).
+      return 0;
     case hub::kCloseRecordView:
-      // The database view control's record views come with the database dialog.
+      if (recordViews_) recordViews_->CloseViewByIndex(static_cast<int>(lParam));
       return 0;
 
     case hub::kAddCallbackFromRecord:
@@ -662,6 +675,13 @@ plat::LRESULT CBrimlowView::WindowProc(const plat::Message& m) {
     case hub::kSecondCall:
     case hub::kAskNewRecord:
       return HandleAppMessage(m.msg, m.wParam, m.lParam);
+    case hub::kShowRecordMatch:
+      if (recordViews_ && m.payload.size() == sizeof(CallRecordMatch)) {
+        CallRecordMatch match;
+        std::memcpy(&match, m.data(), sizeof match);
+        recordViews_->OpenView(match);
+      }
+      return 0;
     case hub::kLinkStopStep:
       // The hub's 1074 comes back from the queue marked; a component's
       // goes through the hub first.
@@ -859,4 +879,25 @@ void CBrimlowView::Box(const std::string& text, plat::UINT flags) { plat::Messag
 void CBrimlowView::SetStatus(const std::string& text) {
   status_ = text;
   frame_.SetStatusText(text);
+}
+
+// ------------------------------------------------------------- charge file
+
+void CBrimlowView::ChooseChargeFile() {
+  plat::FileDialogRequest r;
+  r.title = T(plat::TextId(43, 1));
+  r.fileName = plat::MapPath(Config().CPROCFN);
+  r.defaultSuffix = "log";
+  // "label|patterns|label|patterns||"
+  const std::string filter = T(plat::TextId(43, 0));
+  std::vector<std::string> parts;
+  for (std::size_t at = 0, bar; (bar = filter.find('|', at)) != std::string::npos; at = bar + 1)
+    parts.push_back(filter.substr(at, bar - at));
+  for (std::size_t i = 0; i + 1 < parts.size() && !parts[i].empty(); i += 2) r.filters.emplace_back(parts[i], parts[i + 1]);
+  std::string path;
+  if (!plat::RunFileDialog(self_, r, &path)) return;
+  charge_->SaveState();
+  charge_->CloseFiles();
+  Config().CPROCFN = path;
+  charge_->OpenChargeFile(path);
 }

@@ -19,6 +19,7 @@
 #include "app/view/commandtable.h"
 #include "app/view/viewlink.h"
 #include "app/view/viewshell.h"
+#include "charges/handler/chargeandloghandler.h"
 #include "core/calls/callinfo.h"
 #include "core/filter/filterifaces.h"
 #include "core/iface/viewhub.h"
@@ -40,7 +41,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   enum : plat::UINT {
     ID_SERIAL_ERROR = 68, ID_ASSISTANT = 32771, ID_KEYPAD = 32772, ID_OVERVIEW = 32774, ID_DATABASE = 32779,
     ID_CALLBACKLIST = 32781, ID_MISSED_CALLS = 32784, ID_MISSED_SETUP = 32785, ID_CALLBACK_SETUP = 32786,
-    ID_GENERAL_SETTINGS = 32790, ID_CHARGE_EVALUATION = 32796, ID_TOTAL_CHARGES = 32797,
+    ID_GENERAL_SETTINGS = 32790, ID_CHARGE_EVALUATION = 32796, ID_TOTAL_CHARGES = 32797, ID_CHARGE_FILE = 32807,
     ID_BACKGROUND = 32813, ID_CONNECTION_VIEWER = 32815, ID_DISPLAY_CONTROL = 32816, ID_APP_EXIT = 57665,
   };
 
@@ -83,6 +84,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   // The connection drawing (member 7), before the creation; the view owns it.
   void SetDrawing(std::unique_ptr<IConnectionDrawing> drawing) { drawing_ = std::move(drawing); }
   IConnectionDrawing* Drawing() const { return drawing_.get(); }
+  // The phone book's record views, before the creation; not owned.
+  void SetRecordViews(IRecordViews* views) { recordViews_ = views; }
   bool IsOpen(WindowSlot slot) const { return open_[slot]; }
 
   // The life, in the order the shell runs it.
@@ -123,6 +126,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   IViewLink& Link() { return *link_; }
   CNetworkLink* Network() { return net_.get(); }
   CServiceRecordFile& ServiceRecords() { return serviceFile_; }
+  CChargeAndLogHandler& Charges() { return *charge_; }
   CCallInfo& WorkingCall() { return workingCall_; }
   const std::string& QuestionNumber() const { return questionNumber_; }
   bool Created() const { return created_; }
@@ -180,6 +184,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   // The bindings with their menu commands, viewer first.
   std::array<std::pair<CPlugInBinding*, plat::UINT>, 2> PlugIns() const;
   void SetStatus(const std::string& text);
+  void ChooseChargeFile();
 
   CBrimlowDoc& doc_;
   IViewFrame& frame_;
@@ -194,6 +199,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   // The call-throughs are not const: the menu rules ask for names.
   mutable CConnectionViewerBinding viewer_;                         // 9
   mutable CDisplayControlBinding display_;                          // 10
+  IRecordViews* recordViews_ = nullptr;
+  std::unique_ptr<CChargeAndLogHandler> charge_;                    // 13
   CServiceRecordFile serviceFile_;                                  // 14
   ServiceRecordAdapter serviceAdapter_{serviceFile_};
   CCallInfo workingCall_;                                           // 15

@@ -99,12 +99,9 @@ int CTextLogFile::OpenAppend(const char* name) {
   if (name_.empty()) return 0;
   // Every write lands at the end of the file as it is then: another object
   // appending to the same file (traces may share one) is never overwritten.
-  if (OpenLocked(O_RDWR | O_APPEND)) {
-    EndTornLine();
-    return 1;
-  }
-  // A file we may write but not read is appended to as it is.
-  return lastError_ == EACCES ? OpenLocked(O_WRONLY | O_APPEND) : 0;
+  if (!OpenLocked(O_RDWR | O_APPEND)) return 0;
+  EndTornLine();
+  return 1;
 }
 
 // A writer killed inside a line's write can leave part of it when the line
