@@ -219,7 +219,7 @@ bool CMyDataBase::Convert() {
   bool ok = fd >= 0 && plat::io::Write(fd, h.data(), kHeader);
   std::vector<std::uint8_t> buf;
   std::string out;
-  ok = ok && ForEachRecord(file_, OldDataBaseLayout::kHeaderSize, OldDataBaseLayout::kRecordSize, count, buf,
+  const bool walked = ok && ForEachRecord(file_, OldDataBaseLayout::kHeaderSize, OldDataBaseLayout::kRecordSize, count, buf,
                            [&](std::uint32_t i, const std::uint8_t* rec) {
                              DataBaseRecord r;
                              std::memcpy(r.data(), rec, OldDataBaseLayout::kSharedBytes);
@@ -235,6 +235,7 @@ bool CMyDataBase::Convert() {
                              }
                              return true;
                            });
+  ok = ok && walked;
   if (!ok) {
     Log(plat::StrFormatC("Telefonbuch %s: Umwandlung fehlgeschlagen (%s), Datei unverändert", path_.c_str(),
                          std::strerror(errno)));
@@ -723,7 +724,7 @@ int CMyDataBase::PurgeLocked(int flags) {
   bool ok = !replace || plat::io::Write(fd, tmpHeader.data(), kHeader);
   std::uint32_t keptCount = 0;
   std::vector<std::uint8_t> buf;
-  ok = ok && ForEachRecord(file_, kHeader, kRecord, count, buf, [&](std::uint32_t i, const std::uint8_t* rec) {
+  const bool walked = ok && ForEachRecord(file_, kHeader, kRecord, count, buf, [&](std::uint32_t i, const std::uint8_t* rec) {
          if (!rec[DataBaseRecord::kInUse]) {
            gone.append(reinterpret_cast<const char*>(rec), kRecord);
            return true;
@@ -743,6 +744,7 @@ int CMyDataBase::PurgeLocked(int flags) {
          }
          return true;
        });
+  ok = ok && walked;
   if (ok && replace && !kept.empty()) ok = plat::io::Write(fd, kept.data(), kept.size());
   if (ok && replace) {
     tmpHeader.SetCount(keptCount);
@@ -760,32 +762,36 @@ int CMyDataBase::PurgeLocked(int flags) {
     ok = ok && del.WriteHeader(delHeader.data()) == 0 && del.Sync();
     if (ok && r == 1) plat::io::SyncParentDir(delPath);
   }
-  if (!ok) {
-    int e = errno;
-    if (fd >= 0) DropTemporary(fd, tmp);
+  // The database still holds them after a failure: out of the deleted file again.
+  auto takeBack = [&] {
     if (r == 1 || delSize == 0) {
       del.Close();
       ::unlink(delPath.c_str());
-    } else {
-      del.TruncateTo(delBefore);
-      DataBaseHeader back = delHeader;
-      back.SetCount(delBefore);
-      del.WriteHeader(back.data());
-      del.Sync();
+      return;
     }
+    del.TruncateTo(delBefore);
+    DataBaseHeader back = delHeader;
+    back.SetCount(delBefore);
+    del.WriteHeader(back.data());
+    del.Sync();
+  };
+  if (!ok) {
+    int e = errno;
+    if (fd >= 0) DropTemporary(fd, tmp);
+    takeBack();
     errno = e;
     Log(plat::StrFormatC("Telefonbuch %s: gelöschte Datensätze nicht verschoben (%s)", path_.c_str(), std::strerror(e)));
     return 0;
   }
-  del.Close();
   if (!replace) return 1;
   if (!CommitTemporary(fd, tmp, path_)) {
     int e = errno;
+    takeBack();
     Log(plat::StrFormatC("Telefonbuch %s: nicht ersetzt (%s), Datei unverändert", path_.c_str(), std::strerror(e)));
     return 0;
   }
   file_.Close();
-  if (file_.OpenOrCreate(path_) != 0 || file_.ReadHeader(header_.data()) == 0) {
+  if (file_.OpenOrCreate(path_) != 0 || (file_.ReadHeader(header_.data()), !file_.LastOk())) {
     Log(plat::StrFormatC("Telefonbuch %s: nach dem Bereinigen nicht wieder zu öffnen", path_.c_str()));
     file_.Close();
     return 0;
