@@ -104,16 +104,17 @@ int CServiceRecordFile::WriteRecord(const std::uint8_t* data, std::size_t size) 
   const std::string path = MappedName();
   switch (rec[L::kKind]) {
     case kStartFile:
-      // Emptying the file now would lose the last read-out to a kill or a
-      // link that fails before the first record: the file is replaced when
-      // that record comes.
+      // A new read-out starts empty, even one that brings no record; the
+      // replacement is atomic, so a kill leaves the old file or an empty one.
+      // When that fails, the next record replaces the file instead, so the
+      // read-out never lands behind the old one.
       file_.Close();
-      startPending_ = true;
-      return 1;
+      startPending_ = !plat::io::ReplaceFile(path, "");
+      return startPending_ ? Failed(path, errno) : 1;
     case kAppendRecord: {
       const std::string line = FormLine(rec);
-      // The first line of a read-out, or of a file that is missing (so that
-      // record is not lost), replaces the file whole.
+      // A file that went missing is made anew with this line, so the record
+      // is not lost.
       if (startPending_ || !FileExists(path)) {
         if (!plat::io::ReplaceFile(path, line + file_.GetSeparator())) return Failed(path, errno);
         startPending_ = false;

@@ -88,7 +88,7 @@ class CServiceRecordFile {
   CTextLogFile file_;
   char fileName_[kNameSize] = {};
   int recordSize_ = 856;
-  bool startPending_ = false;  // a start record came; no record of it yet
+  bool startPending_ = false;  // the start of a read-out could not empty the file
   plat::WindowId view_ = 0;
   CMonitorTable* monitors_ = nullptr;
   IBcdNumberSource* filter_ = nullptr;

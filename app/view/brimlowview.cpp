@@ -7,6 +7,7 @@
 #include "app/view/linkwatch.h"
 #include "core/base/globalconfig.h"
 #include "core/base/globallog.h"
+#include "core/callhandler/callpartners.h"
 #include "core/callhandler/handsetprompt.h"
 #include "core/link/networklink.h"
 #include "core/settingsdlg/generalsettingsdlg.h"
@@ -298,7 +299,7 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
         NotifyWindow(kKeypad, hub::kCallCleared, origin_, lParam);
         NotifyWindow(kAssistant, hub::kCallCleared, origin_, lParam);
       }
-      // The database view control would close the call's record view here.
+      if (recordViews_) recordViews_->CloseViewForCall(call);
       SetTrayIdle();
       return 0;
     }
@@ -324,8 +325,10 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       return 0;
 
     case hub::kShowRecordMatch:
+      // The match comes as the message's payload (WindowProc).
+      return 0;
     case hub::kCloseRecordView:
-      // The database view control's record views come with the database dialog.
+      if (recordViews_) recordViews_->CloseViewByIndex(static_cast<int>(lParam));
       return 0;
 
     case hub::kAddCallbackFromRecord:
@@ -591,6 +594,13 @@ plat::LRESULT CBrimlowView::WindowProc(const plat::Message& m) {
     case hub::kSecondCall:
     case hub::kAskNewRecord:
       return HandleAppMessage(m.msg, m.wParam, m.lParam);
+    case hub::kShowRecordMatch:
+      if (recordViews_ && m.payload.size() == sizeof(CallRecordMatch)) {
+        CallRecordMatch match;
+        std::memcpy(&match, m.data(), sizeof match);
+        recordViews_->OpenView(match);
+      }
+      return 0;
     case hub::kLinkStopStep:
       // The hub's 1074 comes back from the queue marked; a component's
       // goes through the hub first.

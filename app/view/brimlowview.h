@@ -78,6 +78,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   // The connection drawing (member 7), before the creation; the view owns it.
   void SetDrawing(std::unique_ptr<IConnectionDrawing> drawing) { drawing_ = std::move(drawing); }
   IConnectionDrawing* Drawing() const { return drawing_.get(); }
+  // The phone book's record views, before the creation; not owned.
+  void SetRecordViews(IRecordViews* views) { recordViews_ = views; }
   bool IsOpen(WindowSlot slot) const { return open_[slot]; }
 
   // The life, in the order the shell runs it.
@@ -175,6 +177,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   std::array<std::unique_ptr<IViewWindow>, kWindowSlots> windows_;  // 2, 3, 4, 8 and question 173
   std::unique_ptr<IViewLink> link_;                                 // 6
   std::unique_ptr<IConnectionDrawing> drawing_;                     // 7
+  IRecordViews* recordViews_ = nullptr;
   CServiceRecordFile serviceFile_;                                  // 14
   ServiceRecordAdapter serviceAdapter_{serviceFile_};
   CCallInfo workingCall_;                                           // 15

@@ -6,8 +6,15 @@
 #include "app/callwin/dialdlg.h"
 #include "app/callwin/newrecordquestiondlg.h"
 #include "app/callwin/visualizeconnections.h"
+#include "app/dialogs/calldatadlg.h"
+#include "app/dialogs/extrasdlg.h"
+#include "app/dialogs/ownworkstationdlg.h"
+#include "app/dialogs/settingsdlgs.h"
+#include "app/dialogs/subscriberoverviewdlg.h"
+#include "app/dialogs/systemconnectiondlg.h"
 #include "app/lists/memorykeystore.h"
 #include "app/view/brimlowview.h"
+#include "core/base/globalconfig.h"
 
 namespace {
 
@@ -43,4 +50,20 @@ void InstallCallWindows(CBrimlowView& view, CBrimlowDoc& doc) {
   keypad->callHandler = &doc.CallHandler();
   view.SetWindow(CBrimlowView::kKeypad, std::move(keypad));
   view.SetWindow(CBrimlowView::kQuestion, std::make_unique<CNewRecordQuestionDlg>());
+  view.SetWindow(CBrimlowView::kOverview, std::make_unique<CSubscriberOverviewDlg>(&doc.MonitorTable(), d));
+  InstallSettingsCommands(view, doc);
+}
+
+void InstallSettingsCommands(CBrimlowView& view, CBrimlowDoc& doc) {
+  CCommandTable& c = view.Commands();
+  c.Register(ID_AUTOSTART, [&view] { RunStartupDlg(GlobalConfig(), view.Id()); });
+  c.Register(ID_SYSTEM_CONNECTION, [&view] { RunSystemConnectionDlg(GlobalConfig(), view.Id()); });
+  c.Register(ID_CUSTOMER_INFO, [&view] { RunCustomerInfoDlg(GlobalConfig(), view.Id()); });
+  c.Register(ID_ASSISTANT_SETUP, [&view] { RunAssistantSetupDlg(GlobalConfig(), view.Id()); });
+  c.Register(ID_CALLDATA_ORDER, [&view] { RunCallDataOrderDlg(view.Id()); });
+  c.Register(ID_EXTRAS, [&view, &doc] { RunExtrasDlg(doc.MonitorTable(), view.Id()); });
+  doc.Commands().Register(CBrimlowDoc::ID_OWN_WORKSTATION, [&view, &doc] {
+    RunOwnWorkstationDlg(doc.MonitorTable(), view.Id());
+    doc.AfterOwnWorkstationDialog();
+  });
 }

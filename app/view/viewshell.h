@@ -90,6 +90,19 @@ class IViewWindow {
   std::function<void()> closed_;
 };
 
+struct CallRecordMatch;
+class CCallInfo;
+
+// The record views of the calls' partners (the phone book's), as the hub
+// drives them: 1038 opens one, 1039 closes a slot, 1028 the call's view.
+class IRecordViews {
+ public:
+  virtual ~IRecordViews() = default;
+  virtual int OpenView(const CallRecordMatch& match) = 0;
+  virtual int CloseViewByIndex(int slot) = 0;
+  virtual int CloseViewForCall(const CCallInfo* call) = 0;
+};
+
 // The menu as the view's update rules edit it when it is shown.
 class IViewMenu {
  public:

@@ -99,7 +99,25 @@ int CTextLogFile::OpenAppend(const char* name) {
   if (name_.empty()) return 0;
   // Every write lands at the end of the file as it is then: another object
   // appending to the same file (traces may share one) is never overwritten.
-  return OpenLocked(O_WRONLY | O_APPEND);
+  if (!OpenLocked(O_RDWR | O_APPEND)) return 0;
+  EndTornLine();
+  return 1;
+}
+
+// A writer killed inside a line's write can leave part of it when the line
+// crosses a page of the file (the kernel stops between pages): end that part
+// with the separator, so the lines written now stay whole and nothing of
+// what is there is lost.
+void CTextLogFile::EndTornLine() {
+  if (separator_.empty()) return;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || st.st_size <= 0) return;
+  const std::size_t n = separator_.size();
+  char tail[kSeparatorChars + 1] = {};
+  const off_t from = st.st_size >= static_cast<off_t>(n) ? st.st_size - static_cast<off_t>(n) : 0;
+  const ssize_t got = ::pread(fd_, tail, n, from);
+  if (got == static_cast<ssize_t>(n) && std::string_view(tail, n) == separator_) return;
+  if (!plat::io::Write(fd_, separator_.data(), n)) lastError_ = errno;
 }
 
 int CTextLogFile::OpenRead() {

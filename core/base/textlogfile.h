@@ -77,6 +77,7 @@ class CTextLogFile {
  private:
   int CloseLocked(bool report);
   int OpenLocked(int flags);
+  void EndTornLine();
   int WriteLocked(const char* data, std::size_t n);
   void CutBack(off_t size);
   int NextTokenLocked(std::string& out);

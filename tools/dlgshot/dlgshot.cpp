@@ -16,6 +16,10 @@
 #include "app/lists/misseddlg.h"
 #include "app/lists/missedcalls.h"
 #include "app/lists/shortdialdlg.h"
+#include "app/frame/mainframe.h"
+#include "app/program/brimlowapp.h"
+#include "libs/texts/texts_source.h"
+#include "platform/paths.h"
 #include "core/base/globalconfig.h"
 #include "core/callhandler/callhandler.h"
 #include "core/settingsdlg/generalsettingsdlg.h"
@@ -170,6 +174,38 @@ void ShootLists(const std::string& out) {
 
 }  // namespace
 
+// The main frame with its menu, toolbar and status line, and the about
+// box, with the texts of the shipped language file.
+void ShootProgram(const std::string& out) {
+  VESKOSESSION session = VESKO_NO_SESSION;
+  if (VESKOAPIOpenSession((plat::ExeDir() + "/velt_ger.lng").c_str(), 0, &session) == 0)
+    texolan::InstallTextSource(session);
+  {
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, CBrimlowApp::kAboutDialog, out).Press(plat::IDOK);
+    CBrimlowApp::RunAboutBox(0);
+  }
+  {
+    CGlobalConfig cfg;
+    CMainFrame frame(out + "/mainframe.ini", cfg);
+    if (frame.Create()) {
+      frame.SetStatusText("TK-Anlage verbunden");
+      frame.show();
+      QApplication::processEvents();
+      const std::string file = out + "/mainframe.png";
+      if (!frame.grab().save(QString::fromStdString(file), "PNG")) {
+        std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
+        g_failed = true;
+      } else {
+        std::printf("%s\n", file.c_str());
+      }
+      std::remove((out + "/mainframe.ini").c_str());
+    }
+  }
+  texolan::InstallTextSource(VESKO_NO_SESSION);
+  if (session != VESKO_NO_SESSION) VESKOAPICloseSession(session);
+}
+
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
@@ -210,6 +246,7 @@ int main(int argc, char** argv) {
   }
   ShootCallWindows(out);
   ShootLists(out);
+  ShootProgram(out);
   plat::SetEventLoop(nullptr);
   return g_failed ? 1 : 0;
 }

@@ -101,22 +101,21 @@ TEST_F(ServiceRecordFileTest, FirstRecordIsKeptWhenTheFileIsMissing) {
             "2\t01.01.70\t00:00:00\t00:00:00\t\t\t1\r\n");
 }
 
-// A start record does not empty the file: the last read-out stays until the
-// new one brings its first record, which replaces the file whole.
-TEST_F(ServiceRecordFileTest, AStartRecordKeepsTheLastReadOutUntilTheFirstRecordReplacesIt) {
+// A start record empties the file in one replacement, even when the
+// read-out brings no record; the records that follow are appended.
+TEST_F(ServiceRecordFileTest, AStartRecordEmptiesTheFileInOneReplacement) {
   CServiceRecordFile f;
   Write(f, Record(3, "1", "0", "0", "5"));
   Write(f, Record(3, "2", "0", "0", "6"));
-  const std::string last = ReadFile(path_);
   EXPECT_EQ(f.WriteRecord(Record(1, "", "", "", "").data(), ServiceRecordLayout::kSize), 1);
-  EXPECT_EQ(ReadFile(path_), last);
+  EXPECT_TRUE(fs::exists(path_));
+  EXPECT_EQ(ReadFile(path_), "");
   EXPECT_EQ(f.WriteRecord(Record(3, "7", "0", "0", "9").data(), ServiceRecordLayout::kSize), 1);
-  EXPECT_EQ(ReadFile(path_), "7\t01.01.70\t00:00:00\t00:00:00\t\t\t9\r\n");
   Write(f, Record(3, "8", "0", "0", "9"));
   EXPECT_EQ(ReadFile(path_),
             "7\t01.01.70\t00:00:00\t00:00:00\t\t\t9\r\n"
             "8\t01.01.70\t00:00:00\t00:00:00\t\t\t9\r\n");
-  // Two start records in a row: still one replacement.
+  // Two start records in a row, then one record.
   Write(f, Record(1, "", "", "", ""));
   Write(f, Record(1, "", "", "", ""));
   Write(f, Record(3, "9", "0", "0", "1"));

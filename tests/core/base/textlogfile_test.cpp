@@ -34,10 +34,11 @@ TEST_F(TextLogFileTest, CreateIfMissingLeavesAnExistingFileAlone) {
   EXPECT_FALSE(file.IsOpen());
   EXPECT_EQ(ReadFile(f), "first");
 
+  // An append starts on a line of its own.
   EXPECT_EQ(file.OpenAppend(f.c_str()), 1);
   file.WriteLine("+more");
   file.Close();
-  EXPECT_EQ(ReadFile(f), "first+more\r\n");
+  EXPECT_EQ(ReadFile(f), "first\r\n+more\r\n");
 
   EXPECT_EQ(file.Create(f.c_str()), 1);  // starts it empty
   file.Close();
@@ -250,33 +251,69 @@ TEST_F(TextLogFileTest, ANearlyFullDiskLeavesNoHalfLine) {
   EXPECT_EQ(ReadFile(f), "kept\r\n");
 }
 
-// A child appends numbered lines until it is killed: every line that is in
-// the file is whole, and they are all there in order.
+// A child appends numbered lines until it is killed: the lines in the file
+// are whole and in order, except that the kernel may stop a write between
+// two pages of the file and leave the start of the last line; the next
+// writer ends that part, so its own lines are whole.
 TEST_F(TextLogFileTest, AKilledWriterLeavesWholeLines) {
   const std::string f = Path("killed.log");
   WriteFile(f, "");
+  auto lineNo = [](int i) { return plat::StrFormatC("line %07d of the trace", i); };
   const int killed = testsupport::KillAtRandomInstants(
       60, 20000,
       [&] {
         CTextLogFile file;
         file.OpenAppend(f.c_str());
-        for (int i = 0;; ++i) file.WriteLine(plat::StrFormatC("line %07d of the trace", i).c_str());
+        for (int i = 0;; ++i) file.WriteLine(lineNo(i).c_str());
       },
       [&](int run) {
         const std::string text = ReadFile(f);
         WriteFile(f, "");  // the next run starts on an empty file
-        ASSERT_TRUE(text.empty() || text.compare(text.size() - 2, 2, "\r\n") == 0) << "run " << run;
         int expect = 0;
-        for (std::size_t at = 0; at < text.size();) {
-          const std::size_t end = text.find("\r\n", at);
-          ASSERT_NE(end, std::string::npos);
-          const std::string line = text.substr(at, end - at);
-          ASSERT_EQ(line, plat::StrFormatC("line %07d of the trace", expect)) << "run " << run;
-          ++expect;
-          at = end + 2;
-        }
+        std::size_t at = 0;
+        for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2, ++expect)
+          ASSERT_EQ(text.substr(at, end - at), lineNo(expect)) << "run " << run;
+        const std::string rest = text.substr(at);
+        ASSERT_EQ(rest, lineNo(expect).substr(0, rest.size())) << "run " << run;
+        if (rest.empty()) return;
+        WriteFile(f, text);
+        CTextLogFile next;
+        ASSERT_EQ(next.OpenAppend(f.c_str()), 1);
+        ASSERT_EQ(next.WriteLine("next"), 1);
+        next.Close();
+        EXPECT_EQ(ReadFile(f), text + "\r\nnext\r\n") << "run " << run;
+        WriteFile(f, "");
       });
   EXPECT_GT(killed, 50);
+}
+
+// A file that ends inside a line (or without the line end) is ended before
+// the next line goes on; one that ends with the separator is left as it is.
+TEST_F(TextLogFileTest, AnAppendEndsATornLastLineFirst) {
+  struct Case {
+    const char* before;
+    const char* sep;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"", "\r\n", "x\r\n"},
+      {"a\r\n", "\r\n", "a\r\nx\r\n"},
+      {"a\r\nlin", "\r\n", "a\r\nlin\r\nx\r\n"},
+      {"a\r\nb\r", "\r\n", "a\r\nb\r\r\nx\r\n"},
+      {"l", "\r\n", "l\r\nx\r\n"},
+      {"a;b", ";", "a;b;x;"},
+      {"a;", ";", "a;x;"},
+  };
+  for (const Case& c : cases) {
+    const std::string f = Path("torn.log");
+    WriteFile(f, c.before);
+    CTextLogFile file;
+    file.SetSeparator(c.sep);
+    ASSERT_EQ(file.OpenAppend(f.c_str()), 1) << c.before;
+    ASSERT_EQ(file.WriteLine("x"), 1);
+    file.Close();
+    EXPECT_EQ(ReadFile(f), c.after) << c.before;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,90 @@
+#include "phonebook/dialogs/printrecords.h"
+
+#include "print/marpel32.h"
+#include "platform/text.h"
+#include "platform/textid.h"
+
+namespace pb {
+
+namespace {
+
+class LibrarySink : public IPrintSink {
+ public:
+  std::uint16_t Create(const std::string& name) override {
+    return MARPLAPICreatePrintFile(name.c_str(), MARPL_FILE_PRINTER, MARPL_KEEP_FILE);
+  }
+  bool Configure(std::uint16_t job, plat::WindowId owner) override { return MARPLAPIConfigPrintJobEx(job, owner) == 1; }
+  void Command(std::uint16_t job, std::uint16_t command, std::uint16_t kind, const void* data) override {
+    MARPLAPISetSequence(job, command, 0, kind, data);
+  }
+  void Release(std::uint16_t job) override { MARPLAPIReleasePrintJob(job); }
+};
+
+IPrintSink*& SinkSlot() {
+  static IPrintSink* sink = nullptr;
+  return sink;
+}
+
+constexpr std::int16_t kMargin = 50;
+constexpr std::int32_t kTabStops[] = {525, 850, 1165, 1515, 1899, -1};
+
+std::string Label(int entry) { return plat::GetTextOr(plat::TextId(11, entry), ""); }
+
+void PrintOne(IPrintSink& sink, std::uint16_t job, const PbRecord& r, const std::string& tpl) {
+  for (const std::string& line : RenderForPrint(r, tpl))
+    sink.Command(job, MARPL_CMD_TABBED_LINE, MARPL_KIND_TEXT, line.c_str());
+  for (int i = 0; i < 2; ++i) sink.Command(job, MARPL_CMD_TABBED_LINE, MARPL_KIND_TEXT, "");
+}
+
+}  // namespace
+
+IPrintSink& PrintSink() {
+  static LibrarySink library;
+  return SinkSlot() ? *SinkSlot() : library;
+}
+void SetPrintSink(IPrintSink* sink) { SinkSlot() = sink; }
+
+std::string PrintTemplate(bool withNote) {
+  std::string tpl = plat::StrFormatC("%s \t%%%c\r\n%s \t%%%c-%%%c %%%c, %%%c %%%c\r\n%s \t%%%c %%%c\r\n%s \t%%%c \r\n%s \t%%%c",
+                                     Label(56).c_str(), 'c', Label(57).c_str(), 'g', 'b', 't', 's', 'h',
+                                     Label(58).c_str(), 'k', 'n', Label(59).c_str(), 'i', Label(60).c_str(), 'x');
+  if (withNote) tpl += plat::StrFormatC("\r\n%s \t%%%c", Label(61).c_str(), 'f');
+  return tpl;
+}
+
+int PrintRecords(plat::WindowId owner, IPhoneBookStore& store, const std::vector<std::int64_t>* hits,
+                 const PbRecord* one) {
+  IPrintSink& sink = PrintSink();
+  const std::uint16_t job = sink.Create(plat::GetTextOr(plat::TextId(11, 67), "Datenbank"));
+  if (job == MARPL_NO_JOB) return 0;
+  if (!sink.Configure(job, owner)) {
+    sink.Release(job);
+    return 0;
+  }
+  sink.Command(job, MARPL_CMD_START_DOC, MARPL_KIND_NONE, nullptr);
+  sink.Command(job, MARPL_CMD_LEFT_MARGIN, MARPL_KIND_NUMBER, &kMargin);
+  sink.Command(job, MARPL_CMD_TOP_MARGIN, MARPL_KIND_NUMBER, &kMargin);
+  sink.Command(job, MARPL_CMD_TABS_DEVICE, MARPL_KIND_NUMBER, kTabStops);
+  int printed = 0;
+  if (one) {
+    PrintOne(sink, job, *one, PrintTemplate(true));
+    printed = 1;
+  } else {
+    // Exactly the records there are, each once; deleted ones are not printed.
+    const std::string tpl = PrintTemplate(false);
+    PbRecord r;
+    if (hits) {
+      for (std::int64_t offset : *hits)
+        if (store.ReadAt(offset, &r) && r.inUse) PrintOne(sink, job, r, tpl), ++printed;
+    } else {
+      const std::uint32_t count = store.RecordCount();
+      for (std::uint32_t n = 1; n <= count; ++n)
+        if (store.ReadRecord(n, &r) && r.inUse) PrintOne(sink, job, r, tpl), ++printed;
+    }
+  }
+  sink.Command(job, MARPL_CMD_END_DOC, MARPL_KIND_NONE, nullptr);
+  sink.Release(job);
+  return printed;
+}
+
+}  // namespace pb

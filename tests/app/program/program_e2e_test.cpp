@@ -1,0 +1,154 @@
+// brimlow itself, started from a folder of its own against the simulated
+// PBX over a pseudo-terminal and behind its relay: it reaches running,
+// ends cleanly on SIGTERM, and leaves its files and its place behind.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/eventloop.h"
+#include "platform/net/asyncsocket.h"
+#include "platform/profile.h"
+#include "programrig.h"
+#include "tools/pbxsim/pbxsim.h"
+
+namespace {
+
+using namespace programrig;
+using testsupport::FileBytes;
+using testsupport::PutFile;
+
+const std::string kMonTab =
+    "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n"
+    "[MONTAB-21]\r\nINTNUMBER=21\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Nebenstelle 21\r\n"
+    "[MONTAB-22]\r\nINTNUMBER=22\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Nebenstelle 22\r\n"
+    "[MONTAB-23]\r\nINTNUMBER=23\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Nebenstelle 23\r\n";
+
+std::map<std::string, std::string> ChildEnv() {
+  return {{"LSAN_OPTIONS", std::string("suppressions=") + BRIMLOW_SOURCE_DIR + "/tests/lsan.supp:print_suppressions=0"},
+          {"PALOMIR_DRIVE_ROOT", ""}};
+}
+
+bool AllMonitored(const pbxsim::PbxSim& sim) {
+  const auto m = sim.Monitored();
+  int n = 0;
+  for (const auto& d : m) n += d == "21" || d == "22" || d == "23";
+  return n == 3;
+}
+
+template <class Pred>
+bool Until(Pred pred, int ms, const std::function<void()>& pump = {}) {
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < end) {
+    if (pred()) return true;
+    if (pump) pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return pred();
+}
+
+std::string Key(const std::string& ini, const char* section, const char* key) {
+  return plat::GetProfileText(section, key, "", ini);
+}
+
+struct RunResult {
+  std::time_t started = 0, ended = 0;
+  std::string mfrm, pos1;  // "l,t,r,b"
+};
+
+class ProgramE2E : public ::testing::Test {
+ protected:
+  Folder folder{"program_e2e"};
+  void Settings(const std::string& extra) {
+    PutFile(folder.Ini(), "[GLOBCONF]\r\nSDFN=montab.ini\r\nCBLFN=cblist.ini\r\nGLO=1\r\nGLFN=program.log\r\n" + extra);
+    PutFile((folder.home / "montab.ini").string(), kMonTab);
+  }
+  // One run up to SIGTERM; the pump keeps a relay going meanwhile.
+  RunResult RunUntilTerm(std::map<std::string, std::string> env, const std::function<bool()>& running,
+                   const std::function<bool()>& stopped, const std::function<void()>& pump = {}) {
+    RunResult r;
+    r.started = std::time(nullptr);
+    Child c;
+    auto e = ChildEnv();
+    e.insert(env.begin(), env.end());
+    EXPECT_TRUE(Start(c, (folder.bin / "brimlow").string(), folder.home.string(), e));
+    EXPECT_TRUE(c.WaitShown(20000, pump)) << "no start-up probe";
+    EXPECT_TRUE(Until(running, 20000, pump)) << "not running";
+    ::kill(c.pid, SIGTERM);
+    const auto t0 = Clock::now();
+    EXPECT_EQ(c.Wait(10000, pump), 0);
+    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(10));
+    EXPECT_TRUE(stopped());
+    r.ended = std::time(nullptr);
+    const std::string ini = folder.Ini();
+    r.mfrm = Key(ini, "MFRM", "LP") + "," + Key(ini, "MFRM", "TP") + "," + Key(ini, "MFRM", "RP") + "," +
+             Key(ini, "MFRM", "BP");
+    r.pos1 = Key(ini, "WPOSITIONS", "WndPos01");
+    const long llot = std::atol(Key(ini, "GLOBCONF", "LLOT").c_str());
+    EXPECT_GE(llot, static_cast<long>(r.started));
+    EXPECT_LE(llot, static_cast<long>(r.ended));
+    return r;
+  }
+};
+
+TEST_F(ProgramE2E, SerialLinkRunsStopsOnSigtermAndKeepsItsPlace) {
+  pbxsim::PbxSim sim;
+  ASSERT_TRUE(sim.Start());
+  Settings("CPID=2\r\n");
+  const std::map<std::string, std::string> env{{"PALOMIR_COM3", sim.SlavePath()}};
+  auto stops = [&] { return sim.ReceivedCount(CSTA_MONITOR_STOP) >= 3; };
+  const RunResult first = RunUntilTerm(env, [&] { return AllMonitored(sim); }, stops);
+  EXPECT_EQ(first.mfrm, first.pos1) << "MFRM and window position 1 differ";
+  EXPECT_NE(first.mfrm, "0,0,0,0");
+
+  // Every file of the members present is saved: the settings and SDFN
+  // (which gains the keys the table writes).
+  const std::string montab = FileBytes((folder.home / "montab.ini").string());
+  EXPECT_NE(montab.find("COLLPHONE="), std::string::npos);
+  EXPECT_NE(montab.find("[MONTAB-23]"), std::string::npos);
+  EXPECT_TRUE(fs::exists(folder.home / "cblist.ini"));
+
+  sim.ClearLog();
+  const RunResult second = RunUntilTerm(env, [&] { return sim.ReceivedCount(CSTA_MONITOR_DEVICE) >= 3; }, stops);
+  EXPECT_EQ(second.mfrm, first.mfrm) << "the frame moved between two starts";
+  EXPECT_EQ(second.pos1, first.pos1);
+}
+
+std::uint16_t FreePort() {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(s);
+  return ntohs(a.sin_port);
+}
+
+TEST_F(ProgramE2E, NetworkLinkRegistersRunsAndUnregistersOnSigterm) {
+  plat::ManualLoop loop;
+  pbxsim::PbxSim sim;
+  const std::uint16_t port = FreePort();
+  ASSERT_TRUE(sim.StartNetwork(port));
+  Settings("CPID=6\r\n[NETCONF]\r\nNSLA=127.0.0.1\r\nNUP=" + std::to_string(port) + "\r\n");
+  const auto t0 = Clock::now();
+  auto pump = [&] {
+    plat::net::PumpSockets(2);
+    const auto ms = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+    if (ms > loop.NowMs()) loop.Advance(ms - loop.NowMs());
+    loop.RunUntilIdle();
+  };
+  bool registered = false;
+  RunUntilTerm(
+      {}, [&] { return (registered = registered || !sim.Clients().empty()) && AllMonitored(sim); },
+      [&] { return Until([&] { return sim.Clients().empty(); }, 3000, pump); }, pump);
+  EXPECT_TRUE(registered);
+  sim.StopNetwork();
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+// The program as a process: a folder of its own (a copy of the binary,
+// links to the libraries, plug-ins and the language and help files), a
+// working folder, and the child started offscreen with a start-up probe.
+#pragma once
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/filefaults.h"
+
+namespace programrig {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+inline fs::path BinDir() { return fs::path(BRIMLOW_BINARY_DIR) / "bin"; }
+
+struct Folder {
+  fs::path root, bin, home;
+  explicit Folder(const std::string& name) {
+    root = fs::temp_directory_path() / (name + "_" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    bin = root / "bin";
+    home = root / "home";
+    fs::create_directories(bin);
+    fs::create_directories(home);
+    fs::copy_file(BinDir() / "brimlow", bin / "brimlow");
+    for (const auto& e : fs::directory_iterator(BinDir())) {
+      const std::string n = e.path().filename().string();
+      const bool wanted = e.path().extension() == ".so" || n == "velt_ger.lng" || n == "velt_ger.hlp" || n == "pbxsim";
+      if (wanted) fs::create_symlink(e.path(), bin / n);
+    }
+  }
+  ~Folder() {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+  std::string Ini() const { return (bin / "brimlow.ini").string(); }
+};
+
+// A running child with its probe pipe.
+struct Child {
+  pid_t pid = -1;
+  int probe = -1;  // reading end
+  ~Child() {
+    if (pid > 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+    if (probe >= 0) ::close(probe);
+  }
+  // Waits for the probe's line; pump runs between polls.
+  bool WaitShown(int timeoutMs, const std::function<void()>& pump = {}) {
+    std::string got;
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+      pollfd p{probe, POLLIN, 0};
+      if (::poll(&p, 1, 5) > 0) {
+        char buf[32];
+        const ssize_t n = ::read(probe, buf, sizeof buf);
+        if (n <= 0) return false;
+        got.append(buf, static_cast<std::size_t>(n));
+        if (got.find("shown\n") != std::string::npos) return true;
+      }
+      if (pump) pump();
+    }
+    return false;
+  }
+  // The exit status, or -1 when it did not end in time (or died by a signal).
+  int Wait(int timeoutMs, const std::function<void()>& pump = {}) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+      int status = 0;
+      const pid_t r = ::waitpid(pid, &status, WNOHANG);
+      if (r == pid) {
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      if (pump) pump();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return -1;
+  }
+};
+
+// Starts program with the environment's additions (an empty value unsets)
+// in folder cwd, offscreen, with the probe on a pipe.
+inline bool Start(Child& c, const std::string& program, const std::string& cwd,
+                  const std::map<std::string, std::string>& env) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+  const pid_t pid = ::fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    const int probe = ::dup(fds[1]);  // without close-on-exec
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("PALOMIR_STARTUP_PROBE", std::to_string(probe).c_str(), 1);
+    for (const auto& [k, v] : env) {
+      if (v.empty())
+        ::unsetenv(k.c_str());
+      else
+        ::setenv(k.c_str(), v.c_str(), 1);
+    }
+    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  c.pid = pid;
+  c.probe = fds[0];
+  return true;
+}
+
+}  // namespace programrig
