@@ -22,8 +22,13 @@ constexpr std::size_t kChunkRecords = 1024;  // records per sequential read
 
 std::atomic<std::uint64_t> g_nextId{1};
 
-std::string NumberKey(const std::uint8_t* record) {
-  auto f = pbtext::TextFieldOf(PBF_NUMBER);
+std::uint32_t NumberKey(const std::uint8_t* record) {
+  static const auto f = pbtext::TextFieldOf(PBF_NUMBER);
+  return CNumberIndex::Hash(reinterpret_cast<const char*>(record + f.offset), f.width - 1);
+}
+
+std::string NumberOf(const std::uint8_t* record) {
+  static const auto f = pbtext::TextFieldOf(PBF_NUMBER);
   return pbtext::NormaliseNumber(pbfile::TextAt(record, f.offset, f.width));
 }
 
@@ -123,7 +128,7 @@ std::string CMyDataBase::DeletedFilePath() const {
 void CMyDataBase::Close() {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   file_.Close();
-  index_.clear();
+  index_.Clear();
   deletedCount_ = 0;
   header_ = DataBaseHeader();
   for (auto& h : hits_) {
@@ -140,7 +145,7 @@ int CMyDataBase::Open(const std::string& path) {
   if (path.empty()) return 0;  // no phone book configured
   if (!OpenLocked(path)) {
     file_.Close();
-    index_.clear();
+    index_.Clear();
     header_ = DataBaseHeader();
     return 0;
   }
@@ -254,14 +259,14 @@ bool CMyDataBase::Convert() {
 }
 
 bool CMyDataBase::BuildIndex() {
-  index_.clear();
+  index_.Clear();
   deletedCount_ = 0;
   const std::uint32_t count = header_.Count();
-  index_.reserve(count);
+  index_.Reserve(count);
   std::vector<std::uint8_t> buf;
   bool ok = ForEachRecord(file_, kHeader, kRecord, count, buf, [&](std::uint32_t i, const std::uint8_t* rec) {
     std::uint32_t off = kHeader + i * kRecord;
-    if (rec[DataBaseRecord::kInUse]) index_[NumberKey(rec)].push_back(off);
+    if (rec[DataBaseRecord::kInUse]) index_.Add(NumberKey(rec), off);
     else ++deletedCount_;
     return true;
   });
@@ -269,24 +274,22 @@ bool CMyDataBase::BuildIndex() {
   return ok;
 }
 
-void CMyDataBase::IndexAdd(const std::string& key, std::uint32_t offset) {
-  auto& v = index_[key];
-  v.insert(std::upper_bound(v.begin(), v.end(), offset), offset);
-}
-
-void CMyDataBase::IndexRemove(const std::string& key, std::uint32_t offset) {
-  auto it = index_.find(key);
-  if (it == index_.end()) return;
-  auto& v = it->second;
-  auto pos = std::lower_bound(v.begin(), v.end(), offset);
-  if (pos != v.end() && *pos == offset) v.erase(pos);
-  if (v.empty()) index_.erase(it);
+std::vector<std::uint32_t> CMyDataBase::MatchingOffsets(const std::string& number, std::size_t limit) const {
+  const std::string wanted = pbtext::NormaliseNumber(number);
+  std::vector<std::uint32_t> out;
+  DataBaseRecord rec;
+  for (std::uint32_t off : index_.Candidates(CNumberIndex::Hash(wanted))) {
+    if (out.size() >= limit) break;
+    // Equal hashes of other numbers are told apart by the record itself.
+    if (file_.ReadBlock(off, rec.data(), kRecord) != static_cast<long long>(kRecord)) continue;
+    if (rec.InUse() && NumberOf(rec.data()) == wanted) out.push_back(off);
+  }
+  return out;
 }
 
 std::vector<std::uint32_t> CMyDataBase::IndexLookup(const std::string& number) const {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  auto it = index_.find(pbtext::NormaliseNumber(number));
-  return it == index_.end() ? std::vector<std::uint32_t>() : it->second;
+  return MatchingOffsets(number, static_cast<std::size_t>(-1));
 }
 
 bool CMyDataBase::WriteCountWord() {
@@ -319,7 +322,7 @@ bool CMyDataBase::AppendItem(CMyDataBaseItem& item) {
   }
   item.SetFileOffset(off);
   item.SetGeneration(generation_);
-  if (item.RecordInUse()) IndexAdd(NumberKey(item.GetRecord().data()), off);
+  if (item.RecordInUse()) index_.Add(NumberKey(item.GetRecord().data()), off);
   else ++deletedCount_;
   return true;
 }
@@ -342,9 +345,9 @@ bool CMyDataBase::RewriteItem(CMyDataBaseItem& item) {
     Log(plat::StrFormatC("Telefonbuch %s: Datensatz nicht gespeichert (%s)", path_.c_str(), std::strerror(e)));
     return false;
   }
-  if (old.InUse()) IndexRemove(NumberKey(old.data()), off);
+  if (old.InUse()) index_.Remove(NumberKey(old.data()), off);
   else --deletedCount_;
-  if (item.RecordInUse()) IndexAdd(NumberKey(item.GetRecord().data()), off);
+  if (item.RecordInUse()) index_.Add(NumberKey(item.GetRecord().data()), off);
   else ++deletedCount_;
   return true;
 }
@@ -477,21 +480,26 @@ int CMyDataBase::FindByField(int field, const std::string& pattern, int options,
   const bool star = pattern.find('*') != std::string::npos;
   const int flags = options & 0xC00;
   if (field == PBF_NUMBER && !star && !(flags & PBM_NO_CASE)) {
-    auto it = index_.find(pbtext::NormaliseNumber(pattern.size() < 128 ? pattern : std::string()));
-    if (it != index_.end())
-      for (std::size_t i = 0; i < it->second.size() && i < limit; ++i) h.offsets.push_back(it->second[i]);
+    h.offsets = MatchingOffsets(pattern.size() < 128 ? pattern : std::string(), limit);
     return h.offsets.empty() ? 0 : 1;
   }
   // Other fields: one scratch item over large sequential reads; the
   // current item stays where it is.
   CMyDataBaseItem scratch;
   const int mode = star ? PBM_CONTAINS : PBM_EQUAL;
+  const CFieldMatcher matcher(field, pattern, mode, flags);
   std::vector<std::uint8_t> buf;
   ForEachRecord(file_, kHeader, kRecord, header_.Count(), buf, [&](std::uint32_t i, const std::uint8_t* rec) {
     if (!rec[DataBaseRecord::kInUse]) return true;
-    std::memcpy(scratch.GetRecord().data(), rec, kRecord);
-    scratch.TakeField(field);
-    if (scratch.Match(field, pattern, mode, flags)) h.offsets.push_back(kHeader + i * kRecord);
+    bool hit;
+    if (matcher.IsTextField()) {
+      hit = matcher.TestRecord(rec);
+    } else {
+      std::memcpy(scratch.GetRecord().data(), rec, kRecord);
+      scratch.TakeField(field);
+      hit = scratch.Match(field, pattern, mode, flags) != 0;
+    }
+    if (hit) h.offsets.push_back(kHeader + i * kRecord);
     return h.offsets.size() < limit;
   });
   return h.offsets.empty() ? 0 : 1;
@@ -717,8 +725,8 @@ int CMyDataBase::PurgeLocked(int flags) {
   // One pass: kept records to the temporary, deleted ones collected.
   const std::uint32_t count = header_.Count();
   std::vector<std::uint32_t> newOffset(count, 0);
-  std::unordered_map<std::string, std::vector<std::uint32_t>> newIndex;
-  newIndex.reserve(index_.size());
+  CNumberIndex newIndex;
+  newIndex.Reserve(count);
   std::string kept, gone;
   DataBaseHeader tmpHeader = header_;
   bool ok = !replace || plat::io::Write(fd, tmpHeader.data(), kHeader);
@@ -731,7 +739,7 @@ int CMyDataBase::PurgeLocked(int flags) {
          }
          std::uint32_t off = kHeader + keptCount * kRecord;
          newOffset[i] = off;
-         newIndex[NumberKey(rec)].push_back(off);
+         newIndex.Add(NumberKey(rec), off);
          ++keptCount;
          if (!replace) return true;
          kept.append(reinterpret_cast<const char*>(rec), kRecord);
@@ -845,12 +853,8 @@ int CMyDataBase::FindRecord(std::uint32_t kind, const CDataBaseParam& value, con
   ThreadSlot& slot = Slot();
   slot.hasHit = false;
   if (!file_.IsOpen()) return PBS_NOT_FOUND;
-  const std::string number = value.Text();
-  auto it = index_.find(pbtext::NormaliseNumber(number));
-  if (it == index_.end()) return PBS_NOT_FOUND;
-  for (std::uint32_t off : it->second) {
+  for (std::uint32_t off : MatchingOffsets(value.Text(), 1)) {
     if (!slot.hit.ReadAt(file_, off)) continue;
-    if (!slot.hit.RecordInUse()) continue;
     slot.hit.SetGeneration(generation_);
     slot.hit.SetModified(false);
     slot.hit.ClearParamChanged();

@@ -19,11 +19,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "phonebook/iface/databaseinterface.h"
 #include "phonebook/item.h"
+#include "phonebook/numberindex.h"
 #include "phonebook/record.h"
 #include "phonebook/structfile.h"
 
@@ -137,8 +137,8 @@ class CMyDataBase : public CMyDataBaseInterface {
   bool Convert();
   bool RepairAtOpen();
   bool BuildIndex();
-  void IndexAdd(const std::string& key, std::uint32_t offset);
-  void IndexRemove(const std::string& key, std::uint32_t offset);
+  // Offsets of in-use records whose number is number, file order, at most limit.
+  std::vector<std::uint32_t> MatchingOffsets(const std::string& number, std::size_t limit) const;
   bool WriteItem(CMyDataBaseItem& item);
   bool AppendItem(CMyDataBaseItem& item);
   bool RewriteItem(CMyDataBaseItem& item);
@@ -164,7 +164,7 @@ class CMyDataBase : public CMyDataBaseInterface {
   std::string firstLine_;
   bool firstLinePending_ = false;
   int viewRequest_ = 0;
-  std::unordered_map<std::string, std::vector<std::uint32_t>> index_;
+  CNumberIndex index_;
   std::uint32_t deletedCount_ = 0;
   std::uint64_t generation_ = 1;  // a new one with each open and purge
   std::uint64_t id_;              // tells this database's thread slots from others'

@@ -46,16 +46,18 @@ constexpr const char kSeparators[] = " */:.;,#-_+'=&";
 
 namespace pbtext {
 
+char UpperChar(char ch) {
+  auto c = static_cast<unsigned char>(ch);
+  if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 32);
+  else if (c >= 0xE0 && c <= 0xFE && c != 0xF7) c = static_cast<unsigned char>(c - 32);
+  else if (c == 0x9A || c == 0x9C || c == 0x9E) c = static_cast<unsigned char>(c - 16);
+  else if (c == 0xFF) c = 0x9F;
+  return static_cast<char>(c);
+}
+
 std::string Upper(const std::string& s) {
   std::string out(s);
-  for (char& ch : out) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 32);
-    else if (c >= 0xE0 && c <= 0xFE && c != 0xF7) c = static_cast<unsigned char>(c - 32);
-    else if (c == 0x9A || c == 0x9C || c == 0x9E) c = static_cast<unsigned char>(c - 16);
-    else if (c == 0xFF) c = 0x9F;
-    ch = static_cast<char>(c);
-  }
+  for (char& ch : out) ch = UpperChar(ch);
   return out;
 }
 
@@ -297,24 +299,55 @@ int CMyDataBaseItem::NormaliseNumber() {
   return 1;
 }
 
+CFieldMatcher::CFieldMatcher(int id, const std::string& pattern, int mode, int flags)
+    : id_(id), contains_(mode == PBM_CONTAINS), noCase_((flags & PBM_NO_CASE) != 0),
+      pattern_(pattern.size() < 128 ? pattern : std::string()), field_(pbtext::TextFieldOf(id)) {
+  if (contains_) {
+    std::size_t star = pattern_.find('*');
+    if (star != std::string::npos) pattern_.resize(star);
+  }
+  // Numbers are compared without their separators on both sides.
+  if (id_ == PBF_NUMBER) pattern_ = pbtext::NormaliseNumber(pattern_);
+  if (noCase_) pattern_ = pbtext::Upper(pattern_);
+}
+
+bool CFieldMatcher::TestText(const char* text, std::size_t len) const {
+  char buf[256];
+  std::string big;
+  const char* p = text;
+  std::size_t n = len;
+  if (id_ == PBF_NUMBER || noCase_) {
+    char* out = buf;
+    if (len > sizeof buf) {
+      big.resize(len);
+      out = big.data();
+    }
+    n = 0;
+    for (std::size_t i = 0; i < len; ++i) {
+      char c = text[i];
+      if (id_ == PBF_NUMBER && std::strchr(kSeparators, c) && c != '\0') continue;
+      out[n++] = noCase_ ? pbtext::UpperChar(c) : c;
+    }
+    p = out;
+  }
+  if (!contains_) return n == pattern_.size() && std::memcmp(p, pattern_.data(), n) == 0;
+  if (pattern_.empty()) return true;
+  if (n < pattern_.size()) return false;
+  for (std::size_t i = 0; i + pattern_.size() <= n; ++i)
+    if (p[i] == pattern_[0] && std::memcmp(p + i, pattern_.data(), pattern_.size()) == 0) return true;
+  return false;
+}
+
+bool CFieldMatcher::TestRecord(const std::uint8_t* record) const {
+  const char* p = reinterpret_cast<const char*>(record + field_.offset);
+  std::size_t n = 0;
+  while (n + 1 < field_.width && p[n] != '\0') ++n;
+  return TestText(p, n);
+}
+
 int CMyDataBaseItem::Match(int id, const std::string& pattern, int mode, int flags) const {
   std::string field = GetFieldText(id);
-  std::string pat = pattern.size() < 128 ? pattern : std::string();
-  if (mode == PBM_CONTAINS) {
-    std::size_t star = pat.find('*');
-    if (star != std::string::npos) pat.resize(star);
-  }
-  if (id == PBF_NUMBER) {
-    // Numbers are compared without their separators on both sides.
-    field = pbtext::NormaliseNumber(field);
-    pat = pbtext::NormaliseNumber(pat);
-  }
-  if (flags & PBM_NO_CASE) {
-    field = pbtext::Upper(field);
-    pat = pbtext::Upper(pat);
-  }
-  if (mode == PBM_CONTAINS) return field.find(pat) != std::string::npos ? 1 : 0;
-  return field == pat ? 1 : 0;
+  return CFieldMatcher(id, pattern, mode, flags).TestText(field.data(), field.size()) ? 1 : 0;
 }
 
 std::int16_t CMyDataBaseItem::GetTreatmentSelector() const {

@@ -41,12 +41,32 @@ enum : int {
 
 namespace pbtext {
 // Windows-1252 upper case, whatever the process locale.
+char UpperChar(char c);
 std::string Upper(const std::string& s);
 // The number without the separators " */:.;,#-_+'=&".
 std::string NormaliseNumber(const std::string& number);
 // The place of a text field in the record; width 0 for ids that are none.
 pbfile::TextField TextFieldOf(int id);
 }  // namespace pbtext
+
+// A search pattern prepared once for many records: cut at "*" for
+// "contains", upper-cased by the code page for 0x400, numbers without
+// their separators. The one rule behind CMyDataBaseItem::Match.
+class CFieldMatcher {
+ public:
+  CFieldMatcher(int id, const std::string& pattern, int mode, int flags);
+  bool TestText(const char* text, std::size_t len) const;
+  // The field straight from record bytes; text fields only.
+  bool TestRecord(const std::uint8_t* record) const;
+  bool IsTextField() const { return field_.width != 0; }
+
+ private:
+  int id_;
+  bool contains_;
+  bool noCase_;
+  std::string pattern_;
+  pbfile::TextField field_;
+};
 
 class CMyDataBaseItem : public CMyDataBaseParamInterface {
  public:
