@@ -8,7 +8,9 @@
 #include "platform/paths.h"
 
 CBrimlowDoc::CBrimlowDoc(CGlobalConfig* config)
-    : config_(config ? config : &GlobalConfig()), monitors_(std::make_unique<CMonitorTable>()) {
+    : config_(config ? config : &GlobalConfig()),
+      monitors_(std::make_unique<CMonitorTable>()),
+      callData_(config_->CINFLFN.empty() ? std::string() : plat::MapPath(config_->CINFLFN)) {
   // The phone book on DNFN comes with its own part of the program; until
   // then its slot stays empty and its partners take none.
   speedDial_.callHandler = &handler_;
@@ -24,6 +26,10 @@ CBrimlowDoc::CBrimlowDoc(CGlobalConfig* config)
   filter_.callHandler = &handler_;
   filter_.monitors = monitors_.get();
   monitors_->SetPartner(&filter_);
+  handler_.callData = &callData_;
+  callData_.callHandler = &handler_;
+  callData_.callbackList = &callbackEntries_;
+  callData_.phoneBook = phoneBook_;
   if (!config_->CBLFN.empty()) callbacks_.Load(plat::MapPath(config_->CBLFN));
 
   // The view takes the first turn; these answer only what it leaves.
@@ -42,6 +48,7 @@ CBrimlowDoc::~CBrimlowDoc() {
   handler_.speedDial = nullptr;
   handler_.callbackList = nullptr;
   handler_.missedCalls = nullptr;
+  handler_.callData = nullptr;
   filter_.callHandler = nullptr;
   filter_.monitors = nullptr;
 }
