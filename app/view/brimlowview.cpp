@@ -350,8 +350,11 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       if (open_missed_ && missedDlg_) missedDlg_->Refresh();
       return 0;
     case hub::kOpenCallData:
+      // Dialog 182, when its command is there.
+      RunCommand(ID_CALL_DATA);
+      return 0;
     case hub::kSubscriberReport:
-      // The call data dialog and the charge handler are not there yet.
+      // The charge and log handler is not there yet.
       return 0;
 
     case hub::kSecondCall:
