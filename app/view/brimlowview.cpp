@@ -13,7 +13,10 @@
 #include "core/settingsdlg/generalsettingsdlg.h"
 #include "core/wire/csta_events.h"
 #include "netlink/lorquin32.h"
+#include "platform/filedlg.h"
+#include "plugins/common/wndparam.h"
 #include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textid.h"
 
@@ -57,6 +60,7 @@ CBrimlowView::CBrimlowView(CBrimlowDoc& doc, IViewFrame& frame, IViewTray& tray,
   self_ = plat::RegisterTarget(this);
   link_ = link ? std::move(link) : std::make_unique<CSytemLink>(self_, &doc_.Filter(), &doc_.MonitorTable());
   prompt_ = std::make_unique<CHandsetPromptDlg>();
+  charge_ = std::make_unique<CChargeAndLogHandler>(config_);
   watch_ = std::make_unique<CLinkWatch>(*link_, [this](const std::string& text) { SetStatus(text); });
   RegisterCommands();
 }
@@ -65,6 +69,7 @@ CBrimlowView::~CBrimlowView() {
   Destroy();
   watch_.reset();
   net_.reset();
+  charge_.reset();
   drawing_.reset();
   link_.reset();
   // The icon, built first, goes last.
@@ -86,6 +91,15 @@ void CBrimlowView::RegisterCommands() {
   commands_.Register(ID_GENERAL_SETTINGS, [this] { RunGeneralSettingsDlg(Config(), self_); });
   commands_.Register(ID_BACKGROUND, [this] { ShowStep(0); });
   commands_.Register(ID_APP_EXIT, [this] { RunExitCommand(); });
+  commands_.Register(
+      ID_CONNECTION_VIEWER, [this] { viewer_.VisualStateFunction(767, 1); }, [this] { return viewer_.IsLoaded(); });
+  commands_.Register(
+      ID_DISPLAY_CONTROL,
+      [this] {
+        display_.VisualStateFunction(768, 1);
+        display_.VisualStateFunction(767, 1);
+      },
+      [this] { return display_.IsLoaded(); });
   commands_.Register(ID_CALLBACKLIST, [this] { RunCallBackListDlg(&doc_.CallbackList(), self_); });
   commands_.Register(ID_MISSED_CALLS, [this] {
     open_missed_ = true;
@@ -94,6 +108,7 @@ void CBrimlowView::RegisterCommands() {
   });
   commands_.Register(ID_MISSED_SETUP, [this] { RunMissedCallSetupDlg(Config(), self_); });
   commands_.Register(ID_CALLBACK_SETUP, [this] { RunCallBackSetupDlg(Config(), self_); });
+  commands_.Register(ID_CHARGE_FILE, [this] { ChooseChargeFile(); });
   // Dialog 124 on a copy of the call.
   callbackSettingsDialog = [this](CCallInfo& copy) {
     CCallBackSettingsDlg dlg(&copy);
@@ -121,6 +136,9 @@ bool CBrimlowView::Create() {
   filter.drawing = drawing_.get();
   filter.serviceRecords = &serviceAdapter_;
   serviceFile_.Link(self_, &doc_.MonitorTable(), &serviceAdapter_, nullptr);
+  filter.charge = charge_.get();
+  charge_->SetPartners(this, &link_->Pbx(), filter.MessageSink(), &doc_.MonitorTable());
+  charge_->OpenChargeFile(Config().CPROCFN);
 
   // Start-up windows. The modeless ones open now; the modal ones would run
   // their loops before the icon and the link exist, so they wait until the
@@ -146,8 +164,7 @@ void CBrimlowView::OnInitialUpdate() {
   tray_.SetIcon(kIconIdle, false);
   tray_.Apply();
 
-  // The plug-ins and the charge components are not part of the program
-  // yet: no plug-in is called and their menu entries stay away.
+  LoadPlugIns();
 
   linkState_ = kLinkStarting;
   const CGlobalConfig& c = Config();
@@ -164,6 +181,63 @@ void CBrimlowView::OnInitialUpdate() {
   // The modal start-up windows, once everything they may need exists.
   for (plat::UINT id : startCommands_) plat::PostMessage(self_, kMsgDeferredCommand, id);
   startCommands_.clear();
+}
+
+void CBrimlowView::LoadPlugIns() {
+  // The connection viewer: hidden, at its saved place, fed by the filter.
+  viewer_.Load(CConnectionViewerBinding::kFileName);
+  char name[DLLIFC_TEXT_SIZE] = "";
+  viewer_.GetParamName(0, name);
+  int left = 0, top = 0, right = 0, bottom = 0;
+  Config().GetWindowPosition(kViewerPosition, left, top, right, bottom);
+  char position[DLLIFC_TEXT_SIZE];
+  plat::FormatC(position, sizeof position, "%d,%d,%d,%d", left, top, right, bottom);
+  viewer_.Create(self_, kViewerWindowId, 0);
+  viewer_.SetParamAsString(name, position);
+  viewer_.SetCommandId(ID_CONNECTION_VIEWER);
+  viewer_.SetDatabaseInterface(doc_.PhoneBook());
+  viewer_.SetDeviceContentsInterface(&doc_.MonitorTable());
+  // The charge-counter manager would follow it here.
+  doc_.Filter().RegisterListener(&viewer_, nullptr, -1);
+  viewer_.VisualStateFunction(0, 1);
+
+  // The display control and its function buttons, loaded or not.
+  display_.Load(CDisplayControlBinding::kFileName);
+  display_.Create(self_, kDisplayWindowId, 0);
+  display_.SetCommandId(ID_DISPLAY_CONTROL);
+  for (int n = 1; n <= 4; ++n)
+    display_.SetParamAsString(plat::StrFormatC("Fkt%i.Message", n).c_str(), plat::StrFormatC("%i", 1094 + n).c_str());
+  static const char* const kGeneral[4] = {"Summen auslesen", "Summen l\xf6schen", "Einzelgespr\xe4" "che auslesen",
+                                          "Einzelgespr\xe4" "che l\xf6schen"};
+  for (int n = 1; n <= 4; ++n) {
+    display_.SetParamAsString(plat::StrFormatC("GenFkt%i.Message", n).c_str(), plat::StrFormatC("%i", 1099 + n).c_str());
+    display_.SetParamAsString(plat::StrFormatC("GenFkt%i.Description", n).c_str(), kGeneral[n - 1]);
+  }
+}
+
+void CBrimlowView::SaveViewerPosition() {
+  char name[DLLIFC_TEXT_SIZE] = "";
+  char value[DLLIFC_TEXT_SIZE] = "";
+  if (viewer_.GetParamName(0, name) != DLLIFC_OK) return;
+  // A failed read may leave anything in the buffer: only a whole answer
+  // replaces the stored position.
+  if (viewer_.GetParamAsString(name, value) != DLLIFC_OK) return;
+  value[sizeof value - 1] = '\0';
+  pluginkit::WindowRect r;
+  if (pluginkit::ParseWndPosition(value, &r) != 4) return;
+  // Stored in the text's order, as the start hands it back.
+  Config().SetWindowPosition(kViewerPosition, r.top, r.left, r.bottom, r.right);
+}
+
+std::array<std::pair<CPlugInBinding*, plat::UINT>, 2> CBrimlowView::PlugIns() const {
+  return {{{&viewer_, ID_CONNECTION_VIEWER}, {&display_, ID_DISPLAY_CONTROL}}};
+}
+
+std::string CBrimlowView::PlugInName(CPlugInBinding& plugin) const {
+  char name[DLLIFC_TEXT_SIZE] = "";
+  if (plugin.GetName(name) != DLLIFC_OK) return {};
+  name[sizeof name - 1] = '\0';
+  return name;
 }
 
 void CBrimlowView::OpenNetworkLink() {
@@ -193,7 +267,8 @@ bool CBrimlowView::CanCloseView() {
     linkState_ = kLinkStopping;
     watch_->Stop();
     SetStatus(T(plat::TextId(43, 25)));
-    // The charge and log handler would save its state and close its files here.
+    charge_->SaveState();
+    charge_->CloseFiles();
   }
   link_->StopStep();
   if (net_) net_->BeginClose();
@@ -208,6 +283,11 @@ bool CBrimlowView::CanCloseView() {
 void CBrimlowView::Destroy() {
   if (destroyed_) return;
   destroyed_ = true;
+  // The plug-ins: the viewer's position kept, no more messages, windows closed.
+  SaveViewerPosition();
+  doc_.Filter().RemoveListener(&viewer_);
+  viewer_.Close();
+  display_.Close();
   // Every modeless window the view made goes before the members.
   for (int s = 0; s < kWindowSlots; ++s) DestroyWindow(static_cast<WindowSlot>(s));
   plat::KillTimer(self_, kTimerAssistant);
@@ -219,6 +299,7 @@ void CBrimlowView::Destroy() {
   CMessageFilter& filter = doc_.Filter();
   if (filter.link == &link_->Pbx()) filter.link = nullptr;
   if (filter.view == self_) filter.view = 0;
+  if (filter.charge == charge_.get()) filter.charge = nullptr;
   if (filter.serviceRecords == &serviceAdapter_) filter.serviceRecords = nullptr;
   if (drawing_ && filter.drawing == drawing_.get()) filter.drawing = nullptr;
   if (drawing_) doc_.SpeedDial().registerItem = nullptr;
@@ -734,14 +815,23 @@ bool CBrimlowView::IsCommandEnabled(plat::UINT id) const {
 void CBrimlowView::UpdateMenu(IViewMenu& menu) const {
   if (Config().TOLEUPLV == 0) menu.RemoveCommand(kServiceRecords);
   if (Config().TOLEUCLV == 0) menu.RemoveCommand(kChargeFileEntries);
-  // No plug-in gives a name: their entries go.
-  menu.RemoveCommand(ID_CONNECTION_VIEWER);
-  menu.RemoveCommand(ID_DISPLAY_CONTROL);
+  // A plug-in that gives no name has no entry.
+  for (const auto& [plugin, command] : PlugIns()) {
+    const std::string name = PlugInName(*plugin);
+    if (name.empty()) menu.RemoveCommand(command);
+    else menu.SetCommandText(command, name);
+  }
   for (plat::UINT id : kAlwaysRemoved) menu.RemoveCommand(id);
 }
 
 std::vector<TrayMenuEntry> CBrimlowView::TrayMenu() const {
-  return {{ID_ASSISTANT, T(plat::TextId(40, 4))}, {ID_KEYPAD, T(plat::TextId(40, 5))}, {ID_OVERVIEW, T(plat::TextId(40, 6))}, {0, {}}, {ID_APP_EXIT, T(plat::TextId(40, 12))}};
+  std::vector<TrayMenuEntry> entries = {
+      {ID_ASSISTANT, T(plat::TextId(40, 4))}, {ID_KEYPAD, T(plat::TextId(40, 5))}, {ID_OVERVIEW, T(plat::TextId(40, 6))}};
+  for (const auto& [plugin, command] : PlugIns())
+    if (std::string name = PlugInName(*plugin); !name.empty()) entries.push_back({command, name});
+  entries.push_back({0, {}});
+  entries.push_back({ID_APP_EXIT, T(plat::TextId(40, 12))});
+  return entries;
 }
 
 void CBrimlowView::ShowStep(int show) {
@@ -757,6 +847,7 @@ void CBrimlowView::ShowStep(int show) {
       windows_[kAssistant]->Show(0);
       hiddenByShowStep_[kAssistant] = true;
     }
+    viewer_.VisualStateFunction(511, 0);
     return;
   }
   frame_.Restore();
@@ -765,6 +856,7 @@ void CBrimlowView::ShowStep(int show) {
   frame_.ShowOwnedPopups();
   if (hiddenByShowStep_[kAssistant] && open_[kAssistant] && windows_[kAssistant]) windows_[kAssistant]->Show(1);
   hiddenByShowStep_[kAssistant] = false;
+  viewer_.VisualStateFunction(511, 1);
 }
 
 void CBrimlowView::RunExitCommand() {
@@ -786,4 +878,25 @@ void CBrimlowView::Box(const std::string& text, plat::UINT flags) { plat::Messag
 void CBrimlowView::SetStatus(const std::string& text) {
   status_ = text;
   frame_.SetStatusText(text);
+}
+
+// ------------------------------------------------------------- charge file
+
+void CBrimlowView::ChooseChargeFile() {
+  plat::FileDialogRequest r;
+  r.title = T(plat::TextId(43, 1));
+  r.fileName = plat::MapPath(Config().CPROCFN);
+  r.defaultSuffix = "log";
+  // "label|patterns|label|patterns||"
+  const std::string filter = T(plat::TextId(43, 0));
+  std::vector<std::string> parts;
+  for (std::size_t at = 0, bar; (bar = filter.find('|', at)) != std::string::npos; at = bar + 1)
+    parts.push_back(filter.substr(at, bar - at));
+  for (std::size_t i = 0; i + 1 < parts.size() && !parts[i].empty(); i += 2) r.filters.emplace_back(parts[i], parts[i + 1]);
+  std::string path;
+  if (!plat::RunFileDialog(self_, r, &path)) return;
+  charge_->SaveState();
+  charge_->CloseFiles();
+  Config().CPROCFN = path;
+  charge_->OpenChargeFile(path);
 }

@@ -10,13 +10,16 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/doc/brimlowdoc.h"
+#include "app/plugins/pluginbinding.h"
 #include "app/service/servicerecordfile.h"
 #include "app/view/commandtable.h"
 #include "app/view/viewlink.h"
 #include "app/view/viewshell.h"
+#include "charges/handler/chargeandloghandler.h"
 #include "core/calls/callinfo.h"
 #include "core/filter/filterifaces.h"
 #include "core/iface/viewhub.h"
@@ -39,6 +42,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
     ID_SERIAL_ERROR = 68, ID_ASSISTANT = 32771, ID_KEYPAD = 32772, ID_OVERVIEW = 32774, ID_DATABASE = 32779,
     ID_CALLBACKLIST = 32781, ID_MISSED_CALLS = 32784, ID_MISSED_SETUP = 32785, ID_CALLBACK_SETUP = 32786,
     ID_GENERAL_SETTINGS = 32790, ID_CALL_DATA = 32792, ID_CHARGE_EVALUATION = 32796, ID_TOTAL_CHARGES = 32797,
+    ID_CHARGE_FILE = 32807,
     ID_BACKGROUND = 32813, ID_CONNECTION_VIEWER = 32815, ID_DISPLAY_CONTROL = 32816, ID_APP_EXIT = 57665,
   };
 
@@ -61,6 +65,9 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
 
   // Icons and texts of the notification area.
   static constexpr int kIconIdle = 223, kIconCall = 224, kIconIncoming = 225;
+  // The plug-ins' window ids and the viewer's row of the position table.
+  static constexpr std::int32_t kViewerWindowId = 36, kDisplayWindowId = 37;
+  static constexpr int kViewerPosition = 6;
   static constexpr long kDefaultTb1cMs = 2000, kDefaultCallbackPeriodMs = 5000;
 
   // link: the PBX link object; null builds the real one. config: the
@@ -120,12 +127,15 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   IViewLink& Link() { return *link_; }
   CNetworkLink* Network() { return net_.get(); }
   CServiceRecordFile& ServiceRecords() { return serviceFile_; }
+  CChargeAndLogHandler& Charges() { return *charge_; }
   CCallInfo& WorkingCall() { return workingCall_; }
   const std::string& QuestionNumber() const { return questionNumber_; }
   bool Created() const { return created_; }
   // The link's status line as the view last set it.
   const std::string& StatusText() const { return status_; }
   CLinkWatch& Watch() { return *watch_; }
+  CConnectionViewerBinding& Viewer() { return viewer_; }
+  CDisplayControlBinding& DisplayControl() { return display_; }
 
  private:
   // The service record file as the filter sees it, and the filter's
@@ -165,7 +175,14 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   void Box(const std::string& text, plat::UINT flags);
   void LogUnhandled(plat::UINT code);
   long PeriodOr(long value, long fallback, const char* name) const;
+  void LoadPlugIns();
+  void SaveViewerPosition();
+  // The plug-in's name text, "" when it gives none.
+  std::string PlugInName(CPlugInBinding& plugin) const;
+  // The bindings with their menu commands, viewer first.
+  std::array<std::pair<CPlugInBinding*, plat::UINT>, 2> PlugIns() const;
   void SetStatus(const std::string& text);
+  void ChooseChargeFile();
 
   CBrimlowDoc& doc_;
   IViewFrame& frame_;
@@ -177,7 +194,11 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   std::array<std::unique_ptr<IViewWindow>, kWindowSlots> windows_;  // 2, 3, 4, 8 and question 173
   std::unique_ptr<IViewLink> link_;                                 // 6
   std::unique_ptr<IConnectionDrawing> drawing_;                     // 7
+  // The call-throughs are not const: the menu rules ask for names.
+  mutable CConnectionViewerBinding viewer_;                         // 9
+  mutable CDisplayControlBinding display_;                          // 10
   IRecordViews* recordViews_ = nullptr;
+  std::unique_ptr<CChargeAndLogHandler> charge_;                    // 13
   CServiceRecordFile serviceFile_;                                  // 14
   ServiceRecordAdapter serviceAdapter_{serviceFile_};
   CCallInfo workingCall_;                                           // 15

@@ -45,7 +45,8 @@ class IConnectionDrawing {
   virtual void OnConnectionEvent(const std::string& device, std::uint32_t callId, int eventType) = 0;
 };
 
-// The view's service record file: each call-record read-out count.
+// The view's service record file: the count and the records of each
+// call-record read-out.
 class IServiceRecordSink {
  public:
   virtual ~IServiceRecordSink() = default;

@@ -510,6 +510,13 @@ void CMessageFilter::OnTransferred(const CSTAMessage& r) {
 // here the replies of those jobs are only handed over.
 bool CMessageFilter::DrivesReadOut() const { return job_ == jobstate::kViewJob || job_ == jobstate::kReadout; }
 
+// The service record file lists the call records of a read-out: the counts
+// and records of the charge handler's and the view's, not those that others
+// ask for (a count would empty it).
+bool CMessageFilter::KeepsServiceRecords() const {
+  return job_ == jobstate::kChargeReadout || job_ == jobstate::kViewJob;
+}
+
 void CMessageFilter::AskCallRecord(int index) {
   CSTAMessage req = PrivateRequest(0, 0, EXTPBX_GETSINGLECALLINFOBYIDX, plat::StrFormatC("%i", index));
   Log(Text(plat::TextId(55, 11)));
@@ -544,27 +551,40 @@ void CMessageFilter::OnPrivate(const CSTAMessage& r) {
       SetRequestTimer(0, 0);
       const int max = charge ? charge->GetMaxRecordCount() : readMax_;
       const long n = plat::AtolC(reply.count.c_str());
-      readCount_ = n < 0 ? max : static_cast<int>(std::min<long>(n, max));
+      // The charge read-out takes a negative count as none, as its handler does.
+      readCount_ = n < 0 ? (job_ == jobstate::kChargeReadout ? 0 : max) : static_cast<int>(std::min<long>(n, max));
       if (charge) charge->ProcessChargeMessage(r);
       if (readCount_ == 0) {
         EndReadOut();
         if (charge) charge->OnReadOutFinished();
         return;
       }
-      if (serviceRecords) serviceRecords->OnCallRecordCount(r);
+      if (serviceRecords && KeepsServiceRecords()) serviceRecords->OnCallRecordCount(r);
       if (DrivesReadOut()) {
         readIndex_ = 0;
         AskCallRecord(readIndex_);
       }
       return;
     }
-    case EXTPBX_GETSINGLECALLINFOBYIDX_CONF:
+    case EXTPBX_GETMAXNUMBEROFCALLINFOS_CONF:
+      if (charge) charge->ProcessChargeMessage(r);
+      // A read-out of the view's begins with the maximum: the count follows.
+      if (DrivesReadOut() && readCount_ <= 0) {
+        CSTAMessage req = PrivateRequest(0, r.CrossRefId(), EXTPBX_GETNUMBEROFCALLINFOS);
+        Log(Text(plat::TextId(55, 10)));
+        if (link) link->Send(req, 1);
+      }
+      return;
     case EXTPBX_GETLASTCALLINFO_CONF:
     case EXTPBX_DELETEDEVICEUNITS_CONF:
     case EXTPBX_GETDEVICEUNITS_CONF:
     case EXTPBX_DELALLREPORTLOGENTRIES_CONF:
-    case EXTPBX_GETMAXNUMBEROFCALLINFOS_CONF:
       if (charge) charge->ProcessChargeMessage(r);
+      return;
+    case EXTPBX_GETSINGLECALLINFOBYIDX_CONF:
+      if (serviceRecords && KeepsServiceRecords()) serviceRecords->OnCallRecordCount(r);
+      if (charge) charge->ProcessChargeMessage(r);
+      // Only a record moves a read-out on: other replies answer other requests.
       if (!DrivesReadOut() || readCount_ <= 0) return;
       if (kind == EXTPBX_GETSINGLECALLINFOBYIDX_CONF && job_ == jobstate::kViewJob && callHandler) {
         // The view's read-out brings the calls that reached the workstation.
@@ -822,6 +842,9 @@ int CMessageFilter::OnTimer(unsigned id) {
   } else {
     Log(plat::StrFormatC("%s %i%s", Text(plat::TextId(55, 21)).c_str(), repeats_, Text(plat::TextId(55, 22)).c_str()));
     HubReport(hub::kRequestGivenUp);
+    // A charge request outside the read-outs (a count, a deletion) would
+    // leave its job waiting for ever.
+    if (charge && outstanding_.Type() == CSTA_PRIVATE) charge->OnRequestFailed(job_);
     // A start-up step whose request got no answer ends here: its job is
     // released; the queries and snapshots end their run as if all answered.
     switch (job_) {

@@ -136,6 +136,7 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   void AskCallRecord(int index);
   void EndReadOut();
   bool DrivesReadOut() const;
+  bool KeepsServiceRecords() const;
   void Tell(const std::string& device, std::uint32_t callId, int type);
   void Log(const std::string& text);
   void LinkEvent(plat::UINT code, const CSTAMessage* data = nullptr);

@@ -45,6 +45,8 @@ namespace {
 
 constexpr int kRawRole = Qt::UserRole;
 constexpr int kDataRole = Qt::UserRole + 1;
+constexpr int kTreeIdRole = Qt::UserRole + 2;
+constexpr int kTreeImageRole = Qt::UserRole + 3;
 
 // Statics show "&" as the platform did: "&&" is one ampersand, a single
 // one only marks a mnemonic.
@@ -106,8 +108,15 @@ struct Dialog::Impl {
     const Node* node = nullptr;
     QButtonGroup* radios = nullptr;  // radio group
   };
+  // A tree's items by the ids it handed out, and its image list.
+  struct Tree {
+    std::map<std::int32_t, QTreeWidgetItem*> items;
+    std::int32_t next = 1;
+    std::vector<QIcon> images;
+  };
   QPointer<KitWindow> window;
   std::map<int, Item> items;
+  std::map<int, Tree> trees;
   std::vector<QButtonGroup*> radioGroups;
   std::vector<std::vector<int>> radioIds;  // ids per radio group, in order
   QEventLoop* loop = nullptr;
@@ -124,6 +133,24 @@ struct Dialog::Impl {
   const Item* Find(int id) const {
     auto it = items.find(id);
     return it == items.end() ? nullptr : &it->second;
+  }
+  Tree* FindTree(int id) {
+    auto it = trees.find(id);
+    return it == trees.end() ? nullptr : &it->second;
+  }
+  const Tree* FindTree(int id) const {
+    auto it = trees.find(id);
+    return it == trees.end() ? nullptr : &it->second;
+  }
+  QTreeWidget* TreeWidget(int id) const {
+    const Item* it = Find(id);
+    return it && it->kind == Kind::Tree ? static_cast<QTreeWidget*>(it->w) : nullptr;
+  }
+  QTreeWidgetItem* TreeItemOf(int id, std::int32_t item) const {
+    const Tree* t = FindTree(id);
+    if (!t) return nullptr;
+    auto it = t->items.find(item);
+    return it == t->items.end() ? nullptr : it->second;
   }
 };
 
@@ -334,6 +361,22 @@ bool Dialog::Build(WindowId owner) {
         w = l;
         break;
       }
+      case Kind::Tree: {
+        auto* t = new QTreeWidget(parent);
+        t->setColumnCount(1);
+        t->setHeaderHidden(true);
+        t->setRootIsDecorated(true);
+        t->setSelectionMode(QAbstractItemView::SingleSelection);
+        t->setIconSize(QSize(16, 16));
+        if (n.lines > 0) t->setMinimumHeight(t->fontMetrics().lineSpacing() * n.lines + 8);
+        QObject::connect(t, &QTreeWidget::currentItemChanged, win, [this, id = n.id] {
+          if (!impl_->quiet) Route(id, Notify::SelChange);
+        });
+        QObject::connect(t, &QTreeWidget::itemDoubleClicked, win, [this, id = n.id] { Route(id, Notify::DoubleClicked); });
+        if (n.id >= 0) impl_->trees[n.id] = Impl::Tree{};
+        w = t;
+        break;
+      }
       case Kind::Progress: {
         auto* p = new QProgressBar(parent);
         p->setRange(0, 100);
@@ -489,6 +532,7 @@ void Dialog::Destroy() {
     id_ = 0;
   }
   impl_->items.clear();
+  impl_->trees.clear();
   impl_->radioGroups.clear();
   impl_->radioIds.clear();
   delete impl_->window.data();
@@ -708,7 +752,7 @@ int Dialog::GetCount(int id) const {
   if (!it) return -1;
   switch (it->kind) {
     case Kind::List: return static_cast<QListWidget*>(it->w)->count();
-    case Kind::TabList: return static_cast<QTreeWidget*>(it->w)->topLevelItemCount();
+    case Kind::TabList: case Kind::Tree: return static_cast<QTreeWidget*>(it->w)->topLevelItemCount();
     case Kind::Combo: case Kind::DropList: return static_cast<QComboBox*>(it->w)->count();
     default: return -1;
   }
@@ -905,6 +949,167 @@ std::int64_t Dialog::GetItemData(int id, int index) const {
     case Kind::Combo: case Kind::DropList: return static_cast<QComboBox*>(it->w)->itemData(index, kDataRole).toLongLong();
     default: return -1;
   }
+}
+
+// --- trees ---
+
+void Dialog::SetTreeImages(int id, const std::vector<QIcon>& images) {
+  Impl::Tree* t = impl_->FindTree(id);
+  QTreeWidget* w = impl_->TreeWidget(id);
+  if (!t || !w) return;
+  t->images = images;
+  // Items keep their index; they show what the new list holds there.
+  for (auto& [itemId, item] : t->items) {
+    (void)itemId;
+    int image = item->data(0, kTreeImageRole).toInt();
+    item->setIcon(0, image >= 0 && image < static_cast<int>(images.size()) ? images[static_cast<std::size_t>(image)] : QIcon());
+  }
+}
+
+int Dialog::TreeImageRole() { return kTreeImageRole; }
+
+int Dialog::GetTreeImageCount(int id) const {
+  const Impl::Tree* t = impl_->FindTree(id);
+  return t ? static_cast<int>(t->images.size()) : -1;
+}
+
+Dialog::TreeItem Dialog::TreeInsertItem(int id, TreeItem parent, const std::string& text, int image) {
+  Impl::Tree* t = impl_->FindTree(id);
+  QTreeWidget* w = impl_->TreeWidget(id);
+  if (!t || !w) return 0;
+  QTreeWidgetItem* under = nullptr;
+  if (parent != kTreeRoot && !(under = impl_->TreeItemOf(id, parent))) return 0;
+  if (t->next == INT32_MAX) return 0;  // ids are never reused
+  const TreeItem itemId = t->next++;
+  auto* item = new QTreeWidgetItem;
+  // Everything set before it joins the tree: no change signals.
+  item->setData(0, kTreeIdRole, itemId);
+  item->setText(0, ToQString(text));
+  if (image < 0) image = -1;
+  item->setData(0, kTreeImageRole, image);
+  if (image >= 0 && image < static_cast<int>(t->images.size())) item->setIcon(0, t->images[static_cast<std::size_t>(image)]);
+  Impl::Quiet quiet(impl_.get());
+  if (under) under->addChild(item);
+  else w->addTopLevelItem(item);
+  t->items[itemId] = item;
+  return itemId;
+}
+
+bool Dialog::TreeDeleteItem(int id, TreeItem item) {
+  Impl::Tree* t = impl_->FindTree(id);
+  QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
+  if (!t || !q) return false;
+  std::vector<QTreeWidgetItem*> todo{q};
+  while (!todo.empty()) {
+    QTreeWidgetItem* x = todo.back();
+    todo.pop_back();
+    t->items.erase(x->data(0, kTreeIdRole).toInt());
+    for (int i = 0; i < x->childCount(); ++i) todo.push_back(x->child(i));
+  }
+  Impl::Quiet quiet(impl_.get());
+  delete q;
+  return true;
+}
+
+void Dialog::TreeDeleteAll(int id) {
+  Impl::Tree* t = impl_->FindTree(id);
+  QTreeWidget* w = impl_->TreeWidget(id);
+  if (!t || !w) return;
+  Impl::Quiet quiet(impl_.get());
+  w->clear();
+  t->items.clear();
+}
+
+bool Dialog::TreeHasItem(int id, TreeItem item) const { return impl_->TreeItemOf(id, item) != nullptr; }
+
+bool Dialog::TreeSetItemText(int id, TreeItem item, const std::string& text) {
+  QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
+  if (!q) return false;
+  q->setText(0, ToQString(text));
+  return true;
+}
+
+std::string Dialog::TreeGetItemText(int id, TreeItem item) const {
+  QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
+  return q ? FromQString(q->text(0)) : std::string();
+}
+
+bool Dialog::TreeSetItemImage(int id, TreeItem item, int image) {
+  const Impl::Tree* t = impl_->FindTree(id);
+  QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
+  if (!t || !q) return false;
+  if (image < 0) image = -1;
+  if (q->data(0, kTreeImageRole).toInt() == image && q->data(0, kTreeImageRole).isValid()) return true;
+  q->setData(0, kTreeImageRole, image);
+  q->setIcon(0, image >= 0 && image < static_cast<int>(t->images.size()) ? t->images[static_cast<std::size_t>(image)] : QIcon());
+  return true;
+}
+
+int Dialog::TreeGetItemImage(int id, TreeItem item) const {
+  QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
+  return q ? q->data(0, kTreeImageRole).toInt() : -1;
+}
+
+bool Dialog::TreeSetItemData(int id, TreeItem item, std::int64_t data) {
+  QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
+  if (!q) return false;
+  q->setData(0, kDataRole, QVariant::fromValue<qlonglong>(data));
+  return true;
+}
+
+std::int64_t Dialog::TreeGetItemData(int id, TreeItem item) const {
+  QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
+  return q ? q->data(0, kDataRole).toLongLong() : 0;
+}
+
+std::vector<Dialog::TreeItem> Dialog::TreeChildren(int id, TreeItem parent) const {
+  std::vector<TreeItem> out;
+  QTreeWidget* w = impl_->TreeWidget(id);
+  if (!w) return out;
+  if (parent == kTreeRoot) {
+    for (int i = 0; i < w->topLevelItemCount(); ++i) out.push_back(w->topLevelItem(i)->data(0, kTreeIdRole).toInt());
+  } else if (QTreeWidgetItem* q = impl_->TreeItemOf(id, parent)) {
+    for (int i = 0; i < q->childCount(); ++i) out.push_back(q->child(i)->data(0, kTreeIdRole).toInt());
+  }
+  return out;
+}
+
+Dialog::TreeItem Dialog::TreeParent(int id, TreeItem item) const {
+  QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
+  return q && q->parent() ? q->parent()->data(0, kTreeIdRole).toInt() : 0;
+}
+
+int Dialog::TreeItemCount(int id) const {
+  const Impl::Tree* t = impl_->FindTree(id);
+  return t ? static_cast<int>(t->items.size()) : -1;
+}
+
+bool Dialog::TreeExpand(int id, TreeItem item, bool expand) {
+  QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
+  if (!q) return false;
+  q->setExpanded(expand);
+  return true;
+}
+
+Dialog::TreeItem Dialog::TreeGetSelection(int id) const {
+  QTreeWidget* w = impl_->TreeWidget(id);
+  QTreeWidgetItem* cur = w ? w->currentItem() : nullptr;
+  return cur && cur->isSelected() ? cur->data(0, kTreeIdRole).toInt() : 0;
+}
+
+bool Dialog::TreeSelectItem(int id, TreeItem item) {
+  QTreeWidget* w = impl_->TreeWidget(id);
+  if (!w) return false;
+  Impl::Quiet quiet(impl_.get());
+  if (item == kTreeRoot) {
+    w->clearSelection();
+    w->setCurrentItem(nullptr);
+    return true;
+  }
+  QTreeWidgetItem* q = impl_->TreeItemOf(id, item);
+  if (!q) return false;
+  w->setCurrentItem(q, 0, QItemSelectionModel::ClearAndSelect);
+  return true;
 }
 
 // --- other controls ---

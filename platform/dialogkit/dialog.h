@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/dialogkit/dlgtemplate.h"
 #include "platform/messages.h"
@@ -87,6 +88,37 @@ class Dialog : public IMessageTarget {
   int SelectString(int id, int start, const std::string& prefix);
   void SetItemData(int id, int index, std::int64_t data);
   std::int64_t GetItemData(int id, int index) const;
+
+  // --- trees ---
+  // Items are named by ids that the tree hands out (never reused while the
+  // dialog exists); 0 is the root, above the top-level items. An image is
+  // an index into the tree's image list; -1 shows none.
+  using TreeItem = std::int32_t;
+  static constexpr TreeItem kTreeRoot = 0;
+  void SetTreeImages(int id, const std::vector<QIcon>& images);
+  int GetTreeImageCount(int id) const;
+  // Appended under parent; 0 when the tree or the parent is not there.
+  TreeItem TreeInsertItem(int id, TreeItem parent, const std::string& text, int image = -1);
+  // The item and everything under it; false when it is not there.
+  bool TreeDeleteItem(int id, TreeItem item);
+  void TreeDeleteAll(int id);
+  bool TreeHasItem(int id, TreeItem item) const;
+  bool TreeSetItemText(int id, TreeItem item, const std::string& text);
+  std::string TreeGetItemText(int id, TreeItem item) const;
+  bool TreeSetItemImage(int id, TreeItem item, int image);
+  int TreeGetItemImage(int id, TreeItem item) const;  // -1 none or not there
+  bool TreeSetItemData(int id, TreeItem item, std::int64_t data);
+  std::int64_t TreeGetItemData(int id, TreeItem item) const;  // 0 when not there
+  // Children in order; of the root: the top-level items.
+  std::vector<TreeItem> TreeChildren(int id, TreeItem parent) const;
+  TreeItem TreeParent(int id, TreeItem item) const;  // 0 for top level or not there
+  int TreeItemCount(int id) const;                   // all levels; -1 not a tree
+  bool TreeExpand(int id, TreeItem item, bool expand);
+  TreeItem TreeGetSelection(int id) const;           // 0 none
+  bool TreeSelectItem(int id, TreeItem item);        // does not notify; 0 clears
+  // The item data role of a tree item's image index (for those who read
+  // the widget itself, as tests and screenshots do).
+  static int TreeImageRole();
 
   // --- other controls ---
   void SetProgressPos(int id, int pos);

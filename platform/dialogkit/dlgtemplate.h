@@ -16,6 +16,7 @@ enum class Kind {
   // controls
   Button, DefButton, Check, Radio, Edit, MultiEdit, Static, List, TabList,
   Combo, DropList, Icon, Progress,
+  Tree,  // items in levels, each with a text, an image of the tree's list and data
 };
 
 struct Node {

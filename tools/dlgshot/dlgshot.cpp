@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPixmap>
+#include <QTreeWidget>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "app/lists/missedcalls.h"
 #include "app/lists/shortdialdlg.h"
 #include "app/frame/mainframe.h"
+#include "app/plugins/pluginbinding.h"
 #include "app/program/brimlowapp.h"
 #include "libs/texts/texts_source.h"
 #include "platform/paths.h"
@@ -172,6 +174,43 @@ void ShootLists(const std::string& out) {
   }
 }
 
+// The connection viewer plug-in beside the program, with three calls.
+void ShootConnectionViewer(const std::string& out) {
+  CConnectionViewerBinding viewer;
+  if (viewer.Load(CConnectionViewerBinding::kFileName) != 0 || viewer.Create(0, 36, 0) != 0) {
+    std::fprintf(stderr, "dlgshot: the connection viewer plug-in is not there\n");
+    g_failed = true;
+    return;
+  }
+  viewer.VisualStateFunction(5, 0);
+  auto call = [&](std::uint16_t type, std::uint32_t id, const char* device, const char* calling, const char* called) {
+    CSTAMessage m;
+    m.SetType(type);
+    CSTAConnectionId{id, device, 0}.Write(m, 10);
+    m.SetText(148, 64, calling);
+    m.SetText(216, 64, called);
+    viewer.CSTAMessageHandlerProc(m);
+  };
+  call(57, 501, "21", "0301234567", "21");
+  call(59, 502, "22", "0407777123", "22");
+  call(57, 503, "23", "23", "0891234");
+  call(61, 502, "22", "", "");
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == QStringLiteral("dialog129")) {
+      if (auto* tree = w->findChild<QTreeWidget*>(QStringLiteral("1000"))) tree->expandAll();
+      QApplication::processEvents();
+      const std::string file = out + "/dialog-dorvane-129.png";
+      QPixmap shot = w->grab();
+      if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
+        std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
+        g_failed = true;
+      } else {
+        std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
+      }
+    }
+  viewer.Close();
+}
+
 }  // namespace
 
 // The main frame with its menu, toolbar and status line, and the about
@@ -247,6 +286,7 @@ int main(int argc, char** argv) {
   ShootCallWindows(out);
   ShootLists(out);
   ShootProgram(out);
+  ShootConnectionViewer(out);
   plat::SetEventLoop(nullptr);
   return g_failed ? 1 : 0;
 }

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "charges/handler/chargewire.h"
 #include "core/wire/csta_events.h"
 #include "core/wire/csta_requests.h"
 #include "netlink/lorquin32.h"
@@ -343,6 +344,7 @@ std::uint32_t PbxSim::NewCall(const std::string& calling, const std::string& cal
   c.calling = calling;
   c.called = called;
   c.state = kConnAlerting;
+  c.start = std::time(nullptr);
   calls_[c.id] = c;
   lastCallId_ = c.id;
   return c.id;
@@ -444,11 +446,14 @@ void PbxSim::Transfer(std::uint32_t heldCallId, std::uint32_t activeCallId, cons
   const std::string activeFar = active.calling == device ? active.called : active.calling;
   // Every party of either call hears of it.
   Call everyone{0, device, heldFar, 0};
-  const auto fill = [&](CSTAMessage& m, const std::string&) {
+  const auto fill = [&](CSTAMessage& m, const std::string& d) {
     Conn(m, 10, held.id, device);
     Conn(m, 80, active.id, device);
     Dev(m, 150, device);     // transferring device
     Dev(m, 218, activeFar);  // transferred-to device
+    // The resulting connection: the receiver's own in the merged call, or
+    // for the party that left, that of the side it was talking to.
+    Conn(m, 286, active.id, d == device ? activeFar : d);
   };
   {
     std::lock_guard<std::mutex> lk(mu_);
@@ -467,6 +472,11 @@ void PbxSim::Clear(std::uint32_t callId, const std::string& device) {
     if (it == calls_.end()) return;
     c = it->second;
     calls_.erase(it);
+  }
+  {
+    const long seconds = static_cast<long>(std::time(nullptr) - c.start);
+    const bool external = !c.called.empty() && c.called[0] == '0';
+    AddCharge(c.calling, c.called, seconds, external ? seconds / 60 + 1 : 0, static_cast<std::uint32_t>(c.start));
   }
   SendToMonitors(CSTA_CONNECTION_CLEARED, c, [&](CSTAMessage& m, const std::string& d) {
     Conn(m, 10, c.id, d);
@@ -517,23 +527,10 @@ void PbxSim::OnRecord(const CSTAMessage& in) {
     case CSTA_PRIVATE: {
       const std::uint8_t kind = in.PrivateKind();
       if (kind % 2 != 0) return;
-      conf.SetType(CSTA_PRIVATE);
-      conf.SetU8(10, static_cast<std::uint8_t>(kind + 1));
-      switch (kind) {
-        case EXTPBX_GETMAXNUMBEROFDEVICES:
-          conf.SetText(11, 11, plat::StrFormatC("%i", options_.devices));
-          break;
-        case EXTPBX_GETNUMBEROFCALLINFOS:
-        case EXTPBX_GETMAXNUMBEROFCALLINFOS:
-          conf.SetText(22, 11, "0");
-          break;
-        case EXTPBX_DELETEDEVICEUNITS:
-        case EXTPBX_GETDEVICEUNITS:
-          conf.SetText(11, 11, in.Text(11, 11));
-          if (kind == EXTPBX_GETDEVICEUNITS) conf.SetText(22, 6, "0");
-          break;
-        default:
-          break;
+      {
+        std::lock_guard<std::mutex> lk(mu_);
+        if (silentKinds_.count(kind)) return;
+        conf = ChargeReply(in);
       }
       Send(conf);
       return;
@@ -756,6 +753,97 @@ bool PbxSim::WaitForCount(std::uint16_t type, std::size_t count, int timeoutMs) 
       timeoutMs);
 }
 
+// --- charge data -----------------------------------------------------------------
+
+void PbxSim::AddCharge(const std::string& calling, const std::string& called, long seconds, long units,
+                       std::uint32_t start) {
+  if (start == 0) start = static_cast<std::uint32_t>(std::time(nullptr) - seconds);
+  std::lock_guard<std::mutex> lk(mu_);
+  charges_.push_back({start, seconds, units, calling, called});
+  while (charges_.size() > chargeMax_) charges_.pop_front();
+  const long device = plat::AtolC(calling.c_str());
+  if (device >= 10 && device < 10 + options_.devices) deviceUnits_[static_cast<int>(device)] += units;
+}
+
+void PbxSim::AddCharges(int n) {
+  const std::uint32_t now = static_cast<std::uint32_t>(std::time(nullptr));
+  for (int i = 0; i < n; ++i)
+    AddCharge("21", plat::StrFormatC("0891%06i", i), 60 + i % 7, 1 + i % 5, now - static_cast<std::uint32_t>(n - i));
+}
+
+void PbxSim::SetChargeMax(std::size_t n) {
+  std::lock_guard<std::mutex> lk(mu_);
+  chargeMax_ = n;
+  while (charges_.size() > chargeMax_) charges_.pop_front();
+}
+
+void PbxSim::SetChargeSilent(int kind) {
+  std::lock_guard<std::mutex> lk(mu_);
+  if (kind < 0) silentKinds_.clear();
+  else silentKinds_.insert(kind);
+}
+
+std::vector<ChargeEntry> PbxSim::Charges() const {
+  std::lock_guard<std::mutex> lk(mu_);
+  return std::vector<ChargeEntry>(charges_.begin(), charges_.end());
+}
+
+long PbxSim::DeviceUnits(int device) const {
+  std::lock_guard<std::mutex> lk(mu_);
+  auto it = deviceUnits_.find(device);
+  return it == deviceUnits_.end() ? 0 : it->second;
+}
+
+// The answer to a private request, at the offsets the program reads.
+CSTAMessage PbxSim::ChargeReply(const CSTAMessage& in) {
+  const std::uint8_t kind = in.PrivateKind();
+  const std::string text = in.Text(11, kCSTAPrivateLength - 11);
+  CSTAMessage conf;
+  switch (kind) {
+    case EXTPBX_GETMAXNUMBEROFDEVICES:
+      conf = chargewire::DeviceReply(EXTPBX_GETMAXNUMBEROFDEVICES_CONF, plat::StrFormatC("%i", options_.devices));
+      break;
+    case EXTPBX_GETNUMBEROFCALLINFOS:
+      conf = chargewire::CountReply(EXTPBX_GETNUMBEROFCALLINFOS_CONF, plat::StrFormatC("%zu", charges_.size()));
+      break;
+    case EXTPBX_GETMAXNUMBEROFCALLINFOS:
+      conf = chargewire::CountReply(EXTPBX_GETMAXNUMBEROFCALLINFOS_CONF, plat::StrFormatC("%zu", chargeMax_));
+      break;
+    case EXTPBX_GETSINGLECALLINFOBYIDX: {
+      const long i = plat::AtolC(text.c_str());
+      ChargeEntry e;
+      if (i >= 0 && static_cast<std::size_t>(i) < charges_.size()) e = charges_[static_cast<std::size_t>(i)];
+      conf = chargewire::RecordReply(i, e.start, e.duration, e.units, e.calling, e.called);
+      break;
+    }
+    case EXTPBX_DELETEDEVICEUNITS:
+      if (!text.empty() && text[0] == '*') deviceUnits_.clear();
+      else deviceUnits_.erase(static_cast<int>(plat::AtolC(text.c_str())));
+      conf = chargewire::DeviceReply(EXTPBX_DELETEDEVICEUNITS_CONF, text);
+      break;
+    case EXTPBX_GETDEVICEUNITS: {
+      const int device = static_cast<int>(plat::AtolC(text.c_str()));
+      const bool known = device >= 10 && device < 10 + options_.devices;
+      auto it = deviceUnits_.find(device);
+      conf = chargewire::UnitsReply(text, it == deviceUnits_.end() ? 0 : it->second,
+                                    known ? plat::StrFormatC("%i", device) : std::string());
+      break;
+    }
+    case EXTPBX_DELALLREPORTLOGENTRIES:
+      charges_.clear();
+      conf.SetType(CSTA_PRIVATE);
+      conf.SetU8(10, EXTPBX_DELALLREPORTLOGENTRIES_CONF);
+      break;
+    default:
+      conf.SetType(CSTA_PRIVATE);
+      conf.SetU8(10, static_cast<std::uint8_t>(kind + 1));
+      break;
+  }
+  conf.SetInvokeId(in.InvokeId());
+  conf.SetCrossRefId(in.CrossRefId());
+  return conf;
+}
+
 void PbxSim::ClearLog() {
   std::lock_guard<std::mutex> lk(mu_);
   received_.clear();
@@ -908,6 +996,15 @@ bool RunCommand(PbxSim& sim, const std::string& line, std::string& out) {
       out = "unknown noise: " + args[0];
   } else if (cmd == "wait" && !args.empty()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(plat::AtolC(args[0].c_str())));
+  } else if (cmd == "charge" && args.size() >= 4) {
+    sim.AddCharge(args[0], args[1], plat::AtolC(args[2].c_str()), plat::AtolC(args[3].c_str()),
+                  args.size() > 4 ? static_cast<std::uint32_t>(plat::AtolC(args[4].c_str())) : 0);
+  } else if (cmd == "charges" && !args.empty()) {
+    sim.AddCharges(static_cast<int>(plat::AtolC(args[0].c_str())));
+  } else if (cmd == "chargemax" && !args.empty()) {
+    sim.SetChargeMax(static_cast<std::size_t>(std::max(0L, plat::AtolC(args[0].c_str()))));
+  } else if (cmd == "chargesilent" && !args.empty()) {
+    sim.SetChargeSilent(static_cast<int>(plat::AtolC(args[0].c_str())));
   } else if (cmd == "monitors") {
     for (const auto& n : sim.Monitored())
       out += plat::StrFormatC("%s=%lu ", n.c_str(), static_cast<unsigned long>(sim.CrossRefIdOf(n)));

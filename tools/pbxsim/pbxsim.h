@@ -7,6 +7,9 @@
 #pragma once
 #include <atomic>
 #include <condition_variable>
+#include <ctime>
+#include <deque>
+#include <set>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -61,6 +64,16 @@ struct Call {
   std::string calling;
   std::string called;
   std::uint16_t state = 0;  // local connection state of the called side
+  std::time_t start = 0;
+};
+
+// One call record of the charge log.
+struct ChargeEntry {
+  std::uint32_t start = 0;
+  long duration = 0;
+  long units = 0;
+  std::string calling;
+  std::string called;
 };
 
 class PbxSim {
@@ -111,6 +124,21 @@ class PbxSim {
   void Busy(std::uint32_t callId);
   // Sends a universal failure for an invoke id.
   void Failure(std::uint32_t invokeId, std::uint32_t crossRefId, int code);
+
+  // --- the charge data (type 93) ---------------------------------------------
+  // A call record; its units also count for the calling extension's device
+  // (device 10 + i is the extension numbered 10 + i). A full log drops its
+  // oldest record. Cleared calls add theirs (one unit a started minute of
+  // an external call).
+  void AddCharge(const std::string& calling, const std::string& called, long seconds, long units,
+                 std::uint32_t start = 0);
+  // n records of extension 21 to external numbers, one second apart.
+  void AddCharges(int n);
+  void SetChargeMax(std::size_t n);
+  // Requests of this kind stay unanswered (kind -1: every kind answered again).
+  void SetChargeSilent(int kind);
+  std::vector<ChargeEntry> Charges() const;
+  long DeviceUnits(int device) const;
 
   // --- what the program sent ------------------------------------------------
   std::vector<CSTAMessage> Received() const;
@@ -167,6 +195,12 @@ class PbxSim {
   std::map<std::uint32_t, Call> calls_;
   std::mt19937 random_;
 
+  CSTAMessage ChargeReply(const CSTAMessage& in);  // under mu_
+  std::deque<ChargeEntry> charges_;
+  std::size_t chargeMax_ = 856;
+  std::map<int, long> deviceUnits_;
+  std::set<int> silentKinds_;
+
   struct NetServer;
   std::unique_ptr<NetServer> net_;
 };
@@ -174,7 +208,9 @@ class PbxSim {
 // The command interpreter of the pbxsim program: one command a line
 // ("incoming 00301234567 21", "answer", "hold 21", "retrieve 21",
 // "transfer 21", "clear 21", "outgoing 21 22", "busy", "fail INVOKE CODE",
-// "noise random|truncated|checksum", "wait MS", "log", "quit"). Result
+// "noise random|truncated|checksum", "wait MS", "log", "quit", and for the
+// charge log "charge CALLING CALLED SECONDS UNITS [START]", "charges N",
+// "chargemax N", "chargesilent KIND"). Result
 // false for "quit"; errors are written to `out`.
 bool RunCommand(PbxSim& sim, const std::string& line, std::string& out);
 

@@ -2,6 +2,13 @@
 // handler and monitor table behind them.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "core/base/globalconfig.h"
+#include "platform/filedlg.h"
+
 #include "app/view/linkwatch.h"
 #include "core/iface/viewhub.h"
 #include "core/wire/csta_requests.h"
@@ -704,15 +711,36 @@ TEST(ViewWindows, AWindowThatCannotBeCreatedSaysSoAndStaysClosed) {
   EXPECT_EQ(r.boxes.shown[0].text, "T43.8\nT43.9");
 }
 
+TEST(ViewWindows, ChargeFileCommandMovesTheRecordsToTheChosenFile) {
+  Rig r;
+  r.Start();
+  const std::string dir = ::testing::TempDir() + "brimlow-viewcharge-" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  plat::ScriptedFileDialog files;
+  plat::SetFileDialogImpl(&files);
+  files.answers = {"", dir + "/chosen.log"};
+  const std::string before = GlobalConfig().CPROCFN;
+  r.view->RunCommand(32807);  // cancelled: nothing changes
+  EXPECT_EQ(GlobalConfig().CPROCFN, before);
+  r.view->RunCommand(32807);
+  plat::SetFileDialogImpl(nullptr);
+  ASSERT_EQ(files.requests.size(), 2u);
+  EXPECT_EQ(files.requests[0].title, "T43.1");
+  EXPECT_EQ(GlobalConfig().CPROCFN, dir + "/chosen.log");
+  EXPECT_TRUE(r.view->Charges().ChargeFileOpen());
+  EXPECT_EQ(std::filesystem::file_size(dir + "/chosen.log"), 256u);
+  std::filesystem::remove_all(dir);
+}
+
 TEST(ViewWindows, AbsentWindowsOpenNothingAndTheirCommandsAreDisabled) {
   Rig r;
   r.Start(/*withWindows=*/false);
-  for (plat::UINT id : {32772u, 32774u, 32779u, 32775u, 32776u, 32783u, 32796u, 32797u, 32801u, 32807u, 32808u,
+  for (plat::UINT id : {32772u, 32774u, 32779u, 32775u, 32776u, 32783u, 32796u, 32797u, 32801u, 32808u,
                         32815u, 32816u, 32789u})
     EXPECT_FALSE(r.view->IsCommandEnabled(id)) << id;
   // The document answers 32771 when the view has no assistant.
   EXPECT_TRUE(r.view->IsCommandEnabled(32771));
-  for (plat::UINT id : {68u, 32781u, 32784u, 32785u, 32786u, 32787u, 32788u, 32790u, 32813u, 57665u})
+  for (plat::UINT id : {68u, 32781u, 32784u, 32785u, 32786u, 32787u, 32788u, 32790u, 32807u, 32813u, 57665u})
     EXPECT_TRUE(r.view->IsCommandEnabled(id)) << id;
   const auto mark = r.Mark();
   r.Hub(hub::kCallActive, 17, 0);

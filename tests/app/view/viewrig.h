@@ -228,6 +228,7 @@ struct SavedGlobals {
     c.TOLECOPOLOGDLL = 0;
     c.GLO = 1;
     c.GLFN = (dir / "log.txt").string();
+    c.CPROCFN = (dir / "charproc.log").string();
     c.ASCA = c.ASDB = c.ASMV = c.ASDABA = c.ASCBL = c.ASSCCP = c.ASSUCP = 0;
     c.CPID = 2;
     c.NTPAR = 0;
@@ -236,9 +237,12 @@ struct SavedGlobals {
     c.NPLROOBOF = 0;
     c.AWNNCI = 1;
     plat::SetTextSource(&TestText);
+    // No plug-ins unless a test brings its own.
+    CPlugInBinding::SetFolder(dir.string());
   }
   ~SavedGlobals() {
     GlobalConfig() = saved;
+    CPlugInBinding::SetFolder("");
     plat::SetTextSource(nullptr);
     plat::SetMessageBoxImpl(nullptr);
     std::error_code ec;

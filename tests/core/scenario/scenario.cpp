@@ -439,10 +439,10 @@ std::string Scenario::Run(const std::string& script) {
           CMonitorEntry* e = r.table.FindByNumber(w.at(2));
           std::string got = e ? std::to_string(e->monitorState) : "none";
           if (got != w.at(3)) fail("monitor " + w[2] + ": expected " + w[3] + ", got " + got);
-        } else {
+        } else if (!extension || !extension(r, w, fail)) {
           fail("unknown check " + what);
         }
-      } else {
+      } else if (!extension || !extension(r, w, fail)) {
         fail("unknown statement " + op);
       }
     } catch (const std::exception& e) {

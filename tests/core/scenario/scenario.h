@@ -42,6 +42,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class Scenario {
  public:
@@ -56,6 +57,11 @@ class Scenario {
   // Runs on each fresh rig before its script (tests that put windows
   // behind the fake view).
   std::function<void(Rig&)> prepare;
+  // Statements and checks of other components: given each line (and each
+  // "expect" line) the language does not know; false when it does not
+  // know it either.
+  using Fail = std::function<void(const std::string&)>;
+  std::function<bool(Rig&, const std::vector<std::string>& words, const Fail& fail)> extension;
 
  private:
   struct Global;  // process-wide settings swapped in until the scenario ends

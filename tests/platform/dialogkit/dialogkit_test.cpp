@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
+#include <QPixmap>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -496,4 +498,103 @@ TEST(DialogSupport, HelpTopicsAreFoundByContextId) {
   ASSERT_TRUE(dlg::FindHelpTopic(file, 2, &title, &body));
   EXPECT_EQ(body, "b");
   EXPECT_FALSE(dlg::FindHelpTopic(file, 3, &title, &body));
+}
+
+namespace {
+
+const char* kTreeSample = R"(dialog 901 "Baum"
+tree 70 lines=6 width=30
+button 1 "OK"
+)";
+
+class TreeRecorder : public Dialog {
+ public:
+  explicit TreeRecorder(dlg::Template t) : Dialog(std::move(t)) {}
+  std::vector<std::pair<int, Notify>> seen;
+
+ protected:
+  bool OnCommand(int id, Notify code) override {
+    seen.emplace_back(id, code);
+    return false;
+  }
+};
+
+QIcon Swatch(Qt::GlobalColor c) {
+  QPixmap p(16, 16);
+  p.fill(c);
+  return QIcon(p);
+}
+
+}  // namespace
+
+TEST(DialogTemplate, TreeIsAControlKind) {
+  dlg::Template t;
+  std::string err;
+  ASSERT_TRUE(dlg::ParseTemplate(kTreeSample, &t, &err)) << err;
+  const dlg::Node* n = t.Find(70);
+  ASSERT_NE(n, nullptr);
+  EXPECT_EQ(n->kind, dlg::Kind::Tree);
+  EXPECT_EQ(n->lines, 6);
+  EXPECT_FALSE(n->IsContainer());
+}
+
+TEST_F(DialogKit, TreeItemsKeepTextImageDataAndLevelsByTheirIds) {
+  dlg::Template t;
+  ASSERT_TRUE(dlg::ParseTemplate(kTreeSample, &t, nullptr));
+  TreeRecorder d(std::move(t));
+  // Not built yet: nothing to add to.
+  EXPECT_EQ(d.TreeInsertItem(70, 0, "x"), 0);
+  ASSERT_TRUE(d.Create());
+  d.SetTreeImages(70, {Swatch(Qt::red), Swatch(Qt::green), Swatch(Qt::blue)});
+  EXPECT_EQ(d.GetTreeImageCount(70), 3);
+
+  const auto a = d.TreeInsertItem(70, Dialog::kTreeRoot, "21 (Ringing) - 0301234", 1);
+  const auto b = d.TreeInsertItem(70, Dialog::kTreeRoot, "22 (Held) - 23", 2);
+  const auto a1 = d.TreeInsertItem(70, a, "09:05:07", 0);
+  const auto a2 = d.TreeInsertItem(70, a, "4711");
+  ASSERT_TRUE(a && b && a1 && a2);
+  EXPECT_EQ(std::set<int>({a, b, a1, a2}).size(), 4u);
+  EXPECT_EQ(d.TreeInsertItem(70, 9999, "no parent"), 0);
+  EXPECT_EQ(d.TreeInsertItem(12, 0, "no tree"), 0);
+
+  EXPECT_EQ(d.GetCount(70), 2);
+  EXPECT_EQ(d.TreeItemCount(70), 4);
+  EXPECT_EQ(d.TreeChildren(70, Dialog::kTreeRoot), (std::vector<Dialog::TreeItem>{a, b}));
+  EXPECT_EQ(d.TreeChildren(70, a), (std::vector<Dialog::TreeItem>{a1, a2}));
+  EXPECT_EQ(d.TreeParent(70, a2), a);
+  EXPECT_EQ(d.TreeParent(70, a), 0);
+  EXPECT_EQ(d.TreeGetItemText(70, b), "22 (Held) - 23");
+  EXPECT_EQ(d.TreeGetItemImage(70, a), 1);
+  EXPECT_EQ(d.TreeGetItemImage(70, a2), -1);
+
+  // Texts are Windows-1252 on both sides.
+  EXPECT_TRUE(d.TreeSetItemText(70, a2, "M\xFCller"));
+  EXPECT_EQ(d.TreeGetItemText(70, a2), "M\xFCller");
+  EXPECT_TRUE(d.TreeSetItemImage(70, a, 2));
+  EXPECT_EQ(d.TreeGetItemImage(70, a), 2);
+  EXPECT_TRUE(d.TreeSetItemData(70, b, 0x1234567890LL));
+  EXPECT_EQ(d.TreeGetItemData(70, b), 0x1234567890LL);
+
+  // Selecting from code does not notify; the selection reads back.
+  EXPECT_TRUE(d.TreeSelectItem(70, b));
+  EXPECT_EQ(d.TreeGetSelection(70), b);
+  EXPECT_TRUE(d.seen.empty());
+  EXPECT_TRUE(d.TreeExpand(70, a, true));
+
+  // Deleting an item takes its children; their ids are gone for good.
+  EXPECT_TRUE(d.TreeDeleteItem(70, a));
+  EXPECT_FALSE(d.TreeHasItem(70, a1));
+  EXPECT_FALSE(d.TreeSetItemText(70, a1, "stale"));
+  EXPECT_FALSE(d.TreeDeleteItem(70, a));
+  EXPECT_EQ(d.TreeItemCount(70), 1);
+  const auto c = d.TreeInsertItem(70, 0, "neu");
+  EXPECT_GT(c, a2);  // never a reused id
+
+  d.TreeDeleteAll(70);
+  EXPECT_EQ(d.TreeItemCount(70), 0);
+  EXPECT_EQ(d.GetCount(70), 0);
+  EXPECT_FALSE(d.TreeHasItem(70, c));
+  EXPECT_TRUE(d.seen.empty());
+  d.DestroyWindow();
+  EXPECT_EQ(d.TreeItemCount(70), -1);
 }

@@ -205,6 +205,12 @@ TEST_F(PbxSimTest, TransferMergesTheCalls) {
   EXPECT_EQ(t.primaryOldCall.callId, held);
   EXPECT_EQ(t.secondaryOldCall.callId, active);
   EXPECT_EQ(t.secondaryOldCall.device, "21");
+  // The resulting connection at 286: the merged call at the receiver, or at
+  // the far side for the party that left.
+  EXPECT_EQ(CSTAConnectionId::Read(r[1], 286), (CSTAConnectionId{active, "22", 0}));
+  ASSERT_EQ(r[2].Type(), CSTA_TRANSFERRED);
+  EXPECT_EQ(CSTAConnectionId::Read(r[2], 286), (CSTAConnectionId{active, "22", 0}));
+  EXPECT_EQ(CSTAConnectionId::Read(r[2], 424), CSTAConnectionId{});
   EXPECT_FALSE(sim.HasCall(held));
   EXPECT_TRUE(sim.HasCall(active));
 }

@@ -1,0 +1,140 @@
+// The whole program's charge path in process: the view with the real link
+// object and serial port, the simulated PBX on a pseudo-terminal, the real
+// filter and handler writing a real charge file.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "charges/handler/chargeandloghandler.h"
+#include "platform/net/asyncsocket.h"
+#include "tests/app/view/viewrig.h"
+#include "tools/pbxsim/pbxsim.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class ChargesOverThePty : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    r = std::make_unique<viewrig::Rig>();
+    const auto sdfn = r->globals.dir / "montab.ini";
+    {
+      std::ofstream f(sdfn);
+      f << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n[MONTAB-21]\r\nINTNUMBER=21\r\nMONON=1\r\nMONSTAT=2\r\n";
+    }
+    CGlobalConfig& c = GlobalConfig();
+    c.SDFN = sdfn.string();
+    c.CPID = 4;
+    c.OLDPROTOCOLL = 0;
+    sim = std::make_unique<pbxsim::PbxSim>();
+    ASSERT_TRUE(sim->Start());
+    ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+    r->Start(/*withWindows=*/false, /*fakeLink=*/false);
+    ASSERT_TRUE(Pump([&] {
+      return r->view->Link().Object()->GetLinkState() == linkstate::kRunning &&
+             r->doc->Filter().JobState() == jobstate::kFree && sim->Monitored().size() == 1;
+    }));
+  }
+  void TearDown() override {
+    r->view.reset();
+    r->doc.reset();
+    sim.reset();
+    ::unsetenv("PALOMIR_COM5");
+    r.reset();
+  }
+  template <class Pred>
+  bool Pump(Pred pred, int timeoutMs = 30000) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+      r->loop.RunUntilIdle();
+      if (pred()) return true;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+      r->loop.Advance(1);
+    }
+    r->loop.RunUntilIdle();
+    return pred();
+  }
+  CChargeAndLogHandler& H() { return r->view->Charges(); }
+  bool ReadAll() {
+    if (H().StartAllRecordsReadOut() != 1) return false;
+    return Pump([&] { return H().Job() == 0; });
+  }
+  std::uintmax_t FileSize() { return std::filesystem::file_size(GlobalConfig().CPROCFN); }
+
+  std::unique_ptr<viewrig::Rig> r;
+  std::unique_ptr<pbxsim::PbxSim> sim;
+};
+
+TEST_F(ChargesOverThePty, RecordsReadTwiceAreStoredOnceAndNewOnesAdded) {
+  sim->AddCharges(298);
+  sim->AddCharge("22", "0301234", 60, 2, 1700000000);
+  sim->AddCharge("23", "0301234", 60, 2, 1700000000);  // ends in the same second
+  ASSERT_TRUE(ReadAll());
+  EXPECT_EQ(H().ReadOutIndex(), 300);
+  EXPECT_EQ(FileSize(), 256u + 300u * 48u);
+  ASSERT_TRUE(ReadAll());
+  EXPECT_EQ(FileSize(), 256u + 300u * 48u);
+  EXPECT_EQ(r->doc->Filter().JobState(), jobstate::kFree);
+
+  sim->AddCharges(5);
+  sim->SetChargeMax(1000);
+  ASSERT_EQ(H().RequestRecordCount(), 1);
+  ASSERT_TRUE(Pump([&] { return H().AvailableCount() == 305; }));
+  ASSERT_EQ(H().StartNewRecordsReadOut(), 1);
+  ASSERT_TRUE(Pump([&] { return H().Job() == 0; }));
+  EXPECT_EQ(H().ReadOutIndex(), 305);
+  EXPECT_EQ(FileSize(), 256u + 305u * 48u);
+  // Each kind-2 index went out once per read-out, as many as the PBX held.
+  std::size_t asked = 0;
+  for (const CSTAMessage& m : sim->Received())
+    if (m.Type() == CSTA_PRIVATE && m.PrivateKind() == EXTPBX_GETSINGLECALLINFOBYIDX) ++asked;
+  EXPECT_EQ(asked, 300u + 300u + 5u);
+}
+
+TEST_F(ChargesOverThePty, SumsOfSixtyDevices) {
+  for (int d = 10; d < 70; ++d) sim->AddCharge(std::to_string(d), "0891", 60, d, 1700000000);
+  GlobalConfig().IO1008 = 0;
+  // The device count the link start asked for.
+  EXPECT_EQ(H().DeviceCount(), 60);
+  ASSERT_EQ(H().StartSumsReadOut(), 1);
+  ASSERT_TRUE(Pump([&] { return H().Job() == 0; }));
+  for (int i = 0; i < 60; ++i) EXPECT_EQ(H().Sum(i), 10 + i) << i;
+  EXPECT_EQ(H().DeviceName(59), "69");
+  EXPECT_EQ(r->doc->Filter().JobState(), jobstate::kFree);
+  ASSERT_EQ(H().DeleteDeviceUnits("*"), 1);
+  ASSERT_TRUE(Pump([&] { return H().Job() == 0; }));
+  EXPECT_EQ(sim->DeviceUnits(33), 0);
+  EXPECT_EQ(H().Sum(5), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PbxSimChargeCommands, FeedTheLog) {
+  pbxsim::PbxSim sim;
+  std::string out;
+  struct Case {
+    const char* line;
+    std::size_t records;
+    bool refused;
+  } cases[] = {
+      {"charge 21 0891234 90 2 1700000000", 1, false}, {"charges 3", 4, false},      {"chargemax 2", 2, false},
+      {"charge 22 0301 30 1", 2, false},              {"chargesilent 2", 2, false}, {"charge 21", 2, true},
+      {"chargemax 0", 0, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(pbxsim::RunCommand(sim, c.line, out)) << c.line;
+    EXPECT_EQ(sim.Charges().size(), c.records) << c.line;
+    EXPECT_EQ(!out.empty(), c.refused) << c.line;
+  }
+  EXPECT_EQ(sim.DeviceUnits(21), 2 + 1 + 2 + 3);
+  EXPECT_EQ(sim.DeviceUnits(22), 1);
+}
+
+}  // namespace
