@@ -116,4 +116,46 @@ TEST(CallWindowsE2E, AnUnknownExternalCallerIsAskedAboutAndYesClosesTheQuestion)
   EXPECT_TRUE(p.Exit());
 }
 
+TEST(CallWindowsE2E, APhoneBookCallerShowsByNameWithinASecond) {
+  Program p;
+  // The PBX puts its trunk digit before the caller's number; the book
+  // holds it as the user writes it.
+  ASSERT_TRUE(e2e::PutRecord(p.dnfn, "Muster GmbH", "Erika Muster", "030 1234567"));
+  ASSERT_TRUE(p.Start("ASCA=1\r\n"));
+  A* a = p.Assistant();
+  ASSERT_NE(a, nullptr);
+  const auto t0 = e2e::Clock::now();
+  const std::uint32_t call = p.sim.IncomingCall("00301234567", "21");
+  ASSERT_TRUE(p.Pump([&] { return a->GetItemText(A::IDC_CALLER).find("Muster GmbH") != std::string::npos; }, 1000))
+      << a->GetItemText(A::IDC_CALLER);
+  EXPECT_LT(e2e::Clock::now() - t0, std::chrono::seconds(1));
+  EXPECT_NE(a->GetItemText(A::IDC_CALLER).find("Erika Muster"), std::string::npos);
+  EXPECT_EQ(a->CurrentIcon(), A::kIconIncoming);
+  // A known caller is not asked about.
+  p.Idle(300);
+  EXPECT_FALSE(p.View().IsOpen(V::kQuestion));
+  Shot(a->Window(), "assistant_known_caller");
+  p.sim.Answer(call);
+  p.sim.Clear(call, "21");
+  ASSERT_TRUE(p.Pump([&] { return a->CurrentIcon() == A::kIconIdle; }));
+  EXPECT_TRUE(p.Exit());
+}
+
+TEST(CallWindowsE2E, YesToTheQuestionPutsTheUnknownCallerIntoThePhoneBook) {
+  Program p;
+  ASSERT_TRUE(e2e::PutRecord(p.dnfn, "Andere AG", "Max Meier", "0407654321"));
+  ASSERT_TRUE(p.Start("AWNNCI=1\r\n"));
+  const std::uint32_t call = p.sim.IncomingCall("00309876543", "21");
+  ASSERT_TRUE(p.Pump([&] { return p.View().IsOpen(V::kQuestion); }, 2000));
+  ASSERT_TRUE(p.Question()->UserPress(plat::IDOK));
+  ASSERT_TRUE(p.Pump([&] { return !p.View().IsOpen(V::kQuestion); }));
+  p.Idle(200);
+  p.sim.Clear(call, "21");
+  ASSERT_TRUE(p.Pump([&] { return p.Doc().CallHandler().GetCurrentCall(hub::kIdView) == nullptr; }));
+  EXPECT_TRUE(p.Exit());
+  EXPECT_EQ(e2e::RecordsWithNumber(p.dnfn, "0309876543"), 1);
+  EXPECT_EQ(e2e::RecordsWithNumber(p.dnfn, "0407654321"), 1);
+  EXPECT_EQ(e2e::RecordsWithNumber(p.dnfn, "309876543"), 0);
+}
+
 }  // namespace

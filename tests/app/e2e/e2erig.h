@@ -27,6 +27,7 @@
 #include "core/base/globalconfig.h"
 #include "core/wire/csta_message.h"
 #include "core/wire/csta_requests.h"
+#include "phonebook/database.h"
 #include "platform/dialogkit/dlgscript.h"
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
@@ -88,6 +89,7 @@ class Program {
     program = (root / "bin" / "brimlow").string();
     sdfn = (root / "home" / "montab.ini").string();
     cblfn = (root / "home" / "cblist.ini").string();
+    dnfn = (root / "home" / "book.db").string();
     testsupport::PutFile(sdfn, kMonTab);
   }
   ~Program() {
@@ -109,7 +111,7 @@ class Program {
   bool Start(const std::string& globconf = std::string()) {
     if (!sim.Start()) return false;
     ::setenv("PALOMIR_COM3", sim.SlavePath().c_str(), 1);
-    testsupport::PutFile(Ini(), "[GLOBCONF]\r\nCPID=2\r\nSDFN=" + sdfn + "\r\nCBLFN=" + cblfn +
+    testsupport::PutFile(Ini(), "[GLOBCONF]\r\nCPID=2\r\nSDFN=" + sdfn + "\r\nCBLFN=" + cblfn + "\r\nDNFN=" + dnfn +
                                     "\r\nGLO=1\r\nGLFN=" + (root / "home" / "program.log").string() +
                                     "\r\nGDOH=1\r\nMCTO=5\r\n" + globconf);
     GlobalConfig() = CGlobalConfig();
@@ -180,7 +182,7 @@ class Program {
   AnsweringBoxes boxes;
   framerig::RecordingBackend tray;
   fs::path root;
-  std::string program, sdfn, cblfn;
+  std::string program, sdfn, cblfn, dnfn;
   std::unique_ptr<plat::QtEventLoop> loop;
   std::unique_ptr<CBrimlowApp> app;
 
@@ -193,6 +195,31 @@ class Program {
     loop.reset();
   }
 };
+
+// The phone book file the program opens, with one record; true when
+// stored. The file is closed again before the program starts.
+inline bool PutRecord(const std::string& file, const std::string& company, const std::string& name,
+                      const std::string& number) {
+  CMyDataBase db;
+  if (db.Open(file) == 0) return false;
+  CMyDataBaseItem* e = db.GetEmptyItem(-1);
+  e->SetFieldText(PBF_COMPANY, company);
+  e->SetFieldText(PBF_NAME, name);
+  e->SetFieldText(PBF_NUMBER, number);
+  e->NormaliseNumber();
+  const bool ok = db.SaveItem(e, -1) != 0 && db.Flush() != 0;
+  db.Close();
+  return ok;
+}
+
+// Records of the phone book file whose number is number.
+inline int RecordsWithNumber(const std::string& file, const std::string& number) {
+  CMyDataBase db;
+  if (db.Open(file) == 0) return -1;
+  const int found = static_cast<int>(db.IndexLookup(number).size());
+  db.Close();
+  return found;
+}
 
 // A control of a dialog, pressed as the user clicks it.
 inline bool Click(plat::Dialog* d, int id) { return d && d->UserPress(id); }
