@@ -406,6 +406,7 @@ plat::LRESULT CSumChargeHandler::ExecuteCommand(plat::UINT message, plat::WPARAM
       mode_ = kReading;
       const int ends = ends_;
       if (!charges_->StartAllRecordsReadOut() && ends == ends_) {
+        mode_ = kIdle;
         StopListening();
         CloseProgress();
         Forget();
@@ -547,6 +548,13 @@ void CSumChargeHandler::OnRecordCount(int count) {
   Ask(count);
 }
 
+int CSumChargeHandler::PresetChoice(int index, int count, int* marker) {
+  if (marker) *marker = index > count ? 1 : 0;
+  if (index > count) return CReadOutQuestionDlg::kAll;
+  if (index == count) return CReadOutQuestionDlg::kNone;
+  return index != 0 ? CReadOutQuestionDlg::kNewOnly : CReadOutQuestionDlg::kAll;
+}
+
 void CSumChargeHandler::Ask(int count) {
   if (asking_) return;
   asking_ = true;
@@ -570,14 +578,7 @@ plat::LRESULT CSumChargeHandler::OnMessage(const plat::Message& m) {
   dlg.oldValue = plat::StrFormatC("%i", index);
   dlg.newLabel = "neue DS:";
   dlg.newValue = plat::StrFormatC("%i", count);
-  if (index > count) {
-    dlg.SetChoice(CReadOutQuestionDlg::kAll);
-    dlg.marker = 1;
-  } else if (index == count) {
-    dlg.SetChoice(CReadOutQuestionDlg::kNone);
-  } else {
-    dlg.SetChoice(index != 0 ? CReadOutQuestionDlg::kNewOnly : CReadOutQuestionDlg::kAll);
-  }
+  dlg.SetChoice(PresetChoice(index, count, &dlg.marker));
   const int choice = dlg.DoModal(notedWindow_ ? notedWindow_ : window_) == plat::IDOK ? dlg.GetChoice() : -1;
   if (!listening_) return 0;
   if (choice == CReadOutQuestionDlg::kAll || choice == CReadOutQuestionDlg::kNewOnly) {

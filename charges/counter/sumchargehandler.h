@@ -73,6 +73,9 @@ class CSumChargeHandler : public CSTAMessageListener, public IChargeListener, pu
   void OnMessage(const CSTAMessage& record) override { ProcessCSTAMessage(record); }
   void OnChargeNotify(int code, const ChargeNotice& notice) override;
   void OnRecordCount(int count);
+  // The question's preset for the handler's read-out index and the count;
+  // marker is set when the index lies past the count.
+  static int PresetChoice(int index, int count, int* marker);
 
   plat::LRESULT OnMessage(const plat::Message& m) override;
 
