@@ -169,6 +169,18 @@ int CSumChargeHandler::AttachDisplay(CMonitorTable* monitors, IDisplayControl* d
   return 1;
 }
 
+void CSumChargeHandler::Detach() {
+  StopListening();
+  CloseProgress();
+  Forget();
+  mode_ = kIdle;
+  deleteAfterwards_ = false;
+  charges_ = nullptr;
+  calls_ = nullptr;
+  display_ = nullptr;
+  monitors_ = nullptr;
+}
+
 void CSumChargeHandler::ShowTile(SumChargeExtension& e, std::int32_t parent) {
   e.item = parent >= 0 ? display_->AddItem(parent) : -1;
   UpdateLabels(e);

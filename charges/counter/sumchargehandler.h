@@ -56,6 +56,9 @@ class CSumChargeHandler : public CSTAMessageListener, public IChargeListener, pu
   // stored groups, else from the monitor table. 1.
   int AttachDisplay(CMonitorTable* monitors, IDisplayControl* display, CChargeAndLogHandler* charges,
                     CCallHandler* calls = nullptr, plat::WindowId window = 0);
+  // Before the partners go: no more listening, no progress dialog, no
+  // requests; the tiles' records stay to be saved.
+  void Detach();
   // Dialogs of the charge evaluation; null leaves them out.
   void SetReportWindow(IChargeReportWindow* w) { report_ = w; }
   void SetExtensionInfoWindow(IExtensionInfoWindow* w) { info_ = w; }
