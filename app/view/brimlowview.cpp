@@ -61,6 +61,7 @@ CBrimlowView::CBrimlowView(CBrimlowDoc& doc, IViewFrame& frame, IViewTray& tray,
   link_ = link ? std::move(link) : std::make_unique<CSytemLink>(self_, &doc_.Filter(), &doc_.MonitorTable());
   prompt_ = std::make_unique<CHandsetPromptDlg>();
   sumCharge_ = std::make_unique<CSumChargeHandler>(config_);
+  chargeCommands = [this](plat::UINT m, plat::WPARAM w, plat::LPARAM l) { sumCharge_->ExecuteCommand(m, w, l); };
   charge_ = std::make_unique<CChargeAndLogHandler>(config_);
   watch_ = std::make_unique<CLinkWatch>(*link_, [this](const std::string& text) { SetStatus(text); });
   RegisterCommands();
@@ -729,8 +730,11 @@ plat::LRESULT CBrimlowView::WindowProc(const plat::Message& m) {
     default:
       break;
   }
-  if (m.msg >= kMsgFirstChargeButton && m.msg <= kMsgLastChargeButton)
-    return sumCharge_->ExecuteCommand(m.msg, m.wParam, m.lParam);
+  if (m.msg >= kMsgFirstChargeButton && m.msg <= kMsgLastChargeButton) {
+    // The charge-counter manager's (its slot may be replaced).
+    if (chargeCommands) chargeCommands(m.msg, m.wParam, m.lParam);
+    return 0;
+  }
   if (m.msg >= netlink::kMsgRegistered && m.msg <= netlink::kMsgType26) return OnNetworkMessage(m);
   if (m.msg >= hub::kFirstCode && m.msg <= hub::kLastCode) return HandleAppMessage(m.msg, m.wParam, m.lParam);
   return 0;
