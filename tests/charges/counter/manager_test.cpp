@@ -2,6 +2,7 @@
 // display that writes down every call: tiles and groups, what the PBX's
 // events and charge replies set on them, the buttons with their boxes, the
 // read-out question and the progress dialog, and the counter file.
+#include <clocale>
 #include <ctime>
 #include <map>
 
@@ -128,6 +129,8 @@ TEST_F(Manager, UnitsFromThePbxSetTheMoneyAndTheColour) {
       {99999, "EUR 3932.04", "8553215", 32767},  // five digits are all the reply holds
       {-2, "EUR -0.24", "8553215", -2},
   };
+  // Money in the file's and the plug-in's form, whatever the user's locale.
+  const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
   for (const Case& c : cases) {
     Feed(chargewire::UnitsReply("T21", c.units, "21"));
     EXPECT_EQ(display.Last(tile, "Contents"), c.contents) << c.units;
@@ -139,6 +142,7 @@ TEST_F(Manager, UnitsFromThePbxSetTheMoneyAndTheColour) {
     EXPECT_EQ(disk.lastSum, c.stored);
     EXPECT_EQ(disk.token, "T21");
   }
+  if (german) std::setlocale(LC_ALL, "C");
   // Units of an extension that is not watched change nothing.
   const std::size_t before = display.lines.size();
   Feed(chargewire::UnitsReply("T99", 4, "99"));
@@ -254,7 +258,11 @@ TEST_F(Manager, ReadOutWithYesAsksWhatToReadAndShowsTheExtensionsReport) {
   EXPECT_EQ(boxes.shown.back().text, "Besetzt!");
   EXPECT_EQ(Sent(mark).size(), 1u);
 
-  Feed(chargewire::CountReply(EXTPBX_GETNUMBEROFCALLINFOS_CONF, "3"));
+  // The question waits until the reply's dispatch is over.
+  const CSTAMessage count = chargewire::CountReply(EXTPBX_GETNUMBEROFCALLINFOS_CONF, "3");
+  core->link.OnLinkMessage(linkev::kIncoming, 0, &count);
+  EXPECT_TRUE(script.opened.empty());
+  loop.RunUntilIdle();
   ASSERT_EQ(script.opened.size(), 1u);
   EXPECT_EQ(script.opened[0].caption, "Frage");
   EXPECT_EQ(preset, CReadOutQuestionDlg::kAll);
@@ -275,7 +283,12 @@ TEST_F(Manager, ReadOutWithYesAsksWhatToReadAndShowsTheExtensionsReport) {
   Feed(chargewire::CountReply(EXTPBX_GETNUMBEROFCALLINFOS_CONF, "3"));
   EXPECT_STREQ(m.ProgressTexts()[1], "verf\xfc" "gbare Datens\xe4tze: 3");
   EXPECT_EQ(script.opened.size(), 1u);
-  for (int i = 0; i < 3; ++i) Feed(chargewire::RecordReply(i, 1700000000 + i, 60, 2, "22", "0891"));
+  for (int i = 0; i < 2; ++i) Feed(chargewire::RecordReply(i, 1700000000 + i, 60, 2, "22", "0891"));
+  // So does the report after the last record.
+  const CSTAMessage last = chargewire::RecordReply(2, 1700000002, 60, 2, "22", "0891");
+  core->link.OnLinkMessage(linkev::kIncoming, 0, &last);
+  EXPECT_EQ(report->shown, 0);
+  loop.RunUntilIdle();
   EXPECT_EQ(charges->ReadOutIndex(), 3);
   ASSERT_EQ(report->shown, 1);
   EXPECT_EQ(report->lastParent, 77u);
