@@ -1,5 +1,7 @@
 #include "app/program/brimlowapp.h"
 
+#include "platform/chooser.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -162,6 +164,13 @@ bool CBrimlowApp::InitInstance() {
     return false;
   }
   frame_->Commands().Register(ID_APP_ABOUT, [this] { RunAbout(); });
+  // The choosers' results are not used; the font's face is shown.
+  frame_->Commands().Register(ID_COLOUR, [this] { plat::ChooserImpl().ChooseColour(view_ ? view_->Id() : 0); });
+  frame_->Commands().Register(ID_FONT, [this] {
+    const plat::WindowId owner = view_ ? view_->Id() : 0;
+    std::string face;
+    if (plat::ChooserImpl().ChooseFont(owner, &face)) plat::MessageBox(owner, face, "", plat::MB_OK);
+  });
   if (!trayBackend_) {
     ownBackend_ = std::make_unique<CQtTrayBackend>();
     trayBackend_ = ownBackend_.get();

@@ -22,7 +22,7 @@ class QtTraceBackend;
 
 class CBrimlowApp {
  public:
-  enum : plat::UINT { ID_APP_ABOUT = 57664, ID_APP_EXIT = 57665 };
+  enum : plat::UINT { ID_COLOUR = 32777, ID_FONT = 32780, ID_APP_ABOUT = 57664, ID_APP_EXIT = 57665 };
   static constexpr int kAboutDialog = 100;
 
   // programPath: where the settings, language and help files are looked
