@@ -37,6 +37,7 @@ struct PbRecord {
   int treatment = 0;   // 0 normal, 1 collect, 2 individual, 3 reject
   bool inUse = true;   // false: marked deleted
   std::int64_t offset = 0;  // in the database file; 0 never stored
+  std::uint64_t generation = 0;  // the file's state it was read in (a delete moves records)
 
   bool IsNew() const { return offset == 0; }
   // Texts as the record's fields give them (13 and 100 "1"/"0", 14 decimal).

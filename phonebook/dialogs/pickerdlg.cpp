@@ -12,15 +12,16 @@ void CPhoneBookDlg::Lines(IPhoneBookStore& store, std::vector<std::string>* line
   offsets->clear();
   lines->reserve(count);
   offsets->reserve(count);
-  PbRecord r;
-  for (std::uint32_t n = 1; n <= count; ++n) {
-    if (!store.ReadRecord(n, &r) || !r.inUse) continue;
+  PbRecord flat;
+  store.ForEach([&](const PbRecord& r) {
+    if (!r.inUse) return true;
     // A TAB or a break inside a field would shift the columns.
     for (int id : {kCompany, kTitle, kName, kNumber})
-      r.text[static_cast<std::size_t>(id)] = FlattenBreaks(r.text[static_cast<std::size_t>(id)], true);
-    lines->push_back(Render(r, kLineTemplate));
+      flat.text[static_cast<std::size_t>(id)] = FlattenBreaks(r.text[static_cast<std::size_t>(id)], true);
+    lines->push_back(Render(flat, kLineTemplate));
     offsets->push_back(r.offset);
-  }
+    return true;
+  });
 }
 
 bool CPhoneBookDlg::OnInitDialog() {

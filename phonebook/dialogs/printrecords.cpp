@@ -77,9 +77,10 @@ int PrintRecords(plat::WindowId owner, IPhoneBookStore& store, const std::vector
       for (std::int64_t offset : *hits)
         if (store.ReadAt(offset, &r) && r.inUse) PrintOne(sink, job, r, tpl), ++printed;
     } else {
-      const std::uint32_t count = store.RecordCount();
-      for (std::uint32_t n = 1; n <= count; ++n)
-        if (store.ReadRecord(n, &r) && r.inUse) PrintOne(sink, job, r, tpl), ++printed;
+      store.ForEach([&](const PbRecord& each) {
+        if (each.inUse) PrintOne(sink, job, each, tpl), ++printed;
+        return true;
+      });
     }
   }
   sink.Command(job, MARPL_CMD_END_DOC, MARPL_KIND_NONE, nullptr);
