@@ -1,12 +1,16 @@
 // Import of real files: encodings, quotes, line ends, long and short
 // lines, duplicate and missing numbers, binary files; the records checked
 // field by field and the boxes by their texts.
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "phonebook/dialogs/importdlg.h"
 #include "phonebook/dialogs/importreader.h"
+#include "phonebook/store/dbstore.h"
 #include "tests/phonebook/dialogs/pbtest_support.h"
 
 using namespace pb;
@@ -283,6 +287,74 @@ TEST_P(ImportRun, AFailedWriteStopsAndSaysSo) {
   EXPECT_EQ(s.imported, 0);
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text, "T10.25 0 T10.27\r\nT10.36");
+}
+
+// A kill of the importing process at any instant leaves whole records, the
+// first lines of the file in order; the next open repairs the rest.
+TEST(ImportKill, LeavesAPrefixOfWholeRecords) {
+  testapp::App();
+  pbtest::TempFolder dir("pbimportkill");
+  constexpr int kLines = 3000;
+  std::string text;
+  for (int i = 0; i < kLines; ++i) text += "Firma " + std::to_string(i) + ";Name;0711" + std::to_string(100000 + i) + "\r\n";
+  testsupport::PutFile(dir / "big.csv", text);
+  const std::string book = dir / "phone.db";
+  auto import = [&] {
+    CMyDataBase db;
+    db.SetLogSink([](const std::string&) {});
+    if (db.Open(book) != 1) ::_exit(3);
+    CDataBaseStore store(db);
+    CDataBaseImportFileChecker checker;
+    checker.SetSeparator(';');
+    if (checker.OpenFile(dir / "big.csv") != 1) ::_exit(4);
+    checker.AddLink(0, kCompany);
+    checker.AddLink(2, kNumber);
+    ImportOptions opt;
+    opt.statistics = false;
+    RunImport(0, store, checker, opt);
+  };
+  // A prefix, whole, with the count word repaired at open.
+  auto check = [&](const std::string& when) {
+    CMyDataBase db;
+    db.SetLogSink([](const std::string&) {});
+    ASSERT_EQ(db.Open(book), 1) << when;
+    const std::uint32_t n = db.GetRecordCount();
+    ASSERT_LE(n, static_cast<std::uint32_t>(kLines)) << when;
+    EXPECT_EQ(testsupport::FileBytes(book).size(), DataBaseHeader::kSize + n * DataBaseRecord::kSize) << when;
+    CDataBaseStore store(db);
+    std::uint32_t k = 0;
+    store.ForEach([&](const PbRecord& r) {
+      EXPECT_EQ(r.text[kCompany], "Firma " + std::to_string(k)) << when;
+      EXPECT_EQ(r.text[kNumber], "0711" + std::to_string(100000 + k)) << when;
+      ++k;
+      return true;
+    });
+    EXPECT_EQ(k, n) << when;
+    db.Close();
+    std::filesystem::remove(book);
+  };
+  // At each sync and rename of the run in turn...
+  int killed = 0;
+  for (int nth = 1; nth <= 16; ++nth) {
+    killed += testsupport::RunChild([&] {
+      testsupport::KillAtOp kill(nth);
+      import();
+    }, 0);
+    check("sync " + std::to_string(nth));
+  }
+  EXPECT_GE(killed, 10);
+  // ...and at random instants.
+  const std::uint32_t seed = static_cast<std::uint32_t>(::getpid());
+  testsupport::KillRandom(seed);
+  const int randomKills =
+      testsupport::KillAtRandomInstants(20, 60000, import, [&](int run) { check("random run " + std::to_string(run) + " seed " + std::to_string(seed)); });
+  EXPECT_GT(randomKills, 0);
+  // Unkilled, every line is there.
+  ASSERT_FALSE(testsupport::RunChild(import, 0));
+  CMyDataBase db;
+  db.SetLogSink([](const std::string&) {});
+  ASSERT_EQ(db.Open(book), 1);
+  EXPECT_EQ(db.GetRecordCount(), static_cast<std::uint32_t>(kLines));
 }
 
 TEST(ImportChecker, ScanCountsAndLinkTable) {
