@@ -61,10 +61,11 @@ int PrintRecords(plat::WindowId owner, IPhoneBookStore& store, const std::vector
     sink.Release(job);
     return 0;
   }
-  sink.Command(job, MARPL_CMD_START_DOC, MARPL_KIND_NONE, nullptr);
+  // The document takes its first position from the margins it starts with.
   sink.Command(job, MARPL_CMD_LEFT_MARGIN, MARPL_KIND_NUMBER, &kMargin);
   sink.Command(job, MARPL_CMD_TOP_MARGIN, MARPL_KIND_NUMBER, &kMargin);
   sink.Command(job, MARPL_CMD_TABS_DEVICE, MARPL_KIND_NUMBER, kTabStops);
+  sink.Command(job, MARPL_CMD_START_DOC, MARPL_KIND_NONE, nullptr);
   int printed = 0;
   if (one) {
     PrintOne(sink, job, *one, PrintTemplate(true));

@@ -440,8 +440,8 @@ class RecordingSink : public IPrintSink {
   bool configure = true;
 };
 
-const std::vector<std::string> kHead = {"create T11.67", "config", "cmd 1 job 3", "cmd 17 job 3 50", "cmd 18 job 3 50",
-                                         "cmd 4 job 3 525 850 1165 1515 1899"};
+const std::vector<std::string> kHead = {"create T11.67", "config", "cmd 17 job 3 50", "cmd 18 job 3 50",
+                                         "cmd 4 job 3 525 850 1165 1515 1899", "cmd 1 job 3"};
 const std::vector<std::string> kTail = {"cmd 2 job 3", "release 3"};
 
 }  // namespace
