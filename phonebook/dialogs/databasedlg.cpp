@@ -1,6 +1,8 @@
 #include "phonebook/dialogs/databasedlg.h"
 
 #include <QDialog>
+#include <QSizePolicy>
+#include <QWidget>
 #include <cstdint>
 
 #include "core/iface/viewhub.h"
@@ -75,6 +77,13 @@ bool CDataBaseDlg::OnInitDialog() {
   }
   // The extras dialog is not part of the program yet.
   EnableItem(IDC_EXTRAS, false);
+  // "alle" keeps its place while hidden: the window does not change size
+  // with the mode.
+  if (QWidget* all = Window()->findChild<QWidget*>(QString::number(IDC_ALL))) {
+    QSizePolicy p = all->sizePolicy();
+    p.setRetainSizeWhenHidden(true);
+    all->setSizePolicy(p);
+  }
   ShowRecord();
   ShowCounts(true);
   return true;
