@@ -126,6 +126,7 @@ bool CBrimlowView::Create() {
   doc_.SetView(this);
   doc_.CallbackList().view = self_;
   doc_.MissedCalls().view = self_;
+  doc_.CallData().view = self_;
   CCallHandler& handler = doc_.CallHandler();
   handler.view = self_;
   handler.link = &link_->Pbx();
@@ -305,6 +306,7 @@ void CBrimlowView::Destroy() {
   if (drawing_) doc_.SpeedDial().registerItem = nullptr;
   if (doc_.CallbackList().view == self_) doc_.CallbackList().view = 0;
   if (doc_.MissedCalls().view == self_) doc_.MissedCalls().view = 0;
+  if (doc_.CallData().view == self_) doc_.CallData().view = 0;
   if (doc_.View() == this) doc_.SetView(nullptr);
 }
 
@@ -431,8 +433,10 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       if (open_missed_ && missedDlg_) missedDlg_->Refresh();
       return 0;
     case hub::kOpenCallData:
+      RunCommand(ID_CALLDATA);
+      return 0;
     case hub::kSubscriberReport:
-      // The call data dialog and the charge handler are not there yet.
+      // The charge handler is not there yet.
       return 0;
 
     case hub::kSecondCall:
@@ -721,7 +725,11 @@ plat::LRESULT CBrimlowView::WindowProc(const plat::Message& m) {
     default:
       break;
   }
-  if (m.msg >= kMsgFirstChargeButton && m.msg <= kMsgLastChargeButton) return 0;  // the charge-counter manager's
+  if (m.msg >= kMsgFirstChargeButton && m.msg <= kMsgLastChargeButton) {
+    // The charge-counter manager's; nothing while it is absent.
+    if (chargeCommands) chargeCommands(m.msg, m.wParam, m.lParam);
+    return 0;
+  }
   if (m.msg >= netlink::kMsgRegistered && m.msg <= netlink::kMsgType26) return OnNetworkMessage(m);
   if (m.msg >= hub::kFirstCode && m.msg <= hub::kLastCode) return HandleAppMessage(m.msg, m.wParam, m.lParam);
   return 0;

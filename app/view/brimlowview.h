@@ -41,7 +41,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   enum : plat::UINT {
     ID_SERIAL_ERROR = 68, ID_ASSISTANT = 32771, ID_KEYPAD = 32772, ID_OVERVIEW = 32774, ID_DATABASE = 32779,
     ID_CALLBACKLIST = 32781, ID_MISSED_CALLS = 32784, ID_MISSED_SETUP = 32785, ID_CALLBACK_SETUP = 32786,
-    ID_GENERAL_SETTINGS = 32790, ID_CHARGE_EVALUATION = 32796, ID_TOTAL_CHARGES = 32797, ID_CHARGE_FILE = 32807,
+    ID_GENERAL_SETTINGS = 32790, ID_CALLDATA = 32792, ID_CHARGE_EVALUATION = 32796, ID_TOTAL_CHARGES = 32797,
+    ID_CHARGE_FILE = 32807,
     ID_BACKGROUND = 32813, ID_CONNECTION_VIEWER = 32815, ID_DISPLAY_CONTROL = 32816, ID_APP_EXIT = 57665,
   };
 
@@ -135,6 +136,9 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   CLinkWatch& Watch() { return *watch_; }
   CConnectionViewerBinding& Viewer() { return viewer_; }
   CDisplayControlBinding& DisplayControl() { return display_; }
+  // The charge-counter manager's slot for 1095 to 1106 (the display
+  // control's buttons and its own cancel messages): message, window, item.
+  std::function<void(plat::UINT, plat::WPARAM, plat::LPARAM)> chargeCommands;
 
  private:
   // The service record file as the filter sees it, and the filter's
