@@ -48,9 +48,15 @@ struct PbRecord {
   void Clear() { *this = PbRecord(); }
 };
 
+// Sets of fields, for walks that need only some of them.
+constexpr std::uint32_t FieldBit(int id) { return 1u << id; }
+inline constexpr std::uint32_t kAllFields = 0xFFFFFFFFu;
+
 // Line breaks (CR LF, CR or LF) become one blank each, and TABs too when
 // tabs is set.
 std::string FlattenBreaks(const std::string& t, bool tabs);
+// The same, appended to out.
+void AppendFlattened(std::string& out, const std::string& t, bool tabs);
 
 // Drops the number's separators; more than 3 characters left set the
 // external flag.

@@ -34,8 +34,10 @@ class IPhoneBookStore {
   // The place (1 ..) of the record at offset; 0 when there is none.
   virtual std::uint32_t PlaceOf(std::int64_t offset) = 0;
   // Every record in file order, those marked deleted included, until fn
-  // answers false. The record handed to fn lives for the call.
-  virtual void ForEach(const std::function<bool(const PbRecord&)>& fn) {
+  // answers false. The record handed to fn lives for the call; of its
+  // texts only those in fields need be filled.
+  virtual void ForEach(const std::function<bool(const PbRecord&)>& fn, std::uint32_t fields = kAllFields) {
+    (void)fields;
     PbRecord r;
     const std::uint32_t count = RecordCount();
     for (std::uint32_t n = 1; n <= count; ++n)

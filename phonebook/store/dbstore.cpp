@@ -1,9 +1,12 @@
 #include "phonebook/store/dbstore.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "phonebook/database.h"
@@ -15,7 +18,6 @@ namespace {
 
 constexpr std::int64_t kHeader = DataBaseHeader::kSize;
 constexpr std::int64_t kRecord = DataBaseRecord::kSize;
-constexpr std::size_t kWalkRecords = 1024;  // records per read of a walk
 
 }  // namespace
 
@@ -47,10 +49,14 @@ CDataBaseStore::~CDataBaseStore() {
   if (batch_) db_.CommitBatch();
 }
 
-void CDataBaseStore::FromBytes(const std::uint8_t* rec, std::int64_t offset, std::uint64_t generation, PbRecord* out) {
+void CDataBaseStore::FromBytes(const std::uint8_t* rec, std::int64_t offset, std::uint64_t generation, PbRecord* out,
+                               std::uint32_t fields) {
   for (int id = kCompany; id <= kNote; ++id) {
+    if (!(fields & FieldBit(id))) continue;
     const pbfile::TextField f = pbtext::TextFieldOf(id);
-    out->text[static_cast<std::size_t>(id)] = pbfile::TextAt(rec, f.offset, f.width);
+    // As TextAt reads it, into the string's own room.
+    const char* p = reinterpret_cast<const char*>(rec + f.offset);
+    out->text[static_cast<std::size_t>(id)].assign(p, ::strnlen(p, f.width - 1));
   }
   out->external = rec[DataBaseRecord::kExternal] != 0;
   const int t = pbfile::I16At(rec, DataBaseRecord::kTreatment);
@@ -108,7 +114,7 @@ bool CDataBaseStore::ReadAt(std::int64_t offset, PbRecord* out) {
   return true;
 }
 
-void CDataBaseStore::ForEach(const std::function<bool(const PbRecord&)>& fn) {
+void CDataBaseStore::ForEach(const std::function<bool(const PbRecord&)>& fn, std::uint32_t fields) {
   std::uint64_t generation = 0;
   {
     Buffer b(db_);
@@ -118,30 +124,24 @@ void CDataBaseStore::ForEach(const std::function<bool(const PbRecord&)>& fn) {
   if (count == 0 || !db_.IsOpen()) return;
   const int fd = ::open(db_.Path().c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
-  std::vector<std::uint8_t> buf(kWalkRecords * static_cast<std::size_t>(kRecord));
-  PbRecord r;
-  std::uint32_t done = 0;
-  bool more = true;
-  while (more && done < count) {
-    const std::size_t want = std::min<std::size_t>(kWalkRecords, count - done);
-    const std::int64_t at = kHeader + static_cast<std::int64_t>(done) * kRecord;
-    std::size_t got = 0;
-    while (got < want * static_cast<std::size_t>(kRecord)) {
-      const ssize_t k = ::pread(fd, buf.data() + got, want * static_cast<std::size_t>(kRecord) - got,
-                                static_cast<off_t>(at + static_cast<std::int64_t>(got)));
-      if (k < 0 && errno == EINTR) continue;
-      if (k <= 0) break;
-      got += static_cast<std::size_t>(k);
-    }
-    const std::size_t whole = got / static_cast<std::size_t>(kRecord);
-    for (std::size_t i = 0; more && i < whole; ++i)
-      FromBytes(buf.data() + i * static_cast<std::size_t>(kRecord), at + static_cast<std::int64_t>(i) * kRecord,
-                generation, &r),
-          more = fn(r);
-    if (whole < want) break;  // the file ends early or cannot be read
-    done += static_cast<std::uint32_t>(want);
-  }
+  // Mapped, not copied: a walk costs little more than the pages it touches.
+  // The file only ever shrinks on this thread, never during a walk.
+  struct stat st {};
+  const std::size_t want = static_cast<std::size_t>(kHeader) + static_cast<std::size_t>(count) * kRecord;
+  void* map = ::fstat(fd, &st) == 0 && static_cast<std::size_t>(st.st_size) >= want
+                  ? ::mmap(nullptr, want, PROT_READ, MAP_PRIVATE, fd, 0)
+                  : MAP_FAILED;
   ::close(fd);
+  if (map == MAP_FAILED) return;
+  ::madvise(map, want, MADV_SEQUENTIAL);
+  const auto* base = static_cast<const std::uint8_t*>(map);
+  PbRecord r;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::int64_t at = kHeader + static_cast<std::int64_t>(i) * kRecord;
+    FromBytes(base + at, at, generation, &r, fields);
+    if (!fn(r)) break;
+  }
+  ::munmap(map, want);
 }
 
 std::vector<std::int64_t> CDataBaseStore::Search(int field, const std::string& pattern, int options) {

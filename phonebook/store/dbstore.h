@@ -2,8 +2,8 @@
 // the store goes through the database's own calls (and so its mutex), on
 // items it lends for the call: a list buffer for a read or a rewrite, the
 // edit buffer for a new record, the current item for a delete. Walks over
-// all records read the file in large blocks beside the database; every
-// write to it happens on the main thread, where the walks run too.
+// all records map the file beside the database; every write to it happens
+// on the main thread, where the walks run too.
 // Main thread.
 #pragma once
 #include <cstdint>
@@ -26,7 +26,7 @@ class CDataBaseStore : public IPhoneBookStore {
   bool ReadRecord(std::uint32_t n, PbRecord* out) override;
   bool ReadAt(std::int64_t offset, PbRecord* out) override;
   std::uint32_t PlaceOf(std::int64_t offset) override;
-  void ForEach(const std::function<bool(const PbRecord&)>& fn) override;
+  void ForEach(const std::function<bool(const PbRecord&)>& fn, std::uint32_t fields = kAllFields) override;
   std::vector<std::int64_t> Search(int field, const std::string& pattern, int options) override;
   bool HasNumber(const std::string& number) override;
   bool Save(PbRecord& r, bool sync = true) override;
@@ -39,7 +39,8 @@ class CDataBaseStore : public IPhoneBookStore {
   std::vector<std::string> OwnFiles() override;
 
   // The record bytes as the dialogs see them.
-  static void FromBytes(const std::uint8_t* record, std::int64_t offset, std::uint64_t generation, PbRecord* out);
+  static void FromBytes(const std::uint8_t* record, std::int64_t offset, std::uint64_t generation, PbRecord* out,
+                        std::uint32_t fields = kAllFields);
 
  private:
   class Buffer;

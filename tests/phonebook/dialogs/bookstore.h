@@ -86,7 +86,9 @@ class BookStore : public pb::IPhoneBookStore {
   bool ReadRecord(std::uint32_t n, pb::PbRecord* out) override { return Inner().ReadRecord(n, out); }
   bool ReadAt(std::int64_t offset, pb::PbRecord* out) override { return Inner().ReadAt(offset, out); }
   std::uint32_t PlaceOf(std::int64_t offset) override { return Inner().PlaceOf(offset); }
-  void ForEach(const std::function<bool(const pb::PbRecord&)>& fn) override { Inner().ForEach(fn); }
+  void ForEach(const std::function<bool(const pb::PbRecord&)>& fn, std::uint32_t fields = pb::kAllFields) override {
+    Inner().ForEach(fn, fields);
+  }
   std::vector<std::int64_t> Search(int field, const std::string& pattern, int options) override {
     return Inner().Search(field, pattern, options);
   }

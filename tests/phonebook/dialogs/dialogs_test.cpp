@@ -298,6 +298,33 @@ TEST_P(Picker, TakesTheChosenLineOfTwoWithOneNumber) {
   EXPECT_EQ(got.offset, store.Records()[2].offset);
 }
 
+TEST_P(Picker, LinesAreTheLineTemplateOfTheFieldsWithoutBreaksOrTabs) {
+  const struct {
+    const char *company, *title, *name, *number, *line;
+  } rows[] = {
+      {"Alpha", "Herr", "Anton", "0401", "Alpha\tHerr\tAnton\t0401"},
+      {"Tab\tFirma", "", "Zwei\r\nZeilen", "", "Tab Firma\t\tZwei Zeilen\t"},
+      {"", "Dr.\r", "\nName", "04\t01", "\tDr. \t Name\t04 01"},
+  };
+  for (const auto& row : rows) {
+    PbRecord r;
+    r.Set(kCompany, row.company);
+    r.Set(kTitle, row.title);
+    r.Set(kName, row.name);
+    r.Set(kNumber, row.number);
+    r.Set(kNote, "note\tstays out");
+    ASSERT_TRUE(store.Save(r));
+  }
+  std::vector<std::string> lines;
+  std::vector<std::int64_t> offsets;
+  CPhoneBookDlg::Lines(store, &lines, &offsets);
+  ASSERT_EQ(lines.size(), 3u);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i], rows[i].line) << i;
+    EXPECT_EQ(offsets[i], 1127 + static_cast<std::int64_t>(i) * 666);
+  }
+}
+
 TEST_P(Picker, EmptyBookOrCancelChoosesNothing) {
   plat::DialogScript script;
   script.When(CPhoneBookDlg::kResourceId).Press(1);
