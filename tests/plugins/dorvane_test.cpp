@@ -19,6 +19,7 @@
 #include "platform/messages.h"
 #include "tests/platform/dialogkit/testapp.h"
 #include "tests/plugins/records.h"
+#include "tests/plugins/viewertree.h"
 
 using testrec::Delivered;
 using testrec::Established;
@@ -27,14 +28,8 @@ using testrec::Transferred;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-struct Item {
-  std::string text;
-  int image;
-  std::vector<std::string> children;
-  std::vector<int> childImages;
-};
+using viewertree::Item;
+using viewertree::Lines;
 
 struct ParentWindow : plat::IMessageTarget {
   plat::LRESULT OnMessage(const plat::Message&) override { return 0; }
@@ -63,36 +58,10 @@ class Viewer : public ::testing::Test {
     plat::SetEventLoop(nullptr);
   }
 
-  QDialog* Window() const {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->objectName() == QStringLiteral("dialog129")) return qobject_cast<QDialog*>(w);
-    return nullptr;
-  }
-  QTreeWidget* Tree() const {
-    QDialog* w = Window();
-    return w ? w->findChild<QTreeWidget*>(QStringLiteral("1000")) : nullptr;
-  }
-  std::vector<Item> Items() const {
-    std::vector<Item> out;
-    QTreeWidget* t = Tree();
-    if (!t) return out;
-    const int role = plat::Dialog::TreeImageRole();
-    for (int i = 0; i < t->topLevelItemCount(); ++i) {
-      QTreeWidgetItem* q = t->topLevelItem(i);
-      Item it{q->text(0).toStdString(), q->data(0, role).toInt(), {}, {}};
-      for (int c = 0; c < q->childCount(); ++c) {
-        it.children.push_back(q->child(c)->text(0).toStdString());
-        it.childImages.push_back(q->child(c)->data(0, role).toInt());
-      }
-      out.push_back(it);
-    }
-    return out;
-  }
-  std::vector<std::string> Shown() const {
-    std::vector<std::string> out;
-    for (const Item& i : Items()) out.push_back(i.text);
-    return out;
-  }
+  static QDialog* Window() { return viewertree::Window(); }
+  static QTreeWidget* Tree() { return viewertree::Tree(); }
+  static std::vector<Item> Items() { return viewertree::Items(); }
+  static Lines Shown() { return viewertree::Shown(); }
   int Feed(const CSTAMessage& m) { return b_.CSTAMessageHandlerProc(m); }
   // The tree is filled while the window can be seen.
   void ShowViewer() { ASSERT_EQ(b_.VisualStateFunction(5, 0), 0); }
