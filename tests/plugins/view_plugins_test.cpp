@@ -6,6 +6,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -122,6 +124,74 @@ TEST(ViewPlugIns, InitialUpdateCallsInOrderAndFeedsTheViewer) {
   EXPECT_EQ(LogOf("dorvane.so"), "");
   r.view.reset();
   CPlugInBinding::SetFolder("");
+}
+
+// Both stand-ins report into one record with the view's own steps; around
+// the viewer's last set-up calls the filter is asked to hand on a record,
+// which shows when the viewer's listener joined.
+struct Interleaved {
+  static inline std::vector<std::string>* order = nullptr;
+  static inline CMessageFilter* filter = nullptr;
+  static void Sink(const char* prefix, const char* call) {
+    const bool viewer = std::strcmp(prefix, "GenDLLIFC") == 0;
+    order->push_back(std::string(viewer ? "viewer." : "display.") + call);
+    const bool around = std::strcmp(call, "SetDeviceContentsInterface(1)") == 0 ||
+                        std::strcmp(call, "VisualStateFunction(0,1)") == 0;
+    if (viewer && around && filter) {
+      const CSTAMessage m = testrec::Delivered(501, "21", "0301", "21");
+      filter->NotifyListeners(m);
+    }
+  }
+  void* handles[2] = {};
+  Interleaved() {
+    const char* files[2] = {"dorvane.so", "tarquel.so"};
+    for (int i = 0; i < 2; ++i) {
+      handles[i] = dlopen((kStandIns + "/" + files[i]).c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (!handles[i]) continue;
+      reinterpret_cast<void (*)()>(dlsym(handles[i], "TestPlugInClear"))();
+      reinterpret_cast<void (*)(void (*)(const char*, const char*))>(dlsym(handles[i], "TestPlugInSetSink"))(&Sink);
+    }
+  }
+  ~Interleaved() {
+    for (void* h : handles) {
+      if (!h) continue;
+      reinterpret_cast<void (*)(void (*)(const char*, const char*))>(dlsym(h, "TestPlugInSetSink"))(nullptr);
+      dlclose(h);
+    }
+    order = nullptr;
+    filter = nullptr;
+  }
+};
+
+TEST(ViewPlugIns, InitialUpdateStepsInterleaveInTheirOrder) {
+  viewrig::Rig r;
+  CPlugInBinding::SetFolder(kStandIns);
+  GlobalConfig().SetWindowPosition(6, 11, 22, 33, 44);
+  Interleaved record;
+  ASSERT_NE(record.handles[0], nullptr);
+  ASSERT_NE(record.handles[1], nullptr);
+  r.Build();
+  Interleaved::order = &r.order;
+  Interleaved::filter = &r.doc->Filter();
+  ASSERT_TRUE(r.view->Create());
+  const std::size_t mark = r.Mark();
+  r.view->OnInitialUpdate();
+  std::vector<std::string> steps = r.Since(mark);
+  // The display control's parameters are checked one by one above.
+  const auto params = std::remove_if(steps.begin(), steps.end(),
+                                     [](const std::string& s) { return s.rfind("display.SetParamAsString(", 0) == 0; });
+  EXPECT_EQ(params - steps.begin() + 12, static_cast<long>(steps.size()));
+  steps.erase(params, steps.end());
+  EXPECT_EQ(steps, (std::vector<std::string>{
+                       "tray.owner", "tray.add",
+                       "viewer.GetParamName(0)", "viewer.Create(1,36,0)",
+                       "viewer.SetParamAsString(WNDPosition=11,22,33,44)", "viewer.SetDatabaseInterface(0)",
+                       "viewer.SetDeviceContentsInterface(1)",
+                       // registered here: the record asked for now reaches it
+                       "viewer.VisualStateFunction(0,1)", "viewer.CSTAMessageHandlerProc(57)",
+                       "display.Create(1,37,0)",
+                       "link.open", "link.owner", "frame.layout"}));
+  r.view.reset();
 }
 
 TEST(ViewPlugIns, AFailedPositionReadKeepsTheStoredPosition) {
