@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -210,6 +211,36 @@ TEST(ViewPlugIns, AFailedPositionReadKeepsTheStoredPosition) {
     GlobalConfig().GetWindowPosition(6, left, top, right, bottom);
     EXPECT_EQ((std::vector<int>{left, top, right, bottom}), (std::vector<int>{11, 22, 33, 44})) << what;
     CPlugInBinding::SetFolder("");
+  }
+}
+
+// A library that is not there, or not a library, is named in the log with
+// the loader's reason, and the program runs on without it.
+TEST(ViewPlugIns, APlugInThatCannotBeLoadedIsLoggedAndLeftOut) {
+  const struct {
+    const char* what;
+    const char* bytes;  // nullptr: no file
+    const char* reason;
+  } cases[] = {{"missing", nullptr, "No such file"}, {"not a library", "MZ\x90 not an ELF file", "invalid ELF header"}};
+  for (const auto& c : cases) {
+    viewrig::Rig r;
+    r.quiet = false;  // keep the start's log
+    for (const char* file : {"dorvane.so", "tarquel.so"})
+      if (c.bytes) std::ofstream(r.globals.dir / file, std::ios::binary) << c.bytes << std::string(1024, 'x');
+    r.Start();
+    EXPECT_FALSE(r.view->Viewer().IsLoaded()) << c.what;
+    EXPECT_FALSE(r.view->DisplayControl().IsLoaded()) << c.what;
+    for (const char* name : {"dorvane", "tarquel"}) {
+      const std::string head = std::string("plug-in ") + name + ".dll not loaded: ";
+      std::string line;
+      for (const std::string& l : r.globals.Log())
+        if (l.find(head) != std::string::npos) line = l;
+      ASSERT_FALSE(line.empty()) << c.what << " " << name;
+      EXPECT_NE(line.find((r.globals.dir / (std::string(name) + ".so")).string()), std::string::npos) << line;
+      EXPECT_NE(line.find(c.reason), std::string::npos) << line;
+    }
+    EXPECT_EQ(r.fake->opens, 1) << c.what;  // the link still opens
+    EXPECT_TRUE(r.boxes.shown.empty()) << c.what;
   }
 }
 
