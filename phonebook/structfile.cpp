@@ -275,6 +275,12 @@ int CStructFile::WriteHeader(const void* buffer) {
   return lastOk_ ? 0 : -1;
 }
 
+bool CStructFile::WriteHeaderBytes(std::uint32_t offset, const void* data, std::size_t len) {
+  lastOk_ = static_cast<std::uint64_t>(offset) + len <= static_cast<std::uint64_t>(headerSize_ > 0 ? headerSize_ : 0) &&
+            WriteWhole(offset, data, len);
+  return lastOk_;
+}
+
 int CStructFile::SetHeaderSize(std::int32_t size) {
   headerSize_ = size;
   if (size > 0) hasHeader_ = 1;

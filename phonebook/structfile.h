@@ -61,6 +61,10 @@ class CStructFile {
   virtual std::uint32_t WriteAt(std::uint32_t offset, const void* buffer);
   // Writes header-size bytes at 0. 0 done, -1 failed.
   virtual int WriteHeader(const void* buffer);
+  // Writes len bytes inside the header at offset (a count word, say), so
+  // that a power cut cannot tear the rest of the header. False when the
+  // range leaves the header or the write failed.
+  bool WriteHeaderBytes(std::uint32_t offset, const void* data, std::size_t len);
   virtual int SetHeaderSize(std::int32_t size);
   virtual int SetRecordSize(std::int32_t size);
   // Called by GetRecordCount when the data is not a whole number of records.

@@ -9,8 +9,7 @@
 
 CBrimlowDoc::CBrimlowDoc(CGlobalConfig* config)
     : config_(config ? config : &GlobalConfig()), monitors_(std::make_unique<CMonitorTable>()) {
-  // The phone book on DNFN comes with its own part of the program; until
-  // then its slot stays empty and its partners take none.
+  if (!config_->DNFN.empty()) database_.Open(plat::MapPath(config_->DNFN));
   speedDial_.callHandler = &handler_;
   callbacks_.callHandler = &handler_;
   missed_.callHandler = &handler_;
@@ -35,6 +34,8 @@ CBrimlowDoc::CBrimlowDoc(CGlobalConfig* config)
 
 CBrimlowDoc::~CBrimlowDoc() {
   handler_.JoinWorkers();
+  handler_.phoneBook = nullptr;
+  missed_.phoneBook = nullptr;
   // Calls that entries still point at go with the call handler.
   for (int i = 0; i < CMonitorTable::kEntries; ++i)
     if (CMonitorEntry* e = monitors_->EntryAt(i)) e->currentCall = nullptr;
@@ -51,6 +52,8 @@ bool CBrimlowDoc::CanCloseFrame() {
   if (!config_->CBLFN.empty()) callbacks_.Save(plat::MapPath(config_->CBLFN));
   if (monitors_->Save() == 0 && !config_->SDFN.empty())
     GlobalLog().WriteEntry(("CBrimlowDoc::CanCloseFrame: not saved " + config_->SDFN).c_str());
+  if (database_.IsOpen() && database_.Flush() == 0)
+    GlobalLog().WriteEntry(("CBrimlowDoc::CanCloseFrame: phone book not saved " + database_.Path()).c_str());
   return view_ ? view_->CanCloseView() : true;
 }
 

@@ -13,6 +13,7 @@
 #include "core/callhandler/callhandler.h"
 #include "core/filter/messagefilter.h"
 #include "core/monitor/monitortable.h"
+#include "phonebook/database.h"
 #include "platform/win32types.h"
 
 class CGlobalConfig;
@@ -47,10 +48,11 @@ class CBrimlowDoc {
   CBrimlowDoc& operator=(const CBrimlowDoc&) = delete;
 
   // Members in the order of construction. The own workstation's call data
-  // (8) is not part of the program yet; the phone book (2) is null until
-  // one is opened.
+  // (8) is not part of the program yet. The phone book is opened on DNFN
+  // as it is built; without a file it finds nothing and stores nothing.
   CShortDialHandler& SpeedDial() { return speedDial_; }
   CMyDataBaseInterface* PhoneBook() const { return phoneBook_; }
+  CMyDataBase& Database() { return database_; }
   CCallHandler& CallHandler() { return handler_; }
   CCallBackList& CallbackList() { return callbacks_; }
   CMissedCallList& MissedCalls() { return missed_; }
@@ -83,7 +85,8 @@ class CBrimlowDoc {
 
   CGlobalConfig* config_;
   CShortDialHandler speedDial_;                // 1
-  CMyDataBaseInterface* phoneBook_ = nullptr;  // 2
+  CMyDataBase database_;                       // 2
+  CMyDataBaseInterface* phoneBook_ = &database_;
   CCallHandler handler_;                       // 3
   CCallBackList callbacks_;                    // 4
   CMissedCallList missed_;                     // 5

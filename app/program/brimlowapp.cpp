@@ -168,6 +168,9 @@ bool CBrimlowApp::InitInstance() {
   }
   tray_ = std::make_unique<CTrayIcon>(*trayBackend_);
   view_ = std::make_unique<CBrimlowView>(*doc_, *frame_, *tray_);
+  // The read-out position reaches the settings file after each read-out,
+  // not only through the save at exit.
+  view_->Charges().SetSettingsFile(settingsPath_);
   InstallCallWindows(*view_, *doc_);
   frame_->Attach(doc_.get(), view_.get());
   view_->Create();

@@ -27,8 +27,11 @@ class CMyDataBaseParamInterface {
   virtual int IsParamSupported(std::uint32_t id) { (void)id; return PBS_NOT_SUPPORTED; }
 };
 
-// The database. FindRecord and FirstSearchHit are called from the call
-// model's worker threads as well as from the main thread.
+// The database. Any thread may call it (the call model's workers look
+// callers up beside the main thread). A record handed out by FindRecord's
+// FirstSearchHit or by NewRecord belongs to the calling thread and stays
+// valid until that thread's next FindRecord or NewRecord (or its end);
+// it never moves what the dialogs show.
 class CMyDataBaseInterface {
  public:
   virtual ~CMyDataBaseInterface() = default;
@@ -40,7 +43,8 @@ class CMyDataBaseInterface {
   }
   // A new empty record, already stored; *out is its value interface.
   virtual int NewRecord(CMyDataBaseParamInterface** out) { if (out) *out = nullptr; return PBS_NOT_SUPPORTED; }
-  // Stores the record that *item names (as NewRecord or FirstSearchHit gave it).
+  // Stores the record that *item names (as NewRecord or FirstSearchHit gave
+  // it to this thread): PBS_DONE, or PBS_NOTHING when it was not written.
   virtual int UpdateRecord(CMyDataBaseParamInterface** item) { (void)item; return PBS_NOT_SUPPORTED; }
   // PBS_DONE with *out the first hit of the last search; PBS_NOTHING with
   // *out null when there is none.

@@ -62,8 +62,9 @@ TEST(ViewPlugIns, InitialUpdateCallsInOrderAndFeedsTheViewer) {
   CPlugInBinding::SetFolder(kStandIns);
   GlobalConfig().SetWindowPosition(6, 11, 22, 33, 44);
   r.Start();
+  // The document's phone book is handed on.
   EXPECT_EQ(LogOf("dorvane.so"),
-            "GetParamName(0);Create(1,36,0);SetParamAsString(WNDPosition=11,22,33,44);SetDatabaseInterface(0);"
+            "GetParamName(0);Create(1,36,0);SetParamAsString(WNDPosition=11,22,33,44);SetDatabaseInterface(1);"
             "SetDeviceContentsInterface(1);VisualStateFunction(0,1);");
   EXPECT_EQ(LogOf("tarquel.so"),
             "Create(1,37,0);SetParamAsString(Fkt1.Message=1095);SetParamAsString(Fkt2.Message=1096);"

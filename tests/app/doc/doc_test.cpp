@@ -66,9 +66,45 @@ TEST_F(Document, MembersAreWiredAndTheTableIsLoaded) {
   EXPECT_EQ(doc.CallHandler().monitors, &doc.MonitorTable());
   EXPECT_EQ(doc.Filter().callHandler, &doc.CallHandler());
   EXPECT_EQ(doc.Filter().monitors, &doc.MonitorTable());
-  EXPECT_EQ(doc.PhoneBook(), nullptr);  // no phone book yet: the slot stays empty
-  EXPECT_EQ(doc.CallHandler().phoneBook, nullptr);
+  EXPECT_EQ(doc.PhoneBook(), &doc.Database());
+  EXPECT_EQ(doc.CallHandler().phoneBook, doc.PhoneBook());
+  EXPECT_FALSE(doc.Database().IsOpen());  // no DNFN: no phone book file
   EXPECT_EQ(doc.MainPhoneNumber(), "21");
+}
+
+TEST_F(Document, OpensThePhoneBookOnDnfnAndFlushesItAtClose) {
+  const fs::path book = dir / "tel.db";
+  GlobalConfig().DNFN = book.string();
+  {
+    CBrimlowDoc doc;
+    ASSERT_TRUE(doc.Database().IsOpen());
+    EXPECT_EQ(fs::file_size(book), 1127u);
+    CMyDataBase& db = doc.Database();
+    for (const char* n : {"0711606060", "0711222"}) {
+      CMyDataBaseItem* e = db.GetEmptyItem(-1);
+      e->SetFieldText(PBF_NUMBER, n);
+      e->SetFieldText(PBF_COMPANY, "Firma");
+      ASSERT_EQ(db.SaveItem(e, -1), 1);
+    }
+    // the call handler finds callers in the file
+    CDataBaseParam p;
+    p.SetText("0711606060");
+    EXPECT_EQ(doc.CallHandler().phoneBook->FindRecord(PBP_NUMBER, p, "", 0), PBS_FOUND);
+    // a deletion held back by a walk goes at the close
+    int walk = db.AcquireListBuffer();
+    db.Last(-1);
+    EXPECT_EQ(db.DeleteItem(db.Current(), -1), 0);
+    db.ReleaseListBuffer(walk);
+    doc.CanCloseFrame();
+    EXPECT_EQ(fs::file_size(book), 1127u + 666u);
+    EXPECT_EQ(fs::file_size(dir / "delitems.db"), 1127u + 666u);
+  }
+  CBrimlowDoc again;
+  CDataBaseParam p;
+  p.SetText("0711606060");
+  EXPECT_EQ(again.PhoneBook()->FindRecord(PBP_NUMBER, p, "", 0), PBS_FOUND);
+  p.SetText("0711222");
+  EXPECT_EQ(again.PhoneBook()->FindRecord(PBP_NUMBER, p, "", 0), PBS_NOT_FOUND);
 }
 
 TEST_F(Document, CommandsOfItsMenu) {

@@ -1,12 +1,22 @@
-// A phone book in memory: records by number, searched exactly (or by
-// "contains" when the pattern holds "*"), with the first hit handed out.
+// A phone book in memory: records by number, compared as the real one
+// does (both sides without their separators, "*" no pattern), with the
+// first hit handed out.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "phonebook/iface/databaseinterface.h"
+
+// The number without " */:.;,#-_+'=&".
+inline std::string FakeNormalisedNumber(const std::string& n) {
+  std::string out;
+  for (char c : n)
+    if (!std::strchr(" */:.;,#-_+'=&", c) || c == '\0') out += c;
+  return out;
+}
 
 class FakePhoneBookRecord : public CMyDataBaseParamInterface {
  public:
@@ -45,7 +55,7 @@ class FakePhoneBookRecord : public CMyDataBaseParamInterface {
   }
   int Matches(std::uint32_t kind, const CDataBaseParam& v) override {
     if (kind != PBP_NUMBER) return PBS_NOT_SUPPORTED;
-    return v.Text() == number ? PBS_FOUND : PBS_NOT_FOUND;
+    return FakeNormalisedNumber(v.Text()) == FakeNormalisedNumber(number) ? PBS_FOUND : PBS_NOT_FOUND;
   }
   int IsChanged() override { return changed ? PBS_FOUND : PBS_NOT_FOUND; }
 };
@@ -71,12 +81,9 @@ class FakePhoneBook : public CMyDataBaseInterface {
     if (kind != PBP_NUMBER) return PBS_NOT_SUPPORTED;
     ++searches;
     hit_ = nullptr;
-    std::string pattern = value.Text();
-    std::size_t star = pattern.find('*');
+    std::string wanted = FakeNormalisedNumber(value.Text());
     for (auto& r : records) {
-      bool match = star == std::string::npos ? r->number == pattern
-                                             : r->number.find(pattern.substr(0, star)) != std::string::npos;
-      if (match) {
+      if (FakeNormalisedNumber(r->number) == wanted) {
         hit_ = r.get();
         return PBS_FOUND;
       }

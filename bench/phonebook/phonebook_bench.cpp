@@ -1,0 +1,182 @@
+// The phone book on 100,000 records, each figure beside its yardstick:
+// - a caller lookup (hits and misses, three fields read) against a linear
+//   scan of the file for the number: at most 100 us and 1/100 of the scan;
+// - open with the number index against one sequential read() of the file:
+//   at most 2 times;
+// - a purge against copying the file with fdatasync: at most 3 times;
+// - a "*" name search against the sequential read: at most 3 times.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "phonebook/database.h"
+#include "platform/fileio.h"
+
+namespace {
+
+constexpr int kRecords = 100000;
+
+std::string Dir() {
+  static const std::string dir = [] {
+    auto d = std::filesystem::temp_directory_path() / ("brimlow_pb_bench_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(d);
+    return d.string();
+  }();
+  return dir;
+}
+
+std::string Number(int i) { return "0" + std::to_string(7110000000LL + static_cast<long long>(i) * 7); }
+
+// The file, written directly: every 100th record deleted.
+const std::string& BookBytes() {
+  static const std::string bytes = [] {
+    DataBaseHeader h = DataBaseHeader::Fresh("bench.db");
+    h.SetCount(kRecords);
+    std::string s(reinterpret_cast<const char*>(h.data()), DataBaseHeader::kSize);
+    CMyDataBaseItem it;
+    for (int i = 0; i < kRecords; ++i) {
+      it.Clear();
+      it.SetFieldText(PBF_COMPANY, "Firma " + std::to_string(i));
+      it.SetFieldText(PBF_TITLE, i % 2 ? "Herr" : "Frau");
+      it.SetFieldText(PBF_NAME, "Name" + std::to_string(i));
+      it.SetFieldText(PBF_TOWN, "Stuttgart");
+      it.SetFieldText(PBF_NUMBER, Number(i));
+      it.SetRecordInUse(i % 100 != 99);
+      s.append(reinterpret_cast<const char*>(it.StoreRecord().data()), DataBaseRecord::kSize);
+    }
+    return s;
+  }();
+  return bytes;
+}
+
+std::string WriteBook(const std::string& name) {
+  std::string path = Dir() + "/" + name;
+  plat::io::ReplaceFile(path, BookBytes());
+  return path;
+}
+
+CMyDataBase& OpenBook() {
+  static CMyDataBase* db = [] {
+    auto* d = new CMyDataBase;
+    d->SetLogSink([](const std::string&) {});
+    d->Open(WriteBook("lookup.db"));
+    return d;
+  }();
+  return *db;
+}
+
+void BM_CallerLookup(benchmark::State& state) {
+  CMyDataBase& db = OpenBook();
+  int i = 0;
+  std::size_t found = 0;
+  for (auto _ : state) {
+    CDataBaseParam p;
+    // hits and misses in turn
+    p.SetText(i % 2 ? Number((i * 7919) % kRecords) : "0999" + std::to_string(i));
+    if (db.FindRecord(PBP_NUMBER, p, "", 0) == PBS_FOUND) {
+      CMyDataBaseParamInterface* hit = nullptr;
+      db.FirstSearchHit(&hit);
+      CDataBaseParam a, b, c;
+      hit->GetParam(PBP_NUMBER, &a);
+      hit->GetParam(PBP_COMPANY, &b);
+      hit->GetParam(PBP_TITLE_AND_NAME, &c);
+      found += a.Length() + b.Length() + c.Length();
+    }
+    ++i;
+  }
+  benchmark::DoNotOptimize(found);
+}
+BENCHMARK(BM_CallerLookup)->Unit(benchmark::kMicrosecond);
+
+// Yardstick: the number searched by reading the file from the start.
+void BM_LinearScanLookup(benchmark::State& state) {
+  std::string path = WriteBook("scan.db");
+  std::vector<char> buf(1024 * DataBaseRecord::kSize);
+  int i = 0;
+  for (auto _ : state) {
+    std::string wanted = i % 2 ? Number((i * 7919) % kRecords) : "0999" + std::to_string(i);
+    int fd = ::open(path.c_str(), O_RDONLY);
+    off_t at = DataBaseHeader::kSize;
+    bool hit = false;
+    for (ssize_t n; !hit && (n = ::pread(fd, buf.data(), buf.size(), at)) > 0; at += n)
+      for (ssize_t k = 0; k + static_cast<ssize_t>(DataBaseRecord::kSize) <= n; k += DataBaseRecord::kSize)
+        if (buf[static_cast<std::size_t>(k) + 4] && std::strcmp(&buf[static_cast<std::size_t>(k) + 146], wanted.c_str()) == 0) {
+          hit = true;
+          break;
+        }
+    ::close(fd);
+    benchmark::DoNotOptimize(hit);
+    ++i;
+  }
+}
+BENCHMARK(BM_LinearScanLookup)->Unit(benchmark::kMicrosecond);
+
+void BM_OpenWithIndex(benchmark::State& state) {
+  std::string path = WriteBook("open.db");
+  for (auto _ : state) {
+    CMyDataBase db;
+    db.SetLogSink([](const std::string&) {});
+    benchmark::DoNotOptimize(db.Open(path));
+  }
+}
+BENCHMARK(BM_OpenWithIndex)->Unit(benchmark::kMillisecond);
+
+// Yardstick for open and the name search: the whole file through read().
+void BM_SequentialRead(benchmark::State& state) {
+  std::string path = WriteBook("read.db");
+  std::vector<char> buf(1 << 20);
+  for (auto _ : state) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    std::size_t total = 0;
+    for (ssize_t n; (n = ::read(fd, buf.data(), buf.size())) > 0;) total += static_cast<std::size_t>(n);
+    ::close(fd);
+    benchmark::DoNotOptimize(total);
+  }
+}
+BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond);
+
+void BM_NameSearchWithStar(benchmark::State& state) {
+  CMyDataBase& db = OpenBook();
+  for (auto _ : state) benchmark::DoNotOptimize(db.FindByField(PBF_NAME, "zz*", 0, -1));  // no hit: the whole file
+}
+BENCHMARK(BM_NameSearchWithStar)->Unit(benchmark::kMillisecond);
+
+void BM_Purge(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::string path = WriteBook("purge.db");
+    std::filesystem::remove(Dir() + "/delitems.db");
+    CMyDataBase db;
+    db.SetLogSink([](const std::string&) {});
+    db.Open(path);
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(db.Purge(0, 1));
+  }
+}
+BENCHMARK(BM_Purge)->Unit(benchmark::kMillisecond);
+
+// Yardstick: the file copied to a new one, synced.
+void BM_CopyWithFdatasync(benchmark::State& state) {
+  std::string from = WriteBook("copy.db");
+  std::string to = Dir() + "/copy2.db";
+  std::vector<char> buf(1024 * DataBaseRecord::kSize);
+  for (auto _ : state) {
+    int in = ::open(from.c_str(), O_RDONLY);
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    for (ssize_t n; (n = ::read(in, buf.data(), buf.size())) > 0;)
+      if (::write(out, buf.data(), static_cast<std::size_t>(n)) != n) break;
+    ::fdatasync(out);
+    ::close(out);
+    ::close(in);
+  }
+}
+BENCHMARK(BM_CopyWithFdatasync)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
