@@ -187,7 +187,7 @@ TEST(ViewPlugIns, InitialUpdateStepsInterleaveInTheirOrder) {
   EXPECT_EQ(steps, (std::vector<std::string>{
                        "tray.owner", "tray.add",
                        "viewer.GetParamName(0)", "viewer.Create(1,36,0)",
-                       "viewer.SetParamAsString(WNDPosition=11,22,33,44)", "viewer.SetDatabaseInterface(0)",
+                       "viewer.SetParamAsString(WNDPosition=11,22,33,44)", "viewer.SetDatabaseInterface(1)",
                        "viewer.SetDeviceContentsInterface(1)",
                        // registered here: the record asked for now reaches it
                        "viewer.VisualStateFunction(0,1)", "viewer.CSTAMessageHandlerProc(57)",
