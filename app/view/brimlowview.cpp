@@ -721,7 +721,11 @@ plat::LRESULT CBrimlowView::WindowProc(const plat::Message& m) {
     default:
       break;
   }
-  if (m.msg >= kMsgFirstChargeButton && m.msg <= kMsgLastChargeButton) return 0;  // the charge-counter manager's
+  if (m.msg >= kMsgFirstChargeButton && m.msg <= kMsgLastChargeButton) {
+    // The charge-counter manager's; nothing while it is absent.
+    if (chargeCommands) chargeCommands(m.msg, m.wParam, m.lParam);
+    return 0;
+  }
   if (m.msg >= netlink::kMsgRegistered && m.msg <= netlink::kMsgType26) return OnNetworkMessage(m);
   if (m.msg >= hub::kFirstCode && m.msg <= hub::kLastCode) return HandleAppMessage(m.msg, m.wParam, m.lParam);
   return 0;

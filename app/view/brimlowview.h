@@ -135,6 +135,9 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   CLinkWatch& Watch() { return *watch_; }
   CConnectionViewerBinding& Viewer() { return viewer_; }
   CDisplayControlBinding& DisplayControl() { return display_; }
+  // The charge-counter manager's slot for 1095 to 1106 (the display
+  // control's buttons and its own cancel messages): message, window, item.
+  std::function<void(plat::UINT, plat::WPARAM, plat::LPARAM)> chargeCommands;
 
  private:
   // The service record file as the filter sees it, and the filter's

@@ -22,6 +22,9 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
+#include <QStylePainter>
+#include <QTabBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -68,6 +71,39 @@ QString StripMnemonic(const QString& s) {
 int AverageCharWidth(const QWidget* w) {
   return std::max(1, w->fontMetrics().averageCharWidth());
 }
+
+// The platform's tab control: a row of tabs over a framed area whose
+// children are the pages; which page shows is the dialog's business.
+class KitTabPanel : public QWidget {
+ public:
+  explicit KitTabPanel(QWidget* parent) : QWidget(parent), bar(new QTabBar(this)) {
+    bar->setDrawBase(false);
+    bar->setExpanding(false);
+    bar->setUsesScrollButtons(true);
+    bar->setIconSize(QSize(16, 16));
+    bar->move(0, 0);
+    setMinimumSize(80, 60);
+  }
+  QTabBar* bar;
+  std::vector<QIcon> images;
+
+  QIcon Image(int index) const {
+    return index >= 0 && index < static_cast<int>(images.size()) ? images[static_cast<std::size_t>(index)] : QIcon();
+  }
+  int RowHeight() const { return bar->sizeHint().height(); }
+
+ protected:
+  void resizeEvent(QResizeEvent*) override { bar->resize(width(), RowHeight()); }
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter p(this);
+    QStyleOptionTabWidgetFrame frame;
+    frame.initFrom(this);
+    frame.rect = QRect(0, RowHeight() - 1, width(), height() - RowHeight() + 1);
+    frame.tabBarSize = bar->sizeHint();
+    frame.shape = QTabBar::RoundedNorth;
+    p.drawPrimitive(QStyle::PE_FrameTabWidget, frame);
+  }
+};
 
 }  // namespace
 
@@ -374,6 +410,14 @@ bool Dialog::Build(WindowId owner) {
         });
         QObject::connect(t, &QTreeWidget::itemDoubleClicked, win, [this, id = n.id] { Route(id, Notify::DoubleClicked); });
         if (n.id >= 0) impl_->trees[n.id] = Impl::Tree{};
+        w = t;
+        break;
+      }
+      case Kind::Tabs: {
+        auto* t = new KitTabPanel(parent);
+        QObject::connect(t->bar, &QTabBar::currentChanged, win, [this, id = n.id] {
+          if (!impl_->quiet) Route(id, Notify::SelChange);
+        });
         w = t;
         break;
       }
@@ -754,6 +798,7 @@ int Dialog::GetCount(int id) const {
     case Kind::List: return static_cast<QListWidget*>(it->w)->count();
     case Kind::TabList: case Kind::Tree: return static_cast<QTreeWidget*>(it->w)->topLevelItemCount();
     case Kind::Combo: case Kind::DropList: return static_cast<QComboBox*>(it->w)->count();
+    case Kind::Tabs: return static_cast<KitTabPanel*>(it->w)->bar->count();
     default: return -1;
   }
 }
@@ -870,6 +915,7 @@ int Dialog::GetCurSel(int id) const {
       return cur && cur->isSelected() ? t->indexOfTopLevelItem(cur) : -1;
     }
     case Kind::Combo: case Kind::DropList: return static_cast<QComboBox*>(it->w)->currentIndex();
+    case Kind::Tabs: return static_cast<KitTabPanel*>(it->w)->bar->currentIndex();
     default: return -1;
   }
 }
@@ -895,6 +941,11 @@ int Dialog::SetCurSel(int id, int index) {
     }
     case Kind::Combo: case Kind::DropList:
       static_cast<QComboBox*>(it->w)->setCurrentIndex(valid ? index : -1);
+      break;
+    case Kind::Tabs:
+      // A tab panel always has a selected tab while it has any.
+      if (!valid) return -1;
+      static_cast<KitTabPanel*>(it->w)->bar->setCurrentIndex(index);
       break;
     default:
       return -1;
@@ -1111,6 +1162,77 @@ bool Dialog::TreeSelectItem(int id, TreeItem item) {
   w->setCurrentItem(q, 0, QItemSelectionModel::ClearAndSelect);
   return true;
 }
+
+// --- tab panels ---
+
+namespace {
+KitTabPanel* TabPanelOf(const Dialog::Impl& impl, int id);
+}
+
+void Dialog::SetTabImages(int id, const std::vector<QIcon>& images) {
+  KitTabPanel* t = TabPanelOf(*impl_, id);
+  if (!t) return;
+  t->images = images;
+  for (int i = 0; i < t->bar->count(); ++i) t->bar->setTabIcon(i, t->Image(TabGetImage(id, i)));
+}
+
+int Dialog::TabInsert(int id, int index, const std::string& text, int image) {
+  KitTabPanel* t = TabPanelOf(*impl_, id);
+  if (!t) return -1;
+  if (index < 0 || index > t->bar->count()) index = t->bar->count();
+  Impl::Quiet quiet(impl_.get());
+  index = t->bar->insertTab(index, ToQString(text));
+  TabSetImage(id, index, image);
+  return index;
+}
+
+bool Dialog::TabSetText(int id, int index, const std::string& text) {
+  KitTabPanel* t = TabPanelOf(*impl_, id);
+  if (!t || index < 0 || index >= t->bar->count()) return false;
+  t->bar->setTabText(index, ToQString(text));
+  return true;
+}
+
+std::string Dialog::TabGetText(int id, int index) const {
+  KitTabPanel* t = TabPanelOf(*impl_, id);
+  if (!t || index < 0 || index >= t->bar->count()) return {};
+  return FromQString(t->bar->tabText(index));
+}
+
+bool Dialog::TabSetImage(int id, int index, int image) {
+  KitTabPanel* t = TabPanelOf(*impl_, id);
+  if (!t || index < 0 || index >= t->bar->count()) return false;
+  if (image < 0) image = -1;
+  t->bar->setTabData(index, image);
+  t->bar->setTabIcon(index, t->Image(image));
+  return true;
+}
+
+int Dialog::TabGetImage(int id, int index) const {
+  KitTabPanel* t = TabPanelOf(*impl_, id);
+  if (!t || index < 0 || index >= t->bar->count()) return -1;
+  const QVariant v = t->bar->tabData(index);
+  return v.isValid() ? v.toInt() : -1;
+}
+
+void Dialog::TabDeleteAll(int id) {
+  KitTabPanel* t = TabPanelOf(*impl_, id);
+  if (!t) return;
+  Impl::Quiet quiet(impl_.get());
+  while (t->bar->count() > 0) t->bar->removeTab(t->bar->count() - 1);
+}
+
+int Dialog::TabRowHeight(int id) const {
+  KitTabPanel* t = TabPanelOf(*impl_, id);
+  return t ? t->RowHeight() : -1;
+}
+
+namespace {
+KitTabPanel* TabPanelOf(const Dialog::Impl& impl, int id) {
+  const Dialog::Impl::Item* it = impl.Find(id);
+  return it && it->kind == Kind::Tabs ? static_cast<KitTabPanel*>(it->w) : nullptr;
+}
+}  // namespace
 
 // --- other controls ---
 

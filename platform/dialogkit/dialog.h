@@ -120,6 +120,22 @@ class Dialog : public IMessageTarget {
   // the widget itself, as tests and screenshots do).
   static int TreeImageRole();
 
+  // --- tab panels ---
+  // A row of tabs over an area where the dialog places its pages (children
+  // of Item(id)). GetCount, GetCurSel, SetCurSel (quiet) and UserSelect
+  // (notifies SelChange) work on them too. An image is an index into the
+  // panel's image list; -1 shows none.
+  void SetTabImages(int id, const std::vector<QIcon>& images);
+  // Inserted before index (-1 appends); its index, or -1 when not a panel.
+  int TabInsert(int id, int index, const std::string& text, int image = -1);
+  bool TabSetText(int id, int index, const std::string& text);
+  std::string TabGetText(int id, int index) const;
+  bool TabSetImage(int id, int index, int image);
+  int TabGetImage(int id, int index) const;  // -1 none or not there
+  void TabDeleteAll(int id);
+  // Height of the row of tabs: pages go below it. -1 when not a panel.
+  int TabRowHeight(int id) const;
+
   // --- other controls ---
   void SetProgressPos(int id, int pos);
   int GetProgressPos(int id) const;

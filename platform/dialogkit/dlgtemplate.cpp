@@ -71,7 +71,8 @@ const std::map<std::string, Kind>& ControlWords() {
       {"radio", Kind::Radio},   {"edit", Kind::Edit},         {"multiedit", Kind::MultiEdit},
       {"static", Kind::Static}, {"list", Kind::List},         {"tablist", Kind::TabList},
       {"combo", Kind::Combo},   {"droplist", Kind::DropList}, {"icon", Kind::Icon},
-      {"progress", Kind::Progress}, {"group", Kind::Group}, {"tree", Kind::Tree}};
+      {"progress", Kind::Progress}, {"group", Kind::Group}, {"tree", Kind::Tree},
+      {"tabs", Kind::Tabs}};
   return m;
 }
 

@@ -17,6 +17,7 @@ enum class Kind {
   Button, DefButton, Check, Radio, Edit, MultiEdit, Static, List, TabList,
   Combo, DropList, Icon, Progress,
   Tree,  // items in levels, each with a text, an image of the tree's list and data
+  Tabs,  // a row of tabs, each with a text and an image, above an area for pages
 };
 
 struct Node {

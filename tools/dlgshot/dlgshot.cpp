@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPixmap>
+#include <QTabBar>
 #include <QTreeWidget>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/callwin/assistantdlg.h"
 #include "app/callwin/dialdlg.h"
@@ -22,6 +24,7 @@
 #include "app/program/brimlowapp.h"
 #include "libs/texts/texts_source.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "core/base/globalconfig.h"
 #include "core/callhandler/callhandler.h"
 #include "core/settingsdlg/generalsettingsdlg.h"
@@ -43,10 +46,10 @@ std::string ShotName(const char* deliverable, int id, const std::string& out, co
          suffix + ".png";
 }
 
-// The dialog as it stands on the screen, modal or modeless.
-void ShootNow(plat::Dialog& d, const std::string& file) {
+// A window or a part of one as it stands on the screen.
+void ShootWidget(QWidget* w, const std::string& file) {
   QApplication::processEvents();
-  QPixmap shot = d.Window()->grab();
+  QPixmap shot = w->grab();
   if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
     std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
     g_failed = true;
@@ -54,6 +57,9 @@ void ShootNow(plat::Dialog& d, const std::string& file) {
     std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
   }
 }
+
+// The dialog as it stands on the screen, modal or modeless.
+void ShootNow(plat::Dialog& d, const std::string& file) { ShootWidget(d.Window(), file); }
 
 plat::DialogScript::Steps& Shoot(plat::DialogScript& s, const char* deliverable, int id,
                                  const std::string& out) {
@@ -198,17 +204,66 @@ void ShootConnectionViewer(const std::string& out) {
   for (QWidget* w : QApplication::topLevelWidgets())
     if (w->objectName() == QStringLiteral("dialog129")) {
       if (auto* tree = w->findChild<QTreeWidget*>(QStringLiteral("1000"))) tree->expandAll();
-      QApplication::processEvents();
-      const std::string file = out + "/dialog-dorvane-129.png";
-      QPixmap shot = w->grab();
-      if (shot.isNull() || !shot.save(QString::fromStdString(file), "PNG")) {
-        std::fprintf(stderr, "dlgshot: cannot write %s\n", file.c_str());
-        g_failed = true;
-      } else {
-        std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
-      }
+      ShootWidget(w, out + "/dialog-dorvane-129.png");
     }
   viewer.Close();
+}
+
+// The display control plug-in beside the program: the overview on its tree
+// page and on a group of 16 (a 4 x 4 grid, two tiles set, caught in
+// different phases of their blinking), and one tile alone.
+void ShootDisplayControl(const std::string& out, plat::ManualLoop& loop) {
+  CDisplayControlBinding display;
+  if (display.Load(CDisplayControlBinding::kFileName) != 0 || display.Create(0, 37, 0) != 0) {
+    std::fprintf(stderr, "dlgshot: the display control plug-in is not there\n");
+    g_failed = true;
+    return;
+  }
+  const char* general[] = {"Summen auslesen", "Summen l\xf6schen", "Einzelgespr\xe4" "che auslesen",
+                           "Einzelgespr\xe4" "che l\xf6schen"};
+  for (int n = 1; n <= 4; ++n) {
+    display.SetParamAsString(plat::StrFormatC("Fkt%i.Message", n).c_str(), plat::StrFormatC("%i", 1094 + n).c_str());
+    display.SetParamAsString(plat::StrFormatC("GenFkt%i.Message", n).c_str(), plat::StrFormatC("%i", 1099 + n).c_str());
+    display.SetParamAsString(plat::StrFormatC("GenFkt%i.Description", n).c_str(), general[n - 1]);
+  }
+  display.SetParamAsString("Label", "Summenz\xe4hler");
+  std::vector<DLLIFC_ITEM> devices;
+  const int sizes[] = {16, 5};
+  for (int g = 0; g < 2; ++g) {
+    DLLIFC_ITEM group = -1;
+    display.AddItem(0, &group, 0);
+    display.ItemSetParamAsString(group, "Label", plat::StrFormatC("Gr. %d", g + 1).c_str());
+    for (int i = 0; i < sizes[g]; ++i) {
+      DLLIFC_ITEM d = -1;
+      display.AddItem(group, &d, 0);
+      display.ItemSetParamAsString(d, "Label", plat::StrFormatC("Zimmer %d", 100 * (g + 1) + i).c_str());
+      display.ItemSetParamAsString(d, "SmallLabel", plat::StrFormatC("%d", 20 + i).c_str());
+      display.ItemSetParamAsString(d, "Contents", plat::StrFormatC("EUR %5.2f", 0.12 * i).c_str());
+      display.ItemSetParamAsString(d, "SmallLabel.BackgroundColor", i % 3 ? "12632256" : "8553215");
+      if (g == 0) devices.push_back(d);
+    }
+  }
+  display.VisualStateFunction(768, 1);
+  display.VisualStateFunction(767, 1);
+  QWidget* overview = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == QStringLiteral("dialog130")) overview = w;
+  QTabBar* tabs = overview ? overview->findChild<QTabBar*>() : nullptr;
+  if (!tabs) {
+    std::fprintf(stderr, "dlgshot: the display control made no window\n");
+    g_failed = true;
+    display.Close();
+    return;
+  }
+  ShootWidget(overview, ShotName("tarquel", 130, out, "-tree"));
+  tabs->setCurrentIndex(1);
+  display.ItemSetParamAsString(devices[1], "State1", "1");
+  loop.Advance(500);  // the first one's mark is off now
+  display.ItemSetParamAsString(devices[6], "State1", "1");
+  ShootWidget(overview, ShotName("tarquel", 130, out, "-tiles"));
+  const auto tiles = overview->findChildren<QWidget*>(QStringLiteral("dialog103"));
+  if (tiles.size() > 6) ShootWidget(tiles[6], ShotName("tarquel", 103, out));
+  display.Close();
 }
 
 }  // namespace
@@ -287,6 +342,7 @@ int main(int argc, char** argv) {
   ShootLists(out);
   ShootProgram(out);
   ShootConnectionViewer(out);
+  ShootDisplayControl(out, loop);
   plat::SetEventLoop(nullptr);
   return g_failed ? 1 : 0;
 }
