@@ -126,6 +126,21 @@ TEST_F(ViewerInTheProgram, AMovedViewerIsStoredAtExitAndShownThereAfterARestart)
   EXPECT_EQ(Stored(), expected);
 }
 
+// Without either plug-in the program runs and ends as usual, says why in
+// its log, and the viewer's stored place is kept for when it is back.
+TEST_F(ViewerInTheProgram, WithoutThePlugInsTheProgramRunsAndKeepsTheViewersPlace) {
+  for (const char* file : {"dorvane.so", "tarquel.so"}) fs::remove(folder.bin / file);
+  EXPECT_TRUE(Run("", 0).empty());
+  // The settings were written at the end, the place among them as it was.
+  EXPECT_NE(plat::GetProfileText("GLOBCONF", "LLOT", "", folder.Ini()), "");
+  EXPECT_EQ(Stored(), "40,50,300,400");
+  std::ifstream log(folder.home / "program.log");
+  std::stringstream text;
+  text << log.rdbuf();
+  EXPECT_NE(text.str().find("plug-in dorvane.dll not loaded: "), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("plug-in tarquel.dll not loaded: "), std::string::npos);
+}
+
 TEST_F(ViewerInTheProgram, TheRunningProgramFeedsTheViewerEveryCallOfAWatchedExtension) {
   const auto monitored = [&] {
     const auto end = Clock::now() + std::chrono::seconds(10);
