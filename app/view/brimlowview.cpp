@@ -126,6 +126,7 @@ bool CBrimlowView::Create() {
   doc_.SetView(this);
   doc_.CallbackList().view = self_;
   doc_.MissedCalls().view = self_;
+  doc_.CallData().view = self_;
   CCallHandler& handler = doc_.CallHandler();
   handler.view = self_;
   handler.link = &link_->Pbx();
@@ -305,6 +306,7 @@ void CBrimlowView::Destroy() {
   if (drawing_) doc_.SpeedDial().registerItem = nullptr;
   if (doc_.CallbackList().view == self_) doc_.CallbackList().view = 0;
   if (doc_.MissedCalls().view == self_) doc_.MissedCalls().view = 0;
+  if (doc_.CallData().view == self_) doc_.CallData().view = 0;
   if (doc_.View() == this) doc_.SetView(nullptr);
 }
 
@@ -431,8 +433,10 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       if (open_missed_ && missedDlg_) missedDlg_->Refresh();
       return 0;
     case hub::kOpenCallData:
+      RunCommand(ID_CALLDATA);
+      return 0;
     case hub::kSubscriberReport:
-      // The call data dialog and the charge handler are not there yet.
+      // The charge handler is not there yet.
       return 0;
 
     case hub::kSecondCall:

@@ -903,3 +903,17 @@ TEST(ViewLists, TheMissedCallsDialogOpensFromTheHubAndIsRefreshedWhileShown) {
   ASSERT_EQ(script.opened.size(), 2u);
   EXPECT_EQ(script.opened[1].resourceId, 145);
 }
+
+TEST(ViewLists, CallDataCodeRunsTheCallDataCommandOnlyOnceItIsThere) {
+  Rig r;
+  r.Start();
+  // Absent: nothing (the accepted-codes test above checks the log).
+  r.Hub(hub::kOpenCallData, 11);
+  EXPECT_FALSE(r.view->IsCommandEnabled(V::ID_CALLDATA));
+  int runs = 0;
+  r.view->Commands().Register(V::ID_CALLDATA, [&] { ++runs; });
+  r.Hub(hub::kOpenCallData, 11);
+  r.Hub(hub::kOpenCallData, 18);
+  EXPECT_EQ(runs, 2);
+  EXPECT_TRUE(r.boxes.shown.empty());
+}
