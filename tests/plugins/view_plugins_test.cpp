@@ -196,6 +196,40 @@ TEST(ViewPlugIns, InitialUpdateStepsInterleaveInTheirOrder) {
   r.view.reset();
 }
 
+// The filter hands each record to the viewer first and then to the charge
+// counters, whose answer to a ringing extension is its tile's state mark.
+TEST(ViewPlugIns, TheViewerHearsEachRecordBeforeTheChargeCounters) {
+  viewrig::Rig r;
+  CPlugInBinding::SetFolder(kStandIns);
+  const auto montab = r.globals.dir / "montab.ini";
+  std::ofstream(montab) << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n"
+                           "[MONTAB-21]\r\nINTNUMBER=21\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Empfang\r\n";
+  GlobalConfig().SDFN = montab.string();
+  GlobalConfig().ChargesActive = 1;
+  GlobalConfig().ChargesCfgFile = (r.globals.dir / "sumcharge.ini").string();
+  Interleaved record;
+  ASSERT_NE(record.handles[0], nullptr);
+  Interleaved::order = &r.order;
+  r.Start();
+  const std::size_t mark = r.Mark();
+  const struct {
+    CSTAMessage m;
+    std::vector<std::string> heard;
+  } cases[] = {
+      {testrec::Delivered(501, "21", "0301", "21"),
+       {"viewer.CSTAMessageHandlerProc(57)", "display.ItemSetParamAsString(42,State1=1)"}},
+      {testrec::Event(56, 501, "21"),
+       {"viewer.CSTAMessageHandlerProc(56)", "display.ItemSetParamAsString(42,State1=0)"}},
+  };
+  std::size_t from = mark;
+  for (const auto& c : cases) {
+    r.doc->Filter().NotifyListeners(c.m);
+    EXPECT_EQ(r.Since(from), c.heard);
+    from = r.Mark();
+  }
+  r.view.reset();
+}
+
 TEST(ViewPlugIns, AFailedPositionReadKeepsTheStoredPosition) {
   const std::pair<const char*, const char*> answers[] = {{"fails, junk in the buffer", nullptr},
                                                          {"three numbers only", "1,2,3"},
