@@ -445,7 +445,7 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       RunCommand(ID_CALLDATA);
       return 0;
     case hub::kSubscriberReport:
-      // The charge handler is not there yet.
+      // Comes posted with the extension's number (see the window messages).
       return 0;
 
     case hub::kSecondCall:
@@ -688,6 +688,18 @@ plat::LRESULT CBrimlowView::WindowProc(const plat::Message& m) {
     case hub::kSecondCall:
     case hub::kAskNewRecord:
       return HandleAppMessage(m.msg, m.wParam, m.lParam);
+    case hub::kSubscriberReport: {
+      // The overview's double click: the handler's matching lines for that
+      // extension are run through (and not kept); a file of records ends
+      // the walk, however the lines come.
+      const char* text = reinterpret_cast<const char*>(m.data());
+      const std::string number = m.payload.empty() ? std::string() : std::string(text, strnlen(text, m.payload.size()));
+      std::uint32_t left = charge_->RecordCount();
+      for (std::string line = charge_->GetFirstReportLine(1, 4, number.c_str(), static_cast<int>(m.wParam));
+           !line.empty() && left > 0; line = charge_->GetNextReportLine(1, 4))
+        --left;
+      return 0;
+    }
     case hub::kShowRecordMatch:
       if (recordViews_ && m.payload.size() == sizeof(CallRecordMatch)) {
         CallRecordMatch match;
