@@ -45,6 +45,20 @@ struct Call {
   const char* called;
 };
 
+// The filter as the handler sees it: each request's kind and text, and a
+// job lock that may be held by another job.
+class RequestLog : public CPBXMessageSink {
+ public:
+  int ProcessMessage(const CSTAMessage* m) override {
+    sent.push_back(plat::StrFormatC("%u %s", m->PrivateKind(), m->Text(11, 64).c_str()));
+    return 1;
+  }
+  int TakeJob(std::uint32_t, int take) override { return take && busy ? 1 : 0; }
+  int GetJobText(char* buffer, std::size_t size) override { return plat::FormatC(buffer, size, "%s", "Auftrag"); }
+  std::vector<std::string> sent;
+  bool busy = false;
+};
+
 class ChargeDlgTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -68,7 +82,7 @@ class ChargeDlgTest : public ::testing::Test {
       table->SetEntry(e);
     }
     handler = std::make_unique<CChargeAndLogHandler>(&config);
-    handler->SetPartners(nullptr, nullptr, nullptr, table.get());
+    handler->SetPartners(nullptr, nullptr, &requests, table.get());
     ASSERT_EQ(handler->OpenChargeFile(dir_.filePath("charproc.log").toStdString()), 1);
     jan = static_cast<std::uint32_t>(testsupport::LocalTime(2024, 1, 15, 12, 0, 0));
     // Every extension, and a period around the sample's calls.
@@ -130,6 +144,7 @@ class ChargeDlgTest : public ::testing::Test {
   plat::ScriptedMessageBox boxes;
   plat::ScriptedFileDialog files;
   dialogtest::RecordingPrinter printer;
+  RequestLog requests;
   CGlobalConfig config;
   CGlobalConfig saved_;
   std::unique_ptr<CMonitorTable> table;
