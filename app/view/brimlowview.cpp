@@ -60,6 +60,8 @@ CBrimlowView::CBrimlowView(CBrimlowDoc& doc, IViewFrame& frame, IViewTray& tray,
   self_ = plat::RegisterTarget(this);
   link_ = link ? std::move(link) : std::make_unique<CSytemLink>(self_, &doc_.Filter(), &doc_.MonitorTable());
   prompt_ = std::make_unique<CHandsetPromptDlg>();
+  sumCharge_ = std::make_unique<CSumChargeHandler>(config_);
+  chargeCommands = [this](plat::UINT m, plat::WPARAM w, plat::LPARAM l) { sumCharge_->ExecuteCommand(m, w, l); };
   charge_ = std::make_unique<CChargeAndLogHandler>(config_);
   watch_ = std::make_unique<CLinkWatch>(*link_, [this](const std::string& text) { SetStatus(text); });
   RegisterCommands();
@@ -70,6 +72,7 @@ CBrimlowView::~CBrimlowView() {
   watch_.reset();
   net_.reset();
   charge_.reset();
+  sumCharge_.reset();
   drawing_.reset();
   link_.reset();
   // The icon, built first, goes last.
@@ -197,9 +200,10 @@ void CBrimlowView::LoadPlugIns() {
   viewer_.SetCommandId(ID_CONNECTION_VIEWER);
   viewer_.SetDatabaseInterface(doc_.PhoneBook());
   viewer_.SetDeviceContentsInterface(&doc_.MonitorTable());
-  // The charge-counter manager would follow it here.
   doc_.Filter().RegisterListener(&viewer_, nullptr, -1);
+  doc_.Filter().RegisterListener(sumCharge_.get(), nullptr, -1);
   viewer_.VisualStateFunction(0, 1);
+  sumCharge_->LoadSettings(Config().ChargesCfgFile);
 
   // The display control and its function buttons, loaded or not.
   display_.Load(CDisplayControlBinding::kFileName);
@@ -213,6 +217,8 @@ void CBrimlowView::LoadPlugIns() {
     display_.SetParamAsString(plat::StrFormatC("GenFkt%i.Message", n).c_str(), plat::StrFormatC("%i", 1099 + n).c_str());
     display_.SetParamAsString(plat::StrFormatC("GenFkt%i.Description", n).c_str(), kGeneral[n - 1]);
   }
+  if (Config().ChargesActive)
+    sumCharge_->AttachDisplay(&doc_.MonitorTable(), &displayAdapter_, charge_.get(), &doc_.CallHandler(), self_);
 }
 
 void CBrimlowView::SaveViewerPosition() {
@@ -286,6 +292,9 @@ void CBrimlowView::Destroy() {
   // The plug-ins: the viewer's position kept, no more messages, windows closed.
   SaveViewerPosition();
   doc_.Filter().RemoveListener(&viewer_);
+  doc_.Filter().RemoveListener(sumCharge_.get());
+  // Its tiles are kept in its file at destruction; its partners go first.
+  sumCharge_->Detach();
   viewer_.Close();
   display_.Close();
   // Every modeless window the view made goes before the members.
@@ -722,7 +731,7 @@ plat::LRESULT CBrimlowView::WindowProc(const plat::Message& m) {
       break;
   }
   if (m.msg >= kMsgFirstChargeButton && m.msg <= kMsgLastChargeButton) {
-    // The charge-counter manager's; nothing while it is absent.
+    // The charge-counter manager's (its slot may be replaced).
     if (chargeCommands) chargeCommands(m.msg, m.wParam, m.lParam);
     return 0;
   }

@@ -17,8 +17,10 @@
 #include "app/plugins/pluginbinding.h"
 #include "app/service/servicerecordfile.h"
 #include "app/view/commandtable.h"
+#include "app/view/displaycontroladapter.h"
 #include "app/view/viewlink.h"
 #include "app/view/viewshell.h"
+#include "charges/counter/sumchargehandler.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "core/calls/callinfo.h"
 #include "core/filter/filterifaces.h"
@@ -135,6 +137,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   CLinkWatch& Watch() { return *watch_; }
   CConnectionViewerBinding& Viewer() { return viewer_; }
   CDisplayControlBinding& DisplayControl() { return display_; }
+  CSumChargeHandler& SumCharges() { return *sumCharge_; }
   // The charge-counter manager's slot for 1095 to 1106 (the display
   // control's buttons and its own cancel messages): message, window, item.
   std::function<void(plat::UINT, plat::WPARAM, plat::LPARAM)> chargeCommands;
@@ -199,6 +202,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   // The call-throughs are not const: the menu rules ask for names.
   mutable CConnectionViewerBinding viewer_;                         // 9
   mutable CDisplayControlBinding display_;                          // 10
+  CDisplayControlAdapter displayAdapter_{display_};
+  std::unique_ptr<CSumChargeHandler> sumCharge_;                    // 11
   IRecordViews* recordViews_ = nullptr;
   std::unique_ptr<CChargeAndLogHandler> charge_;                    // 13
   CServiceRecordFile serviceFile_;                                  // 14

@@ -114,6 +114,8 @@ class CChargeAndLogHandler : public IChargeLogHandler, public IReportFieldProvid
   int SetMinUnits(int kind, const char* text);
   std::string GetMinUnitsText(int kind) const;
   int SetShowNumbers(int value);
+  // The whole selection block at once (a caller restoring what it saved).
+  void SetSelection(const ChargeSelection& s) { header_.selection = s; }
   int GetShowNumbers() const { return header_.selection.showNumbers; }
   // The value's type follows the id: a text for 1, 18 i32 for 0, one i32
   // for the others. Ids above 15 give 0.

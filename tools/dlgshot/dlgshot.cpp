@@ -14,6 +14,7 @@
 #include "app/callwin/assistantdlg.h"
 #include "app/callwin/dialdlg.h"
 #include "app/callwin/newrecordquestiondlg.h"
+#include "charges/counter/readoutquestiondlg.h"
 #include "app/lists/callbackdlg.h"
 #include "app/lists/callbacklist.h"
 #include "app/lists/misseddlg.h"
@@ -313,6 +314,20 @@ int main(int argc, char** argv) {
     Shoot(script, plat::dlg::kProgram, 172, out).Press(plat::IDCANCEL);
     CGlobalConfig cfg;
     RunGeneralSettingsDlg(cfg, 0);
+  }
+  {
+    // The read-out question as the charge counters fill it.
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, 226, out).Press(plat::IDCANCEL);
+    CReadOutQuestionDlg q;
+    q.lastReadOut = "Sie haben die Daten zuletzt ausgelesen am: 5.03.26 - 10:05:07";
+    q.oldLabel = "alte DS:";
+    q.oldValue = "120";
+    q.newLabel = "neue DS:";
+    q.newValue = "163";
+    q.SetChoice(CReadOutQuestionDlg::kNewOnly);
+    q.SetDeleteAfterwards(1);
+    q.DoModal();
   }
   {
     plat::DialogScript script;

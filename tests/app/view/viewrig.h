@@ -229,6 +229,7 @@ struct SavedGlobals {
     c.GLO = 1;
     c.GLFN = (dir / "log.txt").string();
     c.CPROCFN = (dir / "charproc.log").string();
+    c.ChargesCfgFile = (dir / "sumcharge.ini").string();
     c.ASCA = c.ASDB = c.ASMV = c.ASDABA = c.ASCBL = c.ASSCCP = c.ASSUCP = 0;
     c.CPID = 2;
     c.NTPAR = 0;
