@@ -5,6 +5,8 @@
 #include "app/dialogs/calldatareport.h"
 #include "app/doc/brimlowdoc.h"
 #include "app/view/brimlowview.h"
+#include "charges/counter/displaycontrol.h"
+#include "charges/counter/sumchargehandler.h"
 #include "charges/dialogs/chargereportdlg.h"
 #include "charges/dialogs/totalchargesdlg.h"
 #include "platform/msgbox.h"
@@ -12,7 +14,14 @@
 
 namespace {
 
-struct ChargeWindows {
+struct ChargeWindows : IChargeReportWindow {
+  ChargeWindows(CBrimlowView& v, CBrimlowDoc& d) : view(v), doc(d) {}
+  // The manager's report after a read-out: an open one is refreshed.
+  void ShowReport(plat::WindowId parent) override {
+    RunChargeReportDlg(&view.Charges(), &doc.MonitorTable(), &printer, parent ? parent : view.Id());
+  }
+  CBrimlowView& view;
+  CBrimlowDoc& doc;
   CMarpelReportPrinter printer;
   std::unique_ptr<CTotalChargesDlg> totals;  // the view's member 12
   bool totalsOpen = false;
@@ -26,7 +35,8 @@ void AlreadyOpen(CBrimlowView& view) {
 }  // namespace
 
 void InstallChargeWindows(CBrimlowView& view, CBrimlowDoc& doc) {
-  auto w = std::make_shared<ChargeWindows>();
+  auto w = std::make_shared<ChargeWindows>(view, doc);
+  view.SumCharges().SetReportWindow(w.get());
   CCommandTable& c = view.Commands();
   c.Register(CBrimlowView::ID_CHARGE_EVALUATION, [&view, &doc, w] {
     if (CChargeReportDlg::Current()) return AlreadyOpen(view);
