@@ -7,8 +7,11 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPen>
 #include <QPushButton>
 #include <QWidget>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -42,6 +45,7 @@ constexpr plat::UINT kDoProgram = plat::WM_USER + 702;    // wParam: 1 or 2
 constexpr plat::UINT kDoClose = plat::WM_USER + 703;
 constexpr plat::UINT kDoBox = plat::WM_USER + 704;        // wParam: entry of group 15
 constexpr plat::UINT kWmClose = 0x0010;
+constexpr plat::UINT kWmCommand = 0x0111;
 
 std::string T15(int entry) { return plat::GetTextOr(TextId(15, entry), ""); }
 
@@ -124,6 +128,31 @@ const CCallInfo* CallOf(plat::LPARAM l) {
   return reinterpret_cast<const CCallInfo*>(static_cast<std::intptr_t>(l));
 }
 
+// Draws the assistant's rubber band over the icon area; the mouse goes
+// through it.
+class BandOverlay : public QWidget {
+ public:
+  BandOverlay(QWidget* area, const QRect* band) : QWidget(area), band_(band) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setGeometry(area->rect());
+    show();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (parentWidget() && size() != parentWidget()->size()) resize(parentWidget()->size());
+    QPainter p(this);
+    QPen pen(Qt::black);
+    pen.setStyle(Qt::DotLine);
+    p.setPen(pen);
+    p.drawRect(band_->adjusted(0, 0, -1, -1));
+  }
+
+ private:
+  const QRect* band_;
+};
+
 }  // namespace
 
 // Mouse, hover, focus and window-state input of the window and its
@@ -151,10 +180,15 @@ class CAssistantDlg::Events : public QObject {
         const bool right = me->button() == Qt::RightButton;
         if (e->type() == QEvent::MouseButtonDblClick) {
           if (!right) d_->MouseDoubleClick(pos);
-          return false;
+          return d_->banding_;
         }
-        // While a drag runs every click belongs to it, wherever it lands.
-        const bool dragging = g_drag.state != 0;
+        if (d_->banding_ && !right && e->type() == QEvent::MouseButtonRelease) {
+          d_->MouseRelease(pos, false);
+          return true;
+        }
+        // While a drag runs every click belongs to it, wherever it lands;
+        // so does one while the caller's text holds the mouse.
+        const bool dragging = g_drag.state != 0 || QWidget::mouseGrabber() == d_->Item(CAssistantDlg::IDC_CALLER);
         if (e->type() == QEvent::MouseButtonPress) {
           if (!right && !dragging) return false;
           d_->MousePress(pos, right);
@@ -170,6 +204,10 @@ class CAssistantDlg::Events : public QObject {
         return false;
       }
       case QEvent::MouseMove: {
+        if (d_->banding_) {
+          d_->MouseMove(w->mapTo(win, static_cast<QMouseEvent*>(e)->position().toPoint()));
+          return true;
+        }
         auto it = ids_.find(w);
         if (it != ids_.end()) d_->Hover(it->second, true);
         return false;
@@ -248,6 +286,7 @@ bool CAssistantDlg::OnInitDialog() {
   bold.setWeight(QFont::Bold);
   Item(IDC_CALLER)->setFont(bold);
   BindBitmapButtons();
+  if (QWidget* area = Item(IDC_ICON)) bandOverlay_ = new BandOverlay(area, &band_);
   RefreshMemoryKeys();
   EnableItem(IDC_HANGUP, false);
   ShowItem(IDC_HANGUP, false);
@@ -259,6 +298,8 @@ bool CAssistantDlg::OnInitDialog() {
 
 void CAssistantDlg::OnDestroy() {
   if (g_drag.state != 0) EndDrag();
+  if (banding_) EndBand();
+  bandOverlay_ = nullptr;  // goes with its parent
   if (QWidget* w = Window()) {
     if (!w->isMinimized()) callwin::SavePosition(w, kPosition);
     if (drawing) drawing->ForgetWindow(w);
@@ -597,6 +638,9 @@ plat::LRESULT CAssistantDlg::OnWindowMessage(const plat::Message& m) {
     case kDoBox:
       plat::MessageBox(Id(), T15(static_cast<int>(m.wParam)), T15(0), plat::MB_OK | plat::MB_ICONINFORMATION);
       return 0;
+    case kWmCommand:
+      if ((m.wParam & 0xFFFF) == kCommandHint) Later(kDoBox, 41);
+      return 0;
     default:
       return 0;
   }
@@ -718,6 +762,16 @@ int CAssistantDlg::ControlAt(const QPoint& pos) const {
 }
 
 void CAssistantDlg::MousePress(const QPoint& pos, bool right) {
+  QWidget* caller = Item(IDC_CALLER);
+  if (!right && caller && QWidget::mouseGrabber() == caller) {
+    // The caller's text still holds the mouse: a click elsewhere is refused.
+    const int id = ControlAt(pos);
+    if (id > 0 && id != IDC_CALLER) {
+      caller->releaseMouse();
+      plat::PostMessage(Id(), kDoBox, 84, 0);
+      return;
+    }
+  }
   if (right) {
     PickSource(g_drag.source, true);
     return;
@@ -747,6 +801,11 @@ void CAssistantDlg::MousePress(const QPoint& pos, bool right) {
 }
 
 void CAssistantDlg::MouseRelease(const QPoint& pos, bool right) {
+  if (banding_ && !right) {
+    MouseMove(pos);
+    EndBand();
+    return;
+  }
   if (right) {
     // A right click only ends what it started: it connects nothing.
     EndDrag();
@@ -776,6 +835,36 @@ void CAssistantDlg::MouseRelease(const QPoint& pos, bool right) {
 void CAssistantDlg::MouseDoubleClick(const QPoint& pos) {
   const int id = ControlAt(pos);
   if (id == IDC_CALLER) plat::PostMessage(Id(), kDoBox, 83, 0);
+  else if (id == IDC_ICON && g_drag.state == 0) StartBand(pos);
+}
+
+void CAssistantDlg::StartBand(const QPoint& pos) {
+  QWidget* area = Item(IDC_ICON);
+  QWidget* win = Window();
+  if (!area || !win) return;
+  bandAnchor_ = area->mapFrom(win, pos);
+  band_ = QRect(bandAnchor_, bandAnchor_);
+  banding_ = true;
+  if (win->isVisible() && QGuiApplication::platformName() != QLatin1String("offscreen")) win->grabMouse();
+  if (bandOverlay_) bandOverlay_->update();
+}
+
+void CAssistantDlg::MouseMove(const QPoint& pos) {
+  QWidget* area = Item(IDC_ICON);
+  if (!banding_ || !area) return;
+  // Kept inside the icon area, which it is drawn over.
+  QPoint at = area->mapFrom(Window(), pos);
+  at.setX(std::clamp(at.x(), 0, area->width() - 1));
+  at.setY(std::clamp(at.y(), 0, area->height() - 1));
+  band_ = QRect(QPoint(std::min(at.x(), bandAnchor_.x()), std::min(at.y(), bandAnchor_.y())),
+                QPoint(std::max(at.x(), bandAnchor_.x()), std::max(at.y(), bandAnchor_.y())));
+  if (bandOverlay_) bandOverlay_->update();
+}
+
+void CAssistantDlg::EndBand() {
+  banding_ = false;
+  if (QWidget* w = Window(); w && QWidget::mouseGrabber() == w) w->releaseMouse();
+  if (bandOverlay_) bandOverlay_->update();
 }
 
 void CAssistantDlg::Hover(int controlId, bool moving) {

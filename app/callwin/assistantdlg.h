@@ -5,6 +5,8 @@
 // back through Notify.
 #pragma once
 #include <QIcon>
+#include <QPoint>
+#include <QRect>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,7 +17,6 @@
 
 class CVisualizeConnections;
 class IMemoryKeyStore;
-class QPoint;
 class QWidget;
 
 class CAssistantDlg : public plat::Dialog, public ICallWindow {
@@ -89,7 +90,15 @@ class CAssistantDlg : public plat::Dialog, public ICallWindow {
   void MousePress(const QPoint& pos, bool right);
   void MouseRelease(const QPoint& pos, bool right);
   void MouseDoubleClick(const QPoint& pos);
+  void MouseMove(const QPoint& pos);
   void Hover(int controlId, bool moving);
+  // The rubber band over the state icon area, in its coordinates; a double
+  // click there tracks a new one until the button is released.
+  QRect RubberBand() const { return band_; }
+  bool TrackingBand() const { return banding_; }
+
+  // The window's own menu command: a box with a hint.
+  static constexpr int kCommandHint = 32806;
 
  protected:
   bool OnInitDialog() override;
@@ -121,6 +130,8 @@ class CAssistantDlg : public plat::Dialog, public ICallWindow {
   void DoStartProgram(int which);
   void DoClose();
   void Log(const std::string& line) const;
+  void StartBand(const QPoint& pos);
+  void EndBand();
 
   plat::WindowId view_ = 0;
   CCallInfo current_;
@@ -128,5 +139,9 @@ class CAssistantDlg : public plat::Dialog, public ICallWindow {
   int minimizeAllowed_ = 1;
   int icon_ = kIconIdle;
   int started_[3] = {0, 0, 0};
+  QRect band_{0, 0, 20, 20};
+  QPoint bandAnchor_;
+  bool banding_ = false;
+  QWidget* bandOverlay_ = nullptr;  // a child of the icon area
   std::unique_ptr<Events> events_;
 };

@@ -46,7 +46,11 @@ bool CCallDataDlg::OnCommand(int id, plat::Notify code) {
     case IDC_TOCALLBACKLIST: ActOnSelection(ICallDataSource::kToCallbackList); return true;
     case IDC_DATABASE: ActOnSelection(ICallDataSource::kToPhoneBook); return true;
     case IDC_EMPTY:
-      list_.EmptyList();
+      // A list that could not be emptied keeps its lines: show them.
+      if (list_.EmptyList() != 0) {
+        Fill();
+        return true;
+      }
       ResetContent(IDC_LIST);
       SetItemText(IDC_COUNT, "0");
       return true;

@@ -13,10 +13,10 @@ class ICallDataSource {
   virtual ~ICallDataSource() = default;
   // Starts reading at the first line; false when there is nothing to read.
   virtual bool FirstLine() = 0;
-  // Each line of the file in order, empty ones included (callers skip
+  // Each line of the file in order (empty ones may come; callers skip
   // them); false once the file has no more lines.
   virtual bool NextLine(std::string* line) = 0;
-  // Empties the list and its file; 0 on success.
+  // Empties the list and its file; 0 on success, else the lines stay.
   virtual int EmptyList() = 0;
   // Runs the action of code on the call that line describes; may open
   // dialogs of its own.

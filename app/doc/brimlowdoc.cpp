@@ -8,7 +8,9 @@
 #include "platform/paths.h"
 
 CBrimlowDoc::CBrimlowDoc(CGlobalConfig* config)
-    : config_(config ? config : &GlobalConfig()), monitors_(std::make_unique<CMonitorTable>()) {
+    : config_(config ? config : &GlobalConfig()),
+      monitors_(std::make_unique<CMonitorTable>()),
+      callData_(config_->CINFLFN.empty() ? std::string() : plat::MapPath(config_->CINFLFN)) {
   if (!config_->DNFN.empty()) database_.Open(plat::MapPath(config_->DNFN));
   speedDial_.callHandler = &handler_;
   callbacks_.callHandler = &handler_;
@@ -23,6 +25,10 @@ CBrimlowDoc::CBrimlowDoc(CGlobalConfig* config)
   filter_.callHandler = &handler_;
   filter_.monitors = monitors_.get();
   monitors_->SetPartner(&filter_);
+  handler_.callData = &callData_;
+  callData_.callHandler = &handler_;
+  callData_.callbackList = &callbackEntries_;
+  callData_.phoneBook = phoneBook_;
   if (!config_->CBLFN.empty()) callbacks_.Load(plat::MapPath(config_->CBLFN));
 
   // The view takes the first turn; these answer only what it leaves.
@@ -36,6 +42,7 @@ CBrimlowDoc::~CBrimlowDoc() {
   handler_.JoinWorkers();
   handler_.phoneBook = nullptr;
   missed_.phoneBook = nullptr;
+  callData_.phoneBook = nullptr;
   // Calls that entries still point at go with the call handler.
   for (int i = 0; i < CMonitorTable::kEntries; ++i)
     if (CMonitorEntry* e = monitors_->EntryAt(i)) e->currentCall = nullptr;
@@ -43,6 +50,7 @@ CBrimlowDoc::~CBrimlowDoc() {
   handler_.speedDial = nullptr;
   handler_.callbackList = nullptr;
   handler_.missedCalls = nullptr;
+  handler_.callData = nullptr;
   filter_.callHandler = nullptr;
   filter_.monitors = nullptr;
 }

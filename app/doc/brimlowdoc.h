@@ -10,6 +10,7 @@
 #include "app/lists/missedcalls.h"
 #include "app/lists/shortdial.h"
 #include "app/view/commandtable.h"
+#include "charges/calldata/selectedcallinfolist.h"
 #include "core/callhandler/callhandler.h"
 #include "core/filter/messagefilter.h"
 #include "core/monitor/monitortable.h"
@@ -47,8 +48,7 @@ class CBrimlowDoc {
   CBrimlowDoc(const CBrimlowDoc&) = delete;
   CBrimlowDoc& operator=(const CBrimlowDoc&) = delete;
 
-  // Members in the order of construction. The own workstation's call data
-  // (8) is not part of the program yet. The phone book is opened on DNFN
+  // Members in the order of construction. The phone book is opened on DNFN
   // as it is built; without a file it finds nothing and stores nothing.
   CShortDialHandler& SpeedDial() { return speedDial_; }
   CMyDataBaseInterface* PhoneBook() const { return phoneBook_; }
@@ -58,6 +58,7 @@ class CBrimlowDoc {
   CMissedCallList& MissedCalls() { return missed_; }
   CMonitorTable& MonitorTable() { return *monitors_; }
   CMessageFilter& Filter() { return filter_; }
+  CSelectedCallInformationList& CallData() { return callData_; }
 
   void SetView(IDocumentView* view) { view_ = view; }
   IDocumentView* View() const { return view_; }
@@ -92,6 +93,18 @@ class CBrimlowDoc {
   CMissedCallList missed_;                     // 5
   std::unique_ptr<CMonitorTable> monitors_;    // 6
   CMessageFilter filter_;                      // 7
+  // The call data's actions put calls on the callback list through this.
+  class CallbackEntries : public ICallDataCallbacks {
+   public:
+    explicit CallbackEntries(CCallBackList& list) : list_(list) {}
+    CCallInfo* NewCallFor(int requester) override { return list_.NewCallFor(requester); }
+    int AddCall(CCallInfo* call) override { return list_.AddCall(call); }
+
+   private:
+    CCallBackList& list_;
+  };
+  CallbackEntries callbackEntries_{callbacks_};
+  CSelectedCallInformationList callData_;      // 8
   IDocumentView* view_ = nullptr;              // 9
   CCommandTable commands_;
 };

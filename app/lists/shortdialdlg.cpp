@@ -12,74 +12,14 @@ namespace {
 
 enum Action { kMissingFields, kPickRecord, kPickExtension, kNoStore, kEdit };
 
-// Lines of the monitor table; OK takes the selected one.
-class CExtensionChooser : public plat::Dialog {
- public:
-  static constexpr int kList = 1197;
-  explicit CExtensionChooser(CMonitorTable& table) : Dialog(MakeTemplate(), plat::dlg::kProgram), table_(table) {}
-  std::string chosen;
-
- protected:
-  bool OnInitDialog() override {
-    table_.ResetCursor();
-    for (std::string line = table_.Next(0, true, false); !line.empty(); line = table_.Next(0, true, false))
-      AddString(kList, line);
-    return true;
-  }
-  bool OnCommand(int id, plat::Notify code) override {
-    if (id == kList && code == plat::Notify::DoubleClicked) {
-      OnOK();
-      return true;
-    }
-    return false;
-  }
-  void OnOK() override {
-    int sel = GetCurSel(kList);
-    if (sel < 0) return;
-    chosen = GetLBText(kList, sel);
-    EndDialog(plat::IDOK);
-  }
-
- private:
-  static plat::dlg::Template MakeTemplate() {
-    using plat::dlg::Kind;
-    using plat::dlg::Node;
-    plat::dlg::Template t;
-    t.id = 164;
-    t.captionGroup = 35;
-    t.captionEntry = 1;
-    t.caption = "Eigener Arbeitsplatz";
-    Node list;
-    list.kind = Kind::List;
-    list.id = kList;
-    list.width = 30;
-    list.lines = 10;
-    Node row;
-    row.kind = Kind::Row;
-    Node stretch;
-    stretch.kind = Kind::Stretch;
-    Node ok;
-    ok.kind = Kind::DefButton;
-    ok.id = plat::IDOK;
-    ok.text = "OK";
-    Node cancel;
-    cancel.kind = Kind::Button;
-    cancel.id = plat::IDCANCEL;
-    cancel.text = "Abbrechen";
-    row.children = {stretch, ok, cancel};
-    t.root.children = {list, row};
-    return t;
-  }
-  CMonitorTable& table_;
-};
+ExtensionChooser& ChooserSlot() {
+  static ExtensionChooser chooser = nullptr;
+  return chooser;
+}
 
 }  // namespace
 
-CMonitorEntry* ChooseWatchedExtension(CMonitorTable& table, plat::WindowId owner) {
-  CExtensionChooser chooser(table);
-  if (chooser.DoModal(owner) != plat::IDOK) return nullptr;
-  return table.FindByNumber(CMonitorTable::NumberKey(chooser.chosen));
-}
+void SetExtensionChooser(ExtensionChooser chooser) { ChooserSlot() = chooser; }
 
 // ---------------------------------------------------------------- 107
 
@@ -109,6 +49,7 @@ bool CShortDialEditDlg::OnInitDialog() {
   LimitText(IDC_SALUTATION, ShortDialEntry::kTextSize - 1);
   ShowEntry();
   SetItemText(IDC_ENTRYTEXT, entry_.entryText);
+  EnableItem(IDC_EXTENSION, monitors_ && ChooserSlot());
   return true;
 }
 
@@ -155,7 +96,8 @@ void CShortDialEditDlg::OnDeferred(int action, std::int64_t) {
       break;
     }
     case kPickExtension: {
-      CMonitorEntry* e = monitors_ ? ChooseWatchedExtension(*monitors_, Id()) : nullptr;
+      ExtensionChooser choose = ChooserSlot();
+      CMonitorEntry* e = monitors_ && choose ? choose(*monitors_, Id()) : nullptr;
       if (!e) break;
       entry_.FillFromExtension(*e);
       ShowEntry();

@@ -8,9 +8,12 @@
 
 class CMonitorTable;
 
-// A watched extension chosen from the monitor table's lines (read-only
-// stand-in of the own-workstation dialog, resource 164); null when none.
-CMonitorEntry* ChooseWatchedExtension(CMonitorTable& table, plat::WindowId owner);
+// The own-workstation dialog (164) read-only: the chosen watched extension,
+// null when cancelled or not watched. It lives above the lists, so the
+// program installs it; while none is, the editor's extension button is
+// disabled.
+using ExtensionChooser = CMonitorEntry* (*)(CMonitorTable& table, plat::WindowId owner);
+void SetExtensionChooser(ExtensionChooser chooser);
 
 class CShortDialEditDlg : public CListDialog {
  public:

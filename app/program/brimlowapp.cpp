@@ -1,5 +1,7 @@
 #include "app/program/brimlowapp.h"
 
+#include "platform/chooser.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,10 +19,12 @@
 #include "app/frame/trayicon.h"
 #include "app/view/brimlowview.h"
 #include "app/view/callwindows.h"
+#include "app/view/phonebookwindows.h"
 #include "core/base/globalconfig.h"
 #include "core/base/globallog.h"
 #include "libs/helpids/raskelonapi.h"
 #include "libs/texts/texts_source.h"
+#include "phonebook/store/dbstore.h"
 #include "platform/dialogkit/dialog.h"
 #include "platform/dialogkit/dlgsupport.h"
 #include "platform/eventloop.h"
@@ -162,6 +166,13 @@ bool CBrimlowApp::InitInstance() {
     return false;
   }
   frame_->Commands().Register(ID_APP_ABOUT, [this] { RunAbout(); });
+  // The choosers' results are not used; the font's face is shown.
+  frame_->Commands().Register(ID_COLOUR, [this] { plat::ChooserImpl().ChooseColour(view_ ? view_->Id() : 0); });
+  frame_->Commands().Register(ID_FONT, [this] {
+    const plat::WindowId owner = view_ ? view_->Id() : 0;
+    std::string face;
+    if (plat::ChooserImpl().ChooseFont(owner, &face)) plat::MessageBox(owner, face, "", plat::MB_OK);
+  });
   if (!trayBackend_) {
     ownBackend_ = std::make_unique<CQtTrayBackend>();
     trayBackend_ = ownBackend_.get();
@@ -172,6 +183,8 @@ bool CBrimlowApp::InitInstance() {
   // not only through the save at exit.
   view_->Charges().SetSettingsFile(settingsPath_);
   InstallCallWindows(*view_, *doc_);
+  phoneBook_ = std::make_unique<pb::CDataBaseStore>(doc_->Database());
+  phoneBookWindows_ = InstallPhoneBookWindows(*view_, phoneBook_.get());
   frame_->Attach(doc_.get(), view_.get());
   view_->Create();
   // Shown before the initial update, so that what opens there has its
@@ -207,6 +220,8 @@ void CBrimlowApp::RunAbout() { RunAboutBox(view_ ? view_->Id() : 0); }
 void CBrimlowApp::DestroyWindows() {
   if (frame_) frame_->Detach();
   view_.reset();
+  phoneBookWindows_.reset();
+  phoneBook_.reset();
   tray_.reset();
   frame_.reset();
   doc_.reset();

@@ -15,14 +15,18 @@ class CBrimlowView;
 class CMainFrame;
 class CTrayIcon;
 class ITrayBackend;
+class PhoneBookWindows;
 class QSocketNotifier;
 namespace plat {
 class QtTraceBackend;
 }
+namespace pb {
+class IPhoneBookStore;
+}
 
 class CBrimlowApp {
  public:
-  enum : plat::UINT { ID_APP_ABOUT = 57664, ID_APP_EXIT = 57665 };
+  enum : plat::UINT { ID_COLOUR = 32777, ID_FONT = 32780, ID_APP_ABOUT = 57664, ID_APP_EXIT = 57665 };
   static constexpr int kAboutDialog = 100;
 
   // programPath: where the settings, language and help files are looked
@@ -80,6 +84,10 @@ class CBrimlowApp {
   std::unique_ptr<CBrimlowDoc> doc_;
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<CTrayIcon> tray_;
+  // The phone book's windows over the document's database: made before
+  // the view and gone after it.
+  std::unique_ptr<pb::IPhoneBookStore> phoneBook_;
+  std::unique_ptr<PhoneBookWindows> phoneBookWindows_;
   std::unique_ptr<CBrimlowView> view_;
   std::unique_ptr<QSocketNotifier> signalNotifier_;
 };

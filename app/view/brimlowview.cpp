@@ -129,6 +129,7 @@ bool CBrimlowView::Create() {
   doc_.SetView(this);
   doc_.CallbackList().view = self_;
   doc_.MissedCalls().view = self_;
+  doc_.CallData().view = self_;
   CCallHandler& handler = doc_.CallHandler();
   handler.view = self_;
   handler.link = &link_->Pbx();
@@ -314,6 +315,7 @@ void CBrimlowView::Destroy() {
   if (drawing_) doc_.SpeedDial().registerItem = nullptr;
   if (doc_.CallbackList().view == self_) doc_.CallbackList().view = 0;
   if (doc_.MissedCalls().view == self_) doc_.MissedCalls().view = 0;
+  if (doc_.CallData().view == self_) doc_.CallData().view = 0;
   if (doc_.View() == this) doc_.SetView(nullptr);
 }
 
@@ -440,8 +442,10 @@ plat::LRESULT CBrimlowView::HandleAppMessage(plat::UINT code, plat::WPARAM wPara
       if (open_missed_ && missedDlg_) missedDlg_->Refresh();
       return 0;
     case hub::kOpenCallData:
+      RunCommand(ID_CALLDATA);
+      return 0;
     case hub::kSubscriberReport:
-      // The call data dialog and the charge handler are not there yet.
+      // Comes posted with the extension's number (see the window messages).
       return 0;
 
     case hub::kSecondCall:
@@ -684,6 +688,18 @@ plat::LRESULT CBrimlowView::WindowProc(const plat::Message& m) {
     case hub::kSecondCall:
     case hub::kAskNewRecord:
       return HandleAppMessage(m.msg, m.wParam, m.lParam);
+    case hub::kSubscriberReport: {
+      // The overview's double click: the handler's matching lines for that
+      // extension are run through (and not kept); a file of records ends
+      // the walk, however the lines come.
+      const char* text = reinterpret_cast<const char*>(m.data());
+      const std::string number = m.payload.empty() ? std::string() : std::string(text, strnlen(text, m.payload.size()));
+      std::uint32_t left = charge_->RecordCount();
+      for (std::string line = charge_->GetFirstReportLine(1, 4, number.c_str(), static_cast<int>(m.wParam));
+           !line.empty() && left > 0; line = charge_->GetNextReportLine(1, 4))
+        --left;
+      return 0;
+    }
     case hub::kShowRecordMatch:
       if (recordViews_ && m.payload.size() == sizeof(CallRecordMatch)) {
         CallRecordMatch match;

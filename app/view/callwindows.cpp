@@ -8,12 +8,14 @@
 #include "app/callwin/newrecordquestiondlg.h"
 #include "app/callwin/visualizeconnections.h"
 #include "app/dialogs/calldatadlg.h"
+#include "app/dialogs/calldatareport.h"
 #include "app/dialogs/extrasdlg.h"
 #include "app/dialogs/ownworkstationdlg.h"
 #include "app/dialogs/settingsdlgs.h"
 #include "app/dialogs/subscriberoverviewdlg.h"
 #include "app/dialogs/systemconnectiondlg.h"
 #include "app/lists/memorykeystore.h"
+#include "app/lists/shortdialdlg.h"
 #include "app/view/brimlowview.h"
 #include "core/base/globalconfig.h"
 
@@ -63,7 +65,13 @@ void InstallSettingsCommands(CBrimlowView& view, CBrimlowDoc& doc) {
   c.Register(ID_CUSTOMER_INFO, [&view] { RunCustomerInfoDlg(GlobalConfig(), view.Id()); });
   c.Register(ID_ASSISTANT_SETUP, [&view] { RunAssistantSetupDlg(GlobalConfig(), view.Id()); });
   c.Register(ID_CALLDATA_ORDER, [&view] { RunCallDataOrderDlg(view.Id()); });
+  // The own workstation's call data (182) and its action "show" (185).
+  static CMarpelReportPrinter printer;
+  const plat::WindowId viewId = view.Id();
+  doc.CallData().showCall = [viewId](const CCallInfo& call) { ShowCallInformation(call, viewId); };
+  c.Register(CBrimlowView::ID_CALLDATA, [&view, &doc] { RunCallDataDlg(doc.CallData(), &printer, view.Id()); });
   c.Register(ID_EXTRAS, [&view, &doc] { RunExtrasDlg(doc.MonitorTable(), view.Id()); });
+  SetExtensionChooser(&ChooseOwnWorkstationExtension);
   doc.Commands().Register(CBrimlowDoc::ID_OWN_WORKSTATION, [&view, &doc] {
     RunOwnWorkstationDlg(doc.MonitorTable(), view.Id());
     doc.AfterOwnWorkstationDialog();

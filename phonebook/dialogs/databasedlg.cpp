@@ -1,6 +1,8 @@
 #include "phonebook/dialogs/databasedlg.h"
 
 #include <QDialog>
+#include <QSizePolicy>
+#include <QWidget>
 #include <cstdint>
 
 #include "core/iface/viewhub.h"
@@ -75,6 +77,13 @@ bool CDataBaseDlg::OnInitDialog() {
   }
   // The extras dialog is not part of the program yet.
   EnableItem(IDC_EXTRAS, false);
+  // "alle" keeps its place while hidden: the window does not change size
+  // with the mode.
+  if (QWidget* all = Window()->findChild<QWidget*>(QString::number(IDC_ALL))) {
+    QSizePolicy p = all->sizePolicy();
+    p.setRetainSizeWhenHidden(true);
+    all->setSizePolicy(p);
+  }
   ShowRecord();
   ShowCounts(true);
   return true;
@@ -181,11 +190,16 @@ void CDataBaseDlg::DeleteItem() {
     }
     // The record that followed takes the deleted one's place.
     const std::uint32_t place = store_->PlaceOf(item_.offset);
+    const std::uint32_t before = store_->RecordCount();
     if (!store_->Delete(item_)) {
       Box(plat::GetTextOr(plat::TextId(11, 66), "Der Datensatz konnte nicht gelöscht werden."), plat::MB_ICONERROR);
       return;
     }
-    ShowPlace(place == 0 ? store_->RecordCount() : place);
+    std::uint32_t next = place == 0 ? store_->RecordCount() : place;
+    // Only marked while the purge waits: the record that followed is one
+    // further on, else the one before.
+    if (place != 0 && store_->RecordCount() == before) next = place < before ? place + 1 : place - 1;
+    ShowPlace(next);
     ShowCounts(false);
   } else if (mode_ == kHitsEdit) {
     if (item_.IsNew()) return;

@@ -117,13 +117,14 @@ void CExportDlg::OnOK() {
 
 std::string ExportText(IPhoneBookStore& store, const std::string& recordTemplate, const std::string& namesLine) {
   std::string out = namesLine;
-  const std::uint32_t count = store.RecordCount();
-  PbRecord r;
-  for (std::uint32_t n = 1; n <= count; ++n) {
-    if (!store.ReadRecord(n, &r) || !r.inUse) continue;
-    for (int id = kCompany; id <= kNote; ++id) r.text[static_cast<std::size_t>(id)] = FlattenBreaks(r.text[static_cast<std::size_t>(id)], true);
-    out += Render(r, recordTemplate);
-  }
+  PbRecord flat;
+  store.ForEach([&](const PbRecord& r) {
+    if (!r.inUse) return true;
+    for (int id = kCompany; id <= kNote; ++id)
+      flat.text[static_cast<std::size_t>(id)] = FlattenBreaks(r.text[static_cast<std::size_t>(id)], true);
+    out += Render(flat, recordTemplate);
+    return true;
+  });
   return out;
 }
 

@@ -117,14 +117,26 @@ bool PbRecord::Set(int id, const std::string& value) {
   return false;
 }
 
+void AppendFlattened(std::string& out, const std::string& t, bool tabs) {
+  const char* d = t.data();
+  const std::size_t n = t.size();
+  auto breaks = [tabs](char c) { return c == '\r' || c == '\n' || (tabs && c == '\t'); };
+  std::size_t i = 0;
+  while (i < n) {
+    // The plain run in one piece, then the break as one blank (CR LF too).
+    std::size_t j = i;
+    while (j < n && (static_cast<unsigned char>(d[j]) > '\r' || !breaks(d[j]))) ++j;
+    out.append(d + i, j - i);
+    if (j == n) break;
+    out += ' ';
+    i = j + (d[j] == '\r' && j + 1 < n && d[j + 1] == '\n' ? 2 : 1);
+  }
+}
+
 std::string FlattenBreaks(const std::string& t, bool tabs) {
   std::string out;
   out.reserve(t.size());
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    const char c = t[i];
-    if (c == '\r' && i + 1 < t.size() && t[i + 1] == '\n') continue;  // CR LF: one blank
-    out += (c == '\r' || c == '\n' || (tabs && c == '\t')) ? ' ' : c;
-  }
+  AppendFlattened(out, t, tabs);
   return out;
 }
 

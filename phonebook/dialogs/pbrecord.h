@@ -37,6 +37,7 @@ struct PbRecord {
   int treatment = 0;   // 0 normal, 1 collect, 2 individual, 3 reject
   bool inUse = true;   // false: marked deleted
   std::int64_t offset = 0;  // in the database file; 0 never stored
+  std::uint64_t generation = 0;  // the file's state it was read in (a delete moves records)
 
   bool IsNew() const { return offset == 0; }
   // Texts as the record's fields give them (13 and 100 "1"/"0", 14 decimal).
@@ -47,9 +48,15 @@ struct PbRecord {
   void Clear() { *this = PbRecord(); }
 };
 
+// Sets of fields, for walks that need only some of them.
+constexpr std::uint32_t FieldBit(int id) { return 1u << id; }
+inline constexpr std::uint32_t kAllFields = 0xFFFFFFFFu;
+
 // Line breaks (CR LF, CR or LF) become one blank each, and TABs too when
 // tabs is set.
 std::string FlattenBreaks(const std::string& t, bool tabs);
+// The same, appended to out.
+void AppendFlattened(std::string& out, const std::string& t, bool tabs);
 
 // Drops the number's separators; more than 3 characters left set the
 // external flag.

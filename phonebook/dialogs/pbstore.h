@@ -4,6 +4,7 @@
 // and leaves the file as it was. Main thread.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,20 +33,32 @@ class IPhoneBookStore {
   virtual bool ReadAt(std::int64_t offset, PbRecord* out) = 0;
   // The place (1 ..) of the record at offset; 0 when there is none.
   virtual std::uint32_t PlaceOf(std::int64_t offset) = 0;
+  // Every record in file order, those marked deleted included, until fn
+  // answers false. The record handed to fn lives for the call; of its
+  // texts only those in fields need be filled.
+  virtual void ForEach(const std::function<bool(const PbRecord&)>& fn, std::uint32_t fields = kAllFields) {
+    (void)fields;
+    PbRecord r;
+    const std::uint32_t count = RecordCount();
+    for (std::uint32_t n = 1; n <= count; ++n)
+      if (ReadRecord(n, &r) && !fn(r)) return;
+  }
 
-  // Offsets of the records whose field matches: a "*" cuts the pattern and
-  // the field must contain the rest, else equal it; at most kMaxHits, one
-  // with kFirstMatchOnly. Records marked deleted are found too.
+  // Offsets of the records in use whose field matches: a "*" cuts the
+  // pattern and the field must contain the rest, else equal it (numbers
+  // compared without their separators); at most kMaxHits, one with
+  // kFirstMatchOnly.
   virtual std::vector<std::int64_t> Search(int field, const std::string& pattern, int options) = 0;
   // Whether a record in use has this number (compared as NumberKey).
   virtual bool HasNumber(const std::string& number) = 0;
 
   // A new record is appended and takes its offset, an old one is rewritten
-  // at its offset. sync false leaves the sync to Sync() (an import's batch).
+  // at its offset; one read before a delete moved the records is refused.
+  // sync false leaves the sync to Sync() (an import's batch).
   virtual bool Save(PbRecord& r, bool sync = true) = 0;
   virtual bool Sync() = 0;
-  // Removes the record from the file (marked deleted, then purged). False
-  // when nothing was removed.
+  // Removes the record from the file (marked deleted, then purged; the
+  // purge may wait for a later one). False when nothing was removed.
   virtual bool Delete(const PbRecord& r) = 0;
   virtual bool WriteHeader() = 0;
 

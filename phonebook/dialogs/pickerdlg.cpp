@@ -12,15 +12,24 @@ void CPhoneBookDlg::Lines(IPhoneBookStore& store, std::vector<std::string>* line
   offsets->clear();
   lines->reserve(count);
   offsets->reserve(count);
-  PbRecord r;
-  for (std::uint32_t n = 1; n <= count; ++n) {
-    if (!store.ReadRecord(n, &r) || !r.inUse) continue;
-    // A TAB or a break inside a field would shift the columns.
-    for (int id : {kCompany, kTitle, kName, kNumber})
-      r.text[static_cast<std::size_t>(id)] = FlattenBreaks(r.text[static_cast<std::size_t>(id)], true);
-    lines->push_back(Render(r, kLineTemplate));
-    offsets->push_back(r.offset);
-  }
+  // The line as kLineTemplate renders it; a TAB or a break inside a field
+  // would shift the columns.
+  constexpr std::uint32_t kFields = FieldBit(kCompany) | FieldBit(kTitle) | FieldBit(kName) | FieldBit(kNumber);
+  store.ForEach(
+      [&](const PbRecord& r) {
+        if (!r.inUse) return true;
+        std::string line;
+        line.reserve(r.text[kCompany].size() + r.text[kTitle].size() + r.text[kName].size() + r.text[kNumber].size() + 3);
+        int column = 0;
+        for (int id : {kCompany, kTitle, kName, kNumber}) {
+          if (column++) line += '\t';
+          AppendFlattened(line, r.text[static_cast<std::size_t>(id)], true);
+        }
+        lines->push_back(std::move(line));
+        offsets->push_back(r.offset);
+        return true;
+      },
+      kFields);
 }
 
 bool CPhoneBookDlg::OnInitDialog() {

@@ -61,10 +61,11 @@ int PrintRecords(plat::WindowId owner, IPhoneBookStore& store, const std::vector
     sink.Release(job);
     return 0;
   }
-  sink.Command(job, MARPL_CMD_START_DOC, MARPL_KIND_NONE, nullptr);
+  // The document takes its first position from the margins it starts with.
   sink.Command(job, MARPL_CMD_LEFT_MARGIN, MARPL_KIND_NUMBER, &kMargin);
   sink.Command(job, MARPL_CMD_TOP_MARGIN, MARPL_KIND_NUMBER, &kMargin);
   sink.Command(job, MARPL_CMD_TABS_DEVICE, MARPL_KIND_NUMBER, kTabStops);
+  sink.Command(job, MARPL_CMD_START_DOC, MARPL_KIND_NONE, nullptr);
   int printed = 0;
   if (one) {
     PrintOne(sink, job, *one, PrintTemplate(true));
@@ -77,9 +78,10 @@ int PrintRecords(plat::WindowId owner, IPhoneBookStore& store, const std::vector
       for (std::int64_t offset : *hits)
         if (store.ReadAt(offset, &r) && r.inUse) PrintOne(sink, job, r, tpl), ++printed;
     } else {
-      const std::uint32_t count = store.RecordCount();
-      for (std::uint32_t n = 1; n <= count; ++n)
-        if (store.ReadRecord(n, &r) && r.inUse) PrintOne(sink, job, r, tpl), ++printed;
+      store.ForEach([&](const PbRecord& each) {
+        if (each.inUse) PrintOne(sink, job, each, tpl), ++printed;
+        return true;
+      });
     }
   }
   sink.Command(job, MARPL_CMD_END_DOC, MARPL_KIND_NONE, nullptr);

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QTreeWidget>
 #include <QWidget>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "platform/messages.h"
 #include "tests/platform/dialogkit/testapp.h"
 #include "tests/plugins/records.h"
+#include "tests/plugins/viewertree.h"
 
 using testrec::Delivered;
 using testrec::Established;
@@ -27,14 +29,8 @@ using testrec::Transferred;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-struct Item {
-  std::string text;
-  int image;
-  std::vector<std::string> children;
-  std::vector<int> childImages;
-};
+using viewertree::Item;
+using viewertree::Lines;
 
 struct ParentWindow : plat::IMessageTarget {
   plat::LRESULT OnMessage(const plat::Message&) override { return 0; }
@@ -63,35 +59,15 @@ class Viewer : public ::testing::Test {
     plat::SetEventLoop(nullptr);
   }
 
-  QDialog* Window() const {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->objectName() == QStringLiteral("dialog129")) return qobject_cast<QDialog*>(w);
-    return nullptr;
-  }
-  QTreeWidget* Tree() const {
-    QDialog* w = Window();
-    return w ? w->findChild<QTreeWidget*>(QStringLiteral("1000")) : nullptr;
-  }
-  std::vector<Item> Items() const {
-    std::vector<Item> out;
-    QTreeWidget* t = Tree();
-    if (!t) return out;
-    const int role = plat::Dialog::TreeImageRole();
-    for (int i = 0; i < t->topLevelItemCount(); ++i) {
-      QTreeWidgetItem* q = t->topLevelItem(i);
-      Item it{q->text(0).toStdString(), q->data(0, role).toInt(), {}, {}};
-      for (int c = 0; c < q->childCount(); ++c) {
-        it.children.push_back(q->child(c)->text(0).toStdString());
-        it.childImages.push_back(q->child(c)->data(0, role).toInt());
-      }
-      out.push_back(it);
-    }
-    return out;
-  }
-  std::vector<std::string> Shown() const {
-    std::vector<std::string> out;
-    for (const Item& i : Items()) out.push_back(i.text);
-    return out;
+  static QDialog* Window() { return viewertree::Window(); }
+  static QTreeWidget* Tree() { return viewertree::Tree(); }
+  static std::vector<Item> Items() { return viewertree::Items(); }
+  static Lines Shown() { return viewertree::Shown(); }
+  // Whether the real viewer's library is in the process.
+  static bool Mapped() {
+    void* h = dlopen(CPlugInBinding::LibraryPath(CConnectionViewerBinding::kFileName).c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (h) dlclose(h);
+    return h != nullptr;
   }
   int Feed(const CSTAMessage& m) { return b_.CSTAMessageHandlerProc(m); }
   // The tree is filled while the window can be seen.
@@ -347,6 +323,35 @@ TEST_F(Viewer, VisualStatesMinimiseCloseAndParentRestore) {
   b_.VisualStateFunction(5, 0);
   EXPECT_EQ(Shown(), (Lines{"21 (Connected) - 0301", "22 (Dialing) - 0407"}));
   EXPECT_EQ(Items()[0].children, (Lines{"09:05:07", "1", "0301", "21"}));
+}
+
+
+// Nothing of the plug-in may outlive its library: no window, no pending
+// event, no timer of its own once it is unloaded, closed first or not.
+TEST_F(Viewer, AHundredLoadsAndUnloadsOfTheLiveViewerLeaveNothingBehind) {
+  for (int round = 0; round < 100; ++round) {
+    if (round > 0) {
+      ASSERT_EQ(b_.Load(CConnectionViewerBinding::kFileName), 0) << round;
+      ASSERT_EQ(b_.Create(parentId_, 36, 0), 0) << round;
+    }
+    ASSERT_EQ(b_.VisualStateFunction(0x0105, 0), 0);
+    Feed(Delivered(1, "21", "0301", "21"));
+    ASSERT_TRUE(Press(1001));  // topmost: the window is made anew
+    Window()->move(10 + round, 20);
+    QApplication::processEvents();
+    ASSERT_EQ(Shown(), (Lines{"21 (Ringing) - 0301"})) << round;
+    if (round % 2) EXPECT_EQ(b_.Close(), 0);
+    ASSERT_EQ(b_.Unload(), 0) << round;
+    EXPECT_EQ(Window(), nullptr) << round;
+    EXPECT_FALSE(Mapped()) << round;
+    EXPECT_EQ(b_.CSTAMessageHandlerProc(Delivered(2, "22", "0302", "22")), 1);
+    QApplication::processEvents();
+    loop_.RunUntilIdle();
+  }
+  ASSERT_EQ(b_.Load(CConnectionViewerBinding::kFileName), 0);
+  ASSERT_EQ(b_.Create(parentId_, 36, 0), 0);
+  ShowViewer();
+  EXPECT_TRUE(Shown().empty());
 }
 
 }  // namespace

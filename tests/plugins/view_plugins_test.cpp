@@ -6,6 +6,9 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -125,6 +128,108 @@ TEST(ViewPlugIns, InitialUpdateCallsInOrderAndFeedsTheViewer) {
   CPlugInBinding::SetFolder("");
 }
 
+// Both stand-ins report into one record with the view's own steps; around
+// the viewer's last set-up calls the filter is asked to hand on a record,
+// which shows when the viewer's listener joined.
+struct Interleaved {
+  static inline std::vector<std::string>* order = nullptr;
+  static inline CMessageFilter* filter = nullptr;
+  static void Sink(const char* prefix, const char* call) {
+    const bool viewer = std::strcmp(prefix, "GenDLLIFC") == 0;
+    order->push_back(std::string(viewer ? "viewer." : "display.") + call);
+    const bool around = std::strcmp(call, "SetDeviceContentsInterface(1)") == 0 ||
+                        std::strcmp(call, "VisualStateFunction(0,1)") == 0;
+    if (viewer && around && filter) {
+      const CSTAMessage m = testrec::Delivered(501, "21", "0301", "21");
+      filter->NotifyListeners(m);
+    }
+  }
+  void* handles[2] = {};
+  Interleaved() {
+    const char* files[2] = {"dorvane.so", "tarquel.so"};
+    for (int i = 0; i < 2; ++i) {
+      handles[i] = dlopen((kStandIns + "/" + files[i]).c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (!handles[i]) continue;
+      reinterpret_cast<void (*)()>(dlsym(handles[i], "TestPlugInClear"))();
+      reinterpret_cast<void (*)(void (*)(const char*, const char*))>(dlsym(handles[i], "TestPlugInSetSink"))(&Sink);
+    }
+  }
+  ~Interleaved() {
+    for (void* h : handles) {
+      if (!h) continue;
+      reinterpret_cast<void (*)(void (*)(const char*, const char*))>(dlsym(h, "TestPlugInSetSink"))(nullptr);
+      dlclose(h);
+    }
+    order = nullptr;
+    filter = nullptr;
+  }
+};
+
+TEST(ViewPlugIns, InitialUpdateStepsInterleaveInTheirOrder) {
+  viewrig::Rig r;
+  CPlugInBinding::SetFolder(kStandIns);
+  GlobalConfig().SetWindowPosition(6, 11, 22, 33, 44);
+  Interleaved record;
+  ASSERT_NE(record.handles[0], nullptr);
+  ASSERT_NE(record.handles[1], nullptr);
+  r.Build();
+  Interleaved::order = &r.order;
+  Interleaved::filter = &r.doc->Filter();
+  ASSERT_TRUE(r.view->Create());
+  const std::size_t mark = r.Mark();
+  r.view->OnInitialUpdate();
+  std::vector<std::string> steps = r.Since(mark);
+  // The display control's parameters are checked one by one above.
+  const auto params = std::remove_if(steps.begin(), steps.end(),
+                                     [](const std::string& s) { return s.rfind("display.SetParamAsString(", 0) == 0; });
+  EXPECT_EQ(params - steps.begin() + 12, static_cast<long>(steps.size()));
+  steps.erase(params, steps.end());
+  EXPECT_EQ(steps, (std::vector<std::string>{
+                       "tray.owner", "tray.add",
+                       "viewer.GetParamName(0)", "viewer.Create(1,36,0)",
+                       "viewer.SetParamAsString(WNDPosition=11,22,33,44)", "viewer.SetDatabaseInterface(1)",
+                       "viewer.SetDeviceContentsInterface(1)",
+                       // registered here: the record asked for now reaches it
+                       "viewer.VisualStateFunction(0,1)", "viewer.CSTAMessageHandlerProc(57)",
+                       "display.Create(1,37,0)",
+                       "link.open", "link.owner", "frame.layout"}));
+  r.view.reset();
+}
+
+// The filter hands each record to the viewer first and then to the charge
+// counters, whose answer to a ringing extension is its tile's state mark.
+TEST(ViewPlugIns, TheViewerHearsEachRecordBeforeTheChargeCounters) {
+  viewrig::Rig r;
+  CPlugInBinding::SetFolder(kStandIns);
+  const auto montab = r.globals.dir / "montab.ini";
+  std::ofstream(montab) << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n"
+                           "[MONTAB-21]\r\nINTNUMBER=21\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Empfang\r\n";
+  GlobalConfig().SDFN = montab.string();
+  GlobalConfig().ChargesActive = 1;
+  GlobalConfig().ChargesCfgFile = (r.globals.dir / "sumcharge.ini").string();
+  Interleaved record;
+  ASSERT_NE(record.handles[0], nullptr);
+  Interleaved::order = &r.order;
+  r.Start();
+  const std::size_t mark = r.Mark();
+  const struct {
+    CSTAMessage m;
+    std::vector<std::string> heard;
+  } cases[] = {
+      {testrec::Delivered(501, "21", "0301", "21"),
+       {"viewer.CSTAMessageHandlerProc(57)", "display.ItemSetParamAsString(42,State1=1)"}},
+      {testrec::Event(56, 501, "21"),
+       {"viewer.CSTAMessageHandlerProc(56)", "display.ItemSetParamAsString(42,State1=0)"}},
+  };
+  std::size_t from = mark;
+  for (const auto& c : cases) {
+    r.doc->Filter().NotifyListeners(c.m);
+    EXPECT_EQ(r.Since(from), c.heard);
+    from = r.Mark();
+  }
+  r.view.reset();
+}
+
 TEST(ViewPlugIns, AFailedPositionReadKeepsTheStoredPosition) {
   const std::pair<const char*, const char*> answers[] = {{"fails, junk in the buffer", nullptr},
                                                          {"three numbers only", "1,2,3"},
@@ -141,6 +246,36 @@ TEST(ViewPlugIns, AFailedPositionReadKeepsTheStoredPosition) {
     GlobalConfig().GetWindowPosition(6, left, top, right, bottom);
     EXPECT_EQ((std::vector<int>{left, top, right, bottom}), (std::vector<int>{11, 22, 33, 44})) << what;
     CPlugInBinding::SetFolder("");
+  }
+}
+
+// A library that is not there, or not a library, is named in the log with
+// the loader's reason, and the program runs on without it.
+TEST(ViewPlugIns, APlugInThatCannotBeLoadedIsLoggedAndLeftOut) {
+  const struct {
+    const char* what;
+    const char* bytes;  // nullptr: no file
+    const char* reason;
+  } cases[] = {{"missing", nullptr, "No such file"}, {"not a library", "MZ\x90 not an ELF file", "invalid ELF header"}};
+  for (const auto& c : cases) {
+    viewrig::Rig r;
+    r.quiet = false;  // keep the start's log
+    for (const char* file : {"dorvane.so", "tarquel.so"})
+      if (c.bytes) std::ofstream(r.globals.dir / file, std::ios::binary) << c.bytes << std::string(1024, 'x');
+    r.Start();
+    EXPECT_FALSE(r.view->Viewer().IsLoaded()) << c.what;
+    EXPECT_FALSE(r.view->DisplayControl().IsLoaded()) << c.what;
+    for (const char* name : {"dorvane", "tarquel"}) {
+      const std::string head = std::string("plug-in ") + name + ".dll not loaded: ";
+      std::string line;
+      for (const std::string& l : r.globals.Log())
+        if (l.find(head) != std::string::npos) line = l;
+      ASSERT_FALSE(line.empty()) << c.what << " " << name;
+      EXPECT_NE(line.find((r.globals.dir / (std::string(name) + ".so")).string()), std::string::npos) << line;
+      EXPECT_NE(line.find(c.reason), std::string::npos) << line;
+    }
+    EXPECT_EQ(r.fake->opens, 1) << c.what;  // the link still opens
+    EXPECT_TRUE(r.boxes.shown.empty()) << c.what;
   }
 }
 

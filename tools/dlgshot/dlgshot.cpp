@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,14 @@
 #include "core/callhandler/callhandler.h"
 #include "core/settingsdlg/generalsettingsdlg.h"
 #include "libs/dialogs/kestrum.h"
+#include "phonebook/database.h"
+#include "phonebook/dialogs/databasedlg.h"
+#include "phonebook/dialogs/dbview.h"
+#include "phonebook/dialogs/exportdlg.h"
+#include "phonebook/dialogs/importdlg.h"
+#include "phonebook/dialogs/pickerdlg.h"
+#include "phonebook/dialogs/searchdlg.h"
+#include "phonebook/store/dbstore.h"
 #include "platform/dialogkit/dlgscript.h"
 #include "platform/eventloop.h"
 #include "platform/messages.h"
@@ -301,6 +311,100 @@ void ShootProgram(const std::string& out) {
   if (session != VESKO_NO_SESSION) VESKOAPICloseSession(session);
 }
 
+// The phone book's dialogs over a small phone book file, with the texts of
+// the shipped language file.
+void ShootPhoneBook(const std::string& out) {
+  VESKOSESSION session = VESKO_NO_SESSION;
+  if (VESKOAPIOpenSession((plat::ExeDir() + "/velt_ger.lng").c_str(), 0, &session) == 0)
+    texolan::InstallTextSource(session);
+  const std::string dir = out + "/dlgshot-phonebook";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  {
+    CMyDataBase db;
+    db.SetLogSink([](const std::string&) {});
+    db.Open(dir + "/phone.db");
+    pb::CDataBaseStore store(db);
+    const char* const rows[][6] = {
+        {"M\xfcller & S\xf6hne", "Herr", "Maier", "0301234567", "Hauptstra\xdf" "e", "Berlin"},
+        {"Stadtwerke", "Frau", "Schulz", "0407777123", "Am Hafen", "Hamburg"},
+        {"Muster GmbH", "Herr", "Krause", "0891234", "Ringweg", "M\xfcnchen"}};
+    pb::PbRecord shown;
+    for (const auto& row : rows) {
+      pb::PbRecord r;
+      r.Set(pb::kCompany, row[0]);
+      r.Set(pb::kTitle, row[1]);
+      r.Set(pb::kName, row[2]);
+      r.Set(pb::kNumber, row[3]);
+      r.Set(pb::kStreet, row[4]);
+      r.Set(pb::kTown, row[5]);
+      r.Set(pb::kNote, "R\xfc" "ckruf erbeten\r\nnur vormittags");
+      r.external = true;
+      store.Save(r);
+      if (!shown.offset) shown = r;
+    }
+    {
+      pb::CDataBaseDlg dlg(&store);
+      dlg.Create(0);
+      ShootNow(dlg, ShotName(plat::dlg::kProgram, pb::CDataBaseDlg::kResourceId, out, "-view"));
+      dlg.RunSearch(pb::FieldName(pb::kCompany), "M*", 1, false);
+      ShootNow(dlg, ShotName(plat::dlg::kProgram, pb::CDataBaseDlg::kResourceId, out, "-hits"));
+    }
+    {
+      pb::CDBViewDlg view(store, shown, 0, 0);
+      view.Create(0);
+      ShootNow(view, ShotName(plat::dlg::kProgram, pb::CDBViewDlg::kResourceId, out));
+    }
+    {
+      plat::DialogScript script;
+      Shoot(script, plat::dlg::kProgram, pb::CPhoneBookDlg::kResourceId, out).Select(pb::CPhoneBookDlg::IDC_LIST, 1)
+          .Press(plat::IDCANCEL);
+      pb::CPhoneBookPicker picker(store);
+      PickedRecord got;
+      picker.Pick(0, &got);
+    }
+    {
+      plat::DialogScript script;
+      Shoot(script, plat::dlg::kProgram, pb::CSearchDlg::kResourceId, out).Press(plat::IDCANCEL);
+      pb::CSearchDlg search;
+      search.DoModal(0);
+    }
+    {
+      plat::DialogScript script;
+      Shoot(script, plat::dlg::kProgram, pb::CImportDlg::kResourceId, out).Press(plat::IDCANCEL);
+      pb::CImportDlg import(store);
+      import.path = dir + "/kunden.csv";
+      import.DoModal(0);
+    }
+    {
+      std::ofstream(dir + "/kunden.csv", std::ios::binary)
+          << "Firma;Name;Telefon;Ort\r\nB\xe4" "ckerei Korn;M\xfcller;0611 22 33;Wiesbaden\r\n";
+      pb::CDataBaseImportFileChecker checker;
+      checker.SetSeparator(';');
+      checker.AddLink(0, pb::kCompany);
+      checker.AddLink(2, pb::kNumber);
+      plat::DialogScript script;
+      Shoot(script, plat::dlg::kProgram, pb::CLinkFieldsDlg::kResourceId, out).Select(pb::CLinkFieldsDlg::IDC_COLUMNS, 1)
+          .Press(plat::IDCANCEL);
+      pb::CLinkFieldsDlg link(dir + "/kunden.csv", checker);
+      link.DoModal(0);
+    }
+    {
+      plat::DialogScript script;
+      Shoot(script, plat::dlg::kProgram, pb::CExportDlg::kResourceId, out)
+          .SelectText(pb::CExportDlg::IDC_FIELDS, pb::FieldName(pb::kCompany)).Press(pb::CExportDlg::IDC_ADD)
+          .Press(pb::CExportDlg::IDC_SEPARATOR)
+          .SelectText(pb::CExportDlg::IDC_FIELDS, pb::FieldName(pb::kNumber)).Press(pb::CExportDlg::IDC_ADD)
+          .Press(plat::IDCANCEL);
+      pb::CExportDlg exp;
+      exp.DoModal(0);
+    }
+  }
+  std::filesystem::remove_all(dir);
+  texolan::InstallTextSource(VESKO_NO_SESSION);
+  if (session != VESKO_NO_SESSION) VESKOAPICloseSession(session);
+}
+
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
@@ -358,6 +462,7 @@ int main(int argc, char** argv) {
   ShootProgram(out);
   ShootConnectionViewer(out);
   ShootDisplayControl(out, loop);
+  ShootPhoneBook(out);
   plat::SetEventLoop(nullptr);
   return g_failed ? 1 : 0;
 }

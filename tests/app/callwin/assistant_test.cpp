@@ -503,6 +503,84 @@ TEST_F(Assistant, TheHoldGestureOnlyForAConnectedCall) {
   EXPECT_TRUE(drawing.connected[0] == (callwintest::FakeDrawing::Connected{23, 28, 21}));
 }
 
+// A mouse event at a point of the icon area (its own coordinates).
+void AtIcon(A& dlg, QEvent::Type type, QPoint p) {
+  QWidget* win = dlg.Window();
+  const QPoint at = dlg.Item(A::IDC_ICON)->mapTo(win, p);
+  QMouseEvent e(type, QPointF(at), QPointF(win->mapToGlobal(at)), Qt::LeftButton,
+                type == QEvent::MouseButtonRelease || type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                Qt::NoModifier);
+  QApplication::sendEvent(win, &e);
+}
+
+TEST_F(Assistant, ADoubleClickOnTheIconAreaTracksARubberBandThatStays) {
+  EXPECT_EQ(dlg->RubberBand(), QRect(0, 0, 20, 20));
+  QWidget* area = dlg->Item(A::IDC_ICON);
+  ASSERT_GT(area->width(), 12);
+  ASSERT_GT(area->height(), 12);
+  struct Case {
+    QPoint from, to;
+    QRect want;  // kept inside the area
+  };
+  const int w = area->width(), h = area->height();
+  const Case cases[] = {
+      {{2, 3}, {9, 11}, QRect(QPoint(2, 3), QPoint(9, 11))},
+      {{9, 11}, {2, 3}, QRect(QPoint(2, 3), QPoint(9, 11))},  // dragged up and left
+      {{4, 4}, {w + 40, h + 40}, QRect(QPoint(4, 4), QPoint(w - 1, h - 1))},
+  };
+  for (const Case& c : cases) {
+    AtIcon(*dlg, QEvent::MouseButtonDblClick, c.from);
+    EXPECT_TRUE(dlg->TrackingBand());
+    AtIcon(*dlg, QEvent::MouseMove, c.to);
+    AtIcon(*dlg, QEvent::MouseButtonRelease, c.to);
+    EXPECT_FALSE(dlg->TrackingBand());
+    EXPECT_EQ(dlg->RubberBand(), c.want);
+  }
+  // Kept and drawn over the icon: the dotted frame is in the area's pixels.
+  const QImage img = area->grab().toImage();
+  const QRect band = dlg->RubberBand();
+  int dark = 0;
+  for (int y = band.top(); y <= band.bottom(); ++y) dark += img.pixelColor(band.left(), y) == QColor(Qt::black);
+  EXPECT_GE(dark, band.height() / 3);
+  EXPECT_NE(img.pixelColor(band.left() + 1, band.top() + 1), QColor(Qt::black));
+  // Moves without a double click change nothing; neither does a drag.
+  AtIcon(*dlg, QEvent::MouseMove, {1, 1});
+  EXPECT_EQ(dlg->RubberBand(), band);
+  EXPECT_TRUE(drawing.connected.empty());
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Assistant, APressElsewhereWhileTheCallerTextHoldsTheMouseIsRefusedWithABox) {
+  QWidget* caller = dlg->Item(A::IDC_CALLER);
+  dlg->Window()->show();
+  QApplication::processEvents();
+  caller->grabMouse();
+  if (QWidget::mouseGrabber() != caller) GTEST_SKIP() << "no mouse grab on this platform";
+  Mouse(QEvent::MouseButtonPress, A::IDC_LABEL1 + 2);
+  EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+  loop.RunUntilIdle();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, "T15.84");
+  // Without the hold a press there is the control's own.
+  Mouse(QEvent::MouseButtonPress, A::IDC_LABEL1 + 2);
+  Mouse(QEvent::MouseButtonRelease, A::IDC_LABEL1 + 2);
+  loop.RunUntilIdle();
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(A::Drag().state, 0);
+}
+
+TEST_F(Assistant, TheHintCommandShowsItsBoxAfterTheSendersCall) {
+  plat::SendMessage(dlg->Id(), 0x0111, A::kCommandHint, 0);
+  EXPECT_TRUE(boxes.shown.empty());
+  loop.RunUntilIdle();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, "T15.41");
+  plat::SendMessage(dlg->Id(), 0x0111, 32807, 0);  // not the window's
+  loop.RunUntilIdle();
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  EXPECT_TRUE(rig->hub.got.empty());
+}
+
 TEST_F(Assistant, HintsFollowTheMouse) {
   struct Case {
     int control;

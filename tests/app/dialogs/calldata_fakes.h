@@ -32,8 +32,9 @@ class FileCallDataList : public ICallDataSource {
   }
   int EmptyList() override {
     in_.close();
-    std::ofstream(path_, std::ios::trunc);
     ++emptied;
+    if (emptyFails) return 1;
+    std::ofstream(path_, std::ios::trunc);
     return 0;
   }
   int Act(int code, const std::string& line) override {
@@ -44,6 +45,7 @@ class FileCallDataList : public ICallDataSource {
 
   std::vector<std::pair<int, std::string>> acts;
   int emptied = 0;
+  bool emptyFails = false;  // the file cannot be replaced
 
  private:
   std::string path_;

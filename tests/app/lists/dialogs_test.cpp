@@ -2,6 +2,7 @@
 // handler behind them.
 #include <filesystem>
 
+#include "app/dialogs/ownworkstationdlg.h"
 #include "app/lists/callbackdlg.h"
 #include "app/lists/memorykeystore.h"
 #include "app/lists/misseddlg.h"
@@ -19,7 +20,10 @@ using plat::DialogScript;
 namespace {
 
 struct DialogTest : ::testing::Test {
-  DialogTest() { testapp::App(); }
+  DialogTest() {
+    testapp::App();
+    SetExtensionChooser(&ChooseOwnWorkstationExtension);
+  }
   Rig r;
   DialogScript script;
   std::string dir = TempDir("dlg");
@@ -27,6 +31,7 @@ struct DialogTest : ::testing::Test {
   std::function<void(plat::Dialog&)> settle = [this](plat::Dialog&) { r.loop.RunUntilIdle(); };
   void TearDown() override {
     SetPhoneBookPicker(nullptr);
+    SetExtensionChooser(nullptr);
     std::filesystem::remove_all(dir);
     EXPECT_TRUE(script.errors.empty()) << script.errors.front();
   }
@@ -130,6 +135,19 @@ TEST_F(SpeedDialDialogs, PartyFromThePhoneBookOrAnExtension) {
   EXPECT_STREQ(e->name, "Schulz");
   EXPECT_STREQ(e->number, "22");
   EXPECT_EQ(e->external, 0);
+}
+
+TEST_F(SpeedDialDialogs, NoOwnWorkstationDialogNoExtensionButton) {
+  std::vector<bool> enabled;
+  auto look = [&](plat::Dialog& d) { enabled.push_back(d.IsItemEnabled(1185)); };
+  script.When(107).Do(look).Press(plat::IDCANCEL);
+  EditShortDialEntry(store, 6, &r.table, 0);
+  SetExtensionChooser(nullptr);
+  script.When(107).Do(look).Press(plat::IDCANCEL);
+  EditShortDialEntry(store, 6, &r.table, 0);
+  script.When(107).Do(look).Press(plat::IDCANCEL);
+  EditShortDialEntry(store, 6, nullptr, 0);
+  EXPECT_EQ(enabled, (std::vector<bool>{true, false, false}));
 }
 
 TEST_F(SpeedDialDialogs, ListOfTheMemoryKeys) {

@@ -11,6 +11,7 @@
 #include "app/frame/mainframe.h"
 #include "app/program/brimlowapp.h"
 #include "core/base/globalconfig.h"
+#include "platform/chooser.h"
 #include "tests/app/frame/framerig.h"
 #include "tests/support/filefaults.h"
 #include "tools/pbxsim/pbxsim.h"
@@ -153,3 +154,39 @@ TEST(AppLocale, GermanLocaleWritesTheSameSettingsBytes) {
 }
 
 }  // namespace
+
+// The shell's choosers: the colour is not used, a chosen face is shown in a
+// box, a cancelled font choice shows nothing.
+TEST(AppChoosers, ColourAndFontCommands) {
+  testapp::App();
+  AppFolder f;
+  plat::ScriptedMessageBox boxes;
+  plat::SetMessageBoxImpl(&boxes);
+  plat::ScriptedChooser chooser;
+  plat::SetChooserImpl(&chooser);
+  chooser.faces = {"DejaVu Sans", ""};
+  f.Settings("[GLOBCONF]\r\nCPID=2\r\n[INTERNAL]\r\nLangFile=velt_ger.lng\r\n");
+  ::setenv("PALOMIR_COM3", (f.dir / "no-such-line").c_str(), 1);
+  framerig::RecordingBackend tray;
+  {
+    plat::ManualLoop loop;
+    CBrimlowApp app(f.program);
+    app.SetTrayBackend(&tray);
+    ASSERT_TRUE(app.InitInstance());
+    loop.RunUntilIdle();
+    boxes.shown.clear();
+    EXPECT_TRUE(app.Frame()->Commands().Run(CBrimlowApp::ID_COLOUR));
+    EXPECT_EQ(chooser.colourRuns, 1);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(app.Frame()->Commands().Run(CBrimlowApp::ID_FONT));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "DejaVu Sans");
+    EXPECT_TRUE(app.Frame()->Commands().Run(CBrimlowApp::ID_FONT));
+    EXPECT_EQ(chooser.fontRuns, 2);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    app.DestroyWindows();
+    app.ExitInstance();
+  }
+  plat::SetChooserImpl(nullptr);
+  ::unsetenv("PALOMIR_COM3");
+}

@@ -121,4 +121,22 @@ inline bool Start(Child& c, const std::string& program, const std::string& cwd,
   return true;
 }
 
+// Polls pred (pump between polls) until it holds or the time is up.
+template <class Pred>
+bool WaitUntil(Pred pred, int ms, const std::function<void()>& pump = {}) {
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < end) {
+    if (pred()) return true;
+    if (pump) pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return pred();
+}
+
+// The child's environment: the sanitizers' suppressions, no drive root.
+inline std::map<std::string, std::string> ProgramEnv() {
+  return {{"LSAN_OPTIONS", std::string("suppressions=") + BRIMLOW_SOURCE_DIR + "/tests/lsan.supp:print_suppressions=0"},
+          {"PALOMIR_DRIVE_ROOT", ""}};
+}
+
 }  // namespace programrig

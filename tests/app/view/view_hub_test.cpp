@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "core/base/globalconfig.h"
@@ -902,4 +903,63 @@ TEST(ViewLists, TheMissedCallsDialogOpensFromTheHubAndIsRefreshedWhileShown) {
   r.Hub(hub::kOpenCallbackList, 11);
   ASSERT_EQ(script.opened.size(), 2u);
   EXPECT_EQ(script.opened[1].resourceId, 145);
+}
+
+TEST(ViewLists, CallDataCodeRunsTheCallDataCommandOnlyOnceItIsThere) {
+  Rig r;
+  r.Start();
+  // Absent: nothing (the accepted-codes test above checks the log).
+  r.Hub(hub::kOpenCallData, 11);
+  EXPECT_FALSE(r.view->IsCommandEnabled(V::ID_CALLDATA));
+  int runs = 0;
+  r.view->Commands().Register(V::ID_CALLDATA, [&] { ++runs; });
+  r.Hub(hub::kOpenCallData, 11);
+  r.Hub(hub::kOpenCallData, 18);
+  EXPECT_EQ(runs, 2);
+  EXPECT_TRUE(r.boxes.shown.empty());
+}
+
+// The overview's double click posts 1073 with the extension's number: the
+// view walks the handler's matching lines for that number.
+TEST(ViewCharges, TheOverviewsReportCodeWalksTheMatchingLinesOfThatNumber) {
+  Rig r;
+  const struct {
+    const char* number;
+    int units;
+  } records[] = {{"21", 3}, {"22", 5}, {"21", 7}, {"23", 11}};
+  std::string file(ChargeFileHeader::kSize, '\0');
+  ChargeFileHeader::Default().Serialize(reinterpret_cast<std::uint8_t*>(file.data()));
+  std::uint32_t start = 1700000000;
+  for (const auto& rec : records) {
+    ChargeRecord c;
+    c.start = start += 100;
+    c.duration = 60;
+    c.units = static_cast<std::int16_t>(rec.units);
+    c.SetCalled(rec.number);
+    c.SetCalling(rec.number);
+    std::string bytes(ChargeRecord::kSize, '\0');
+    c.Serialize(reinterpret_cast<std::uint8_t*>(bytes.data()));
+    file += bytes;
+  }
+  {
+    std::FILE* f = std::fopen(GlobalConfig().CPROCFN.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(file.data(), 1, file.size(), f), file.size());
+    std::fclose(f);
+  }
+  r.Start();
+  CChargeAndLogHandler& h = r.view->Charges();
+  ASSERT_EQ(h.RecordCount(), 4u);
+  auto walk = [&](const char* number) {
+    for (std::string l = h.GetFirstReportLine(1, 4, number, 0); !l.empty(); l = h.GetNextReportLine(1, 4)) {
+    }
+    return h.QuerySum();
+  };
+  const std::int64_t of21 = walk("21"), of22 = walk("22");
+  ASSERT_NE(of21, of22);
+  for (const char* number : {"22", "21"}) {
+    plat::PostMessage(r.view->Id(), hub::kSubscriberReport, 0, 0, number, std::strlen(number) + 1);
+    r.loop.RunUntilIdle();
+    EXPECT_EQ(h.QuerySum(), std::string(number) == "21" ? of21 : of22) << number;
+  }
 }

@@ -20,9 +20,10 @@ class Export : public pbtest::PbTest {
   void SetUp() override {
     PbTest::SetUp();
     store.Add("Alpha", "Anton", "0401");
-    store.Add("Beta", "Berta", "0402").inUse = false;
-    PbRecord& r = store.Add("Gamma\tGmbH", "Gustav", "0403");
+    store.Add("Beta", "Berta", "0402", false);
+    PbRecord r = store.Add("Gamma\tGmbH", "Gustav", "0403");
     r.Set(kNote, "eins\r\nzwei");
+    ASSERT_TRUE(store.Save(r));
     ASSERT_TRUE(dir.isValid());
     path = dir.path().toStdString() + "/export.txt";
   }
@@ -39,7 +40,7 @@ class Export : public pbtest::PbTest {
 
 }  // namespace
 
-TEST_F(Export, ComposedLayoutGivesTheFileByteForByte) {
+TEST_P(Export, ComposedLayoutGivesTheFileByteForByte) {
   plat::DialogScript script;
   Compose(script.When(E::kResourceId), path, true);
   E dlg;
@@ -54,7 +55,7 @@ TEST_F(Export, ComposedLayoutGivesTheFileByteForByte) {
             "Gamma GmbH Gustav\t0403\teins zwei\r\n");
 }
 
-TEST_F(Export, LayoutRulesAndRefusedNames) {
+TEST_P(Export, LayoutRulesAndRefusedNames) {
   struct Case {
     const char* file;
     bool accepted;
@@ -67,7 +68,9 @@ TEST_F(Export, LayoutRulesAndRefusedNames) {
     E dlg;
     EXPECT_EQ(dlg.DoModal(), c.accepted ? plat::IDOK : plat::IDCANCEL) << c.file;
     EXPECT_EQ(BoxTexts(), c.accepted ? std::vector<std::string>{} : std::vector<std::string>{"T9.17"}) << c.file;
-    if (c.accepted) EXPECT_EQ(dlg.recordTemplate, "\r\n");  // no field: one empty line per record
+    if (c.accepted) {
+      EXPECT_EQ(dlg.recordTemplate, "\r\n");  // no field: one empty line per record
+    }
   }
   // The template stops at 127 characters; only fields with a letter are offered.
   plat::DialogScript script;
@@ -82,18 +85,21 @@ TEST_F(Export, LayoutRulesAndRefusedNames) {
   EXPECT_EQ(dlg.recordTemplate.substr(0, 6), "%t %t ");
 }
 
-TEST_F(Export, DatabaseFilesAreNoTarget) {
-  const std::string db = dir.path().toStdString() + "/phone.db";
-  testsupport::PutFile(db, "database bytes");
+TEST_P(Export, DatabaseFilesAreNoTarget) {
+  // The database itself, a link to it and its deleted-records file.
+  const std::vector<std::string> own = store.OwnFiles();
+  ASSERT_EQ(own.size(), 2u);
+  const std::string db = own[0];
+  const std::string before = testsupport::FileBytes(db);
+  ASSERT_FALSE(before.empty());
   ::symlink(db.c_str(), (dir.path().toStdString() + "/link.txt").c_str());
-  store.ownFiles = {db, dir.path().toStdString() + "/delitems.db"};
-  for (const std::string& target : {db, dir.path().toStdString() + "/link.txt", dir.path().toStdString() + "/delitems.db"})
+  for (const std::string& target : {db, dir.path().toStdString() + "/link.txt", own[1]})
     EXPECT_EQ(WriteExport(store, target, "%c\r\n", ""), ExportResult::kRefused) << target;
-  EXPECT_EQ(testsupport::FileBytes(db), "database bytes");
+  EXPECT_EQ(testsupport::FileBytes(db), before);
   EXPECT_EQ(WriteExport(store, dir.path().toStdString() + "/no/such/folder/x.txt", "%c\r\n", ""), ExportResult::kFailed);
 }
 
-TEST_F(Export, AFailedOrKilledExportLeavesTheOldFileWhole) {
+TEST_P(Export, AFailedOrKilledExportLeavesTheOldFileWhole) {
   testsupport::PutFile(path, "old export\r\n");
   {
     testsupport::FileFault full(plat::io::Op::Write, 1, ENOSPC);
@@ -112,3 +118,6 @@ TEST_F(Export, AFailedOrKilledExportLeavesTheOldFileWhole) {
   }
   EXPECT_EQ(testsupport::FileBytes(path), whole);
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, Export, ::testing::Values(pbtest::Backing::kMemory, pbtest::Backing::kFile),
+                         pbtest::BackingName);

@@ -1,12 +1,16 @@
 // Import of real files: encodings, quotes, line ends, long and short
 // lines, duplicate and missing numbers, binary files; the records checked
 // field by field and the boxes by their texts.
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "phonebook/dialogs/importdlg.h"
 #include "phonebook/dialogs/importreader.h"
+#include "phonebook/store/dbstore.h"
 #include "tests/phonebook/dialogs/pbtest_support.h"
 
 using namespace pb;
@@ -149,14 +153,14 @@ class ImportRun : public pbtest::PbTest {
     for (std::size_t i = 0; i < fields.size(); ++i) checker.AddLink(static_cast<int>(i), fields[i]);
     return RunImport(0, store, checker, opt);
   }
-  std::string F(std::size_t n, int id) const { return store.records.at(n).Get(id); }
+  std::string F(std::size_t n, int id) { return store.Records().at(n).Get(id); }
 };
 
-TEST_F(ImportRun, ExcelFileWithHeaderQuotesAndNote) {
+TEST_P(ImportRun, ExcelFileWithHeaderQuotesAndNote) {
   ImportOptions opt;
   opt.skipFirstLine = true;
   ImportStats s = Run("excel_semicolon.csv", ';', {kCompany, kName, kNumber, kNote}, opt);
-  ASSERT_EQ(store.records.size(), 2u);
+  ASSERT_EQ(store.Records().size(), 2u);
   EXPECT_EQ(F(0, kCompany), "B\xe4" "ckerei \"Zum Korn\"");
   EXPECT_EQ(F(0, kName), "M\xfcller, Hans");
   EXPECT_EQ(F(0, kNumber), "0611223344");  // stored normalised
@@ -170,20 +174,20 @@ TEST_F(ImportRun, ExcelFileWithHeaderQuotesAndNote) {
   // The statistics only.
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"T10.30 2 T10.31 0 T10.27"});
   // The appends were synced as one batch, not each.
-  EXPECT_EQ(store.syncs, 1);
+  EXPECT_EQ(store.Syncs(), 1);
 }
 
-TEST_F(ImportRun, QuotedBreakOutsideTheNoteBecomesABlank) {
+TEST_P(ImportRun, QuotedBreakOutsideTheNoteBecomesABlank) {
   ImportOptions opt;
   opt.skipFirstLine = true;
   opt.statistics = false;
   Run("excel_semicolon.csv", ';', {kCompany, kName, kNumber, kStreet}, opt);
-  ASSERT_EQ(store.records.size(), 2u);
+  ASSERT_EQ(store.Records().size(), 2u);
   EXPECT_EQ(F(0, kStreet), "erste Zeile zweite Zeile");
   EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(ImportRun, UnicodeFilesKeepTheirLetters) {
+TEST_P(ImportRun, UnicodeFilesKeepTheirLetters) {
   struct Case {
     const char* file;
     std::string company, name, number;
@@ -193,35 +197,35 @@ TEST_F(ImportRun, UnicodeFilesKeepTheirLetters) {
       {"utf16le.tsv", "\xc4rzte e.V.", "Dr. Wei\xdf", "030987654"},
   };
   for (const Case& c : cases) {
-    store.records.clear();
+    const std::size_t before = store.Records().size();
     ImportOptions opt;
     opt.skipFirstLine = true;
     opt.statistics = false;
     Run(c.file, '\t', {kCompany, kName, kNumber}, opt);
-    ASSERT_EQ(store.records.size(), 1u) << c.file;
-    EXPECT_EQ(F(0, kCompany), c.company);
-    EXPECT_EQ(F(0, kName), c.name);
-    EXPECT_EQ(F(0, kNumber), c.number);
+    ASSERT_EQ(store.Records().size(), before + 1) << c.file;
+    EXPECT_EQ(F(before, kCompany), c.company);
+    EXPECT_EQ(F(before, kName), c.name);
+    EXPECT_EQ(F(before, kNumber), c.number);
   }
 }
 
-TEST_F(ImportRun, LongLineIsOneRecordWithItsNoteCut) {
+TEST_P(ImportRun, LongLineIsOneRecordWithItsNoteCut) {
   ImportOptions opt;
   opt.statistics = false;
   Run("long_line.tsv", '\t', {kCompany, kName, kNumber, kNote}, opt);
-  ASSERT_EQ(store.records.size(), 3u);
+  ASSERT_EQ(store.Records().size(), 3u);
   EXPECT_EQ(F(1, kCompany), "Lang");
   EXPECT_EQ(F(1, kNote), std::string(255, 'x'));
   EXPECT_EQ(F(2, kCompany), "Ende");
 }
 
-TEST_F(ImportRun, ShortLinesGiveOneColumnMessageAndCountTheRest) {
+TEST_P(ImportRun, ShortLinesGiveOneColumnMessageAndCountTheRest) {
   ImportOptions opt;
   opt.skipFirstLine = true;
   opt.validNumbersOnly = false;
   opt.reportMissing = false;
   ImportStats s = Run("short_lines.csv", ';', {kCompany, kName, kNumber}, opt);
-  ASSERT_EQ(store.records.size(), 3u);
+  ASSERT_EQ(store.Records().size(), 3u);
   EXPECT_EQ(F(0, kCompany), "Nur Firma");
   EXPECT_EQ(F(0, kName), "");
   EXPECT_EQ(F(1, kName), "Felder");
@@ -230,12 +234,12 @@ TEST_F(ImportRun, ShortLinesGiveOneColumnMessageAndCountTheRest) {
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"T50.0 2 T50.1 1 T50.2", "T10.30 3 T10.31 0 T10.27\r\nT10.35 3"}));
 }
 
-TEST_F(ImportRun, DuplicateAndMissingNumbers) {
+TEST_P(ImportRun, DuplicateAndMissingNumbers) {
   store.Add("Alt", "Vorhanden", "0712-34");
   ImportStats s = Run("duplicates.csv", ';', {kCompany, kName, kNumber});
   // Eins is new; Zwei and Drei are its number written otherwise; Vier's
   // number is all zeros, Fuenf has none; Sechs is in the book already.
-  ASSERT_EQ(store.records.size(), 2u);
+  ASSERT_EQ(store.Records().size(), 2u);
   EXPECT_EQ(F(1, kCompany), "Eins");
   EXPECT_EQ(F(1, kNumber), "061122");
   EXPECT_EQ(s.imported, 1);
@@ -252,7 +256,7 @@ TEST_F(ImportRun, DuplicateAndMissingNumbers) {
                         }));
 }
 
-TEST_F(ImportRun, PreviewNoSkipsTheRecordAndCancelEndsThePreview) {
+TEST_P(ImportRun, PreviewNoSkipsTheRecordAndCancelEndsThePreview) {
   ImportOptions opt;
   opt.preview = true;
   opt.skipFirstLine = true;
@@ -260,22 +264,22 @@ TEST_F(ImportRun, PreviewNoSkipsTheRecordAndCancelEndsThePreview) {
   boxes.QueueAnswer(plat::IDNO);      // Alpha
   boxes.QueueAnswer(plat::IDCANCEL);  // Beta: imported, no more previews
   Run("lf_only.txt", ',', {kCompany, kName, kNumber}, opt);
-  ASSERT_EQ(store.records.size(), 1u);
+  ASSERT_EQ(store.Records().size(), 1u);
   EXPECT_EQ(F(0, kCompany), "Beta");
   EXPECT_EQ(boxes.shown.size(), 2u);
 }
 
-TEST_F(ImportRun, BinaryOrMissingFileImportsNothing) {
+TEST_P(ImportRun, BinaryOrMissingFileImportsNothing) {
   CDataBaseImportFileChecker checker;
   EXPECT_EQ(checker.OpenFile(ImportFile("binary.dat")), 0);
   EXPECT_EQ(checker.Scan(), 0);
   EXPECT_EQ(checker.OpenFile(ImportFile("no such file")), 0);
   EXPECT_EQ(RunImport(0, store, checker, ImportOptions{}).imported, 0);
-  EXPECT_TRUE(store.records.empty());
+  EXPECT_TRUE(store.Records().empty());
 }
 
-TEST_F(ImportRun, AFailedWriteStopsAndSaysSo) {
-  store.failWrites = true;
+TEST_P(ImportRun, AFailedWriteStopsAndSaysSo) {
+  store.SetFailWrites(true);
   ImportOptions opt;
   opt.skipFirstLine = true;
   ImportStats s = Run("lf_only.txt", ',', {kCompany, kName, kNumber}, opt);
@@ -283,6 +287,74 @@ TEST_F(ImportRun, AFailedWriteStopsAndSaysSo) {
   EXPECT_EQ(s.imported, 0);
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text, "T10.25 0 T10.27\r\nT10.36");
+}
+
+// A kill of the importing process at any instant leaves whole records, the
+// first lines of the file in order; the next open repairs the rest.
+TEST(ImportKill, LeavesAPrefixOfWholeRecords) {
+  testapp::App();
+  pbtest::TempFolder dir("pbimportkill");
+  constexpr int kLines = 3000;
+  std::string text;
+  for (int i = 0; i < kLines; ++i) text += "Firma " + std::to_string(i) + ";Name;0711" + std::to_string(100000 + i) + "\r\n";
+  testsupport::PutFile(dir / "big.csv", text);
+  const std::string book = dir / "phone.db";
+  auto import = [&] {
+    CMyDataBase db;
+    db.SetLogSink([](const std::string&) {});
+    if (db.Open(book) != 1) ::_exit(3);
+    CDataBaseStore store(db);
+    CDataBaseImportFileChecker checker;
+    checker.SetSeparator(';');
+    if (checker.OpenFile(dir / "big.csv") != 1) ::_exit(4);
+    checker.AddLink(0, kCompany);
+    checker.AddLink(2, kNumber);
+    ImportOptions opt;
+    opt.statistics = false;
+    RunImport(0, store, checker, opt);
+  };
+  // A prefix, whole, with the count word repaired at open.
+  auto check = [&](const std::string& when) {
+    CMyDataBase db;
+    db.SetLogSink([](const std::string&) {});
+    ASSERT_EQ(db.Open(book), 1) << when;
+    const std::uint32_t n = db.GetRecordCount();
+    ASSERT_LE(n, static_cast<std::uint32_t>(kLines)) << when;
+    EXPECT_EQ(testsupport::FileBytes(book).size(), DataBaseHeader::kSize + n * DataBaseRecord::kSize) << when;
+    CDataBaseStore store(db);
+    std::uint32_t k = 0;
+    store.ForEach([&](const PbRecord& r) {
+      EXPECT_EQ(r.text[kCompany], "Firma " + std::to_string(k)) << when;
+      EXPECT_EQ(r.text[kNumber], "0711" + std::to_string(100000 + k)) << when;
+      ++k;
+      return true;
+    });
+    EXPECT_EQ(k, n) << when;
+    db.Close();
+    std::filesystem::remove(book);
+  };
+  // At each sync and rename of the run in turn...
+  int killed = 0;
+  for (int nth = 1; nth <= 16; ++nth) {
+    killed += testsupport::RunChild([&] {
+      testsupport::KillAtOp kill(nth);
+      import();
+    }, 0);
+    check("sync " + std::to_string(nth));
+  }
+  EXPECT_GE(killed, 10);
+  // ...and at random instants.
+  const std::uint32_t seed = static_cast<std::uint32_t>(::getpid());
+  testsupport::KillRandom(seed);
+  const int randomKills =
+      testsupport::KillAtRandomInstants(20, 60000, import, [&](int run) { check("random run " + std::to_string(run) + " seed " + std::to_string(seed)); });
+  EXPECT_GT(randomKills, 0);
+  // Unkilled, every line is there.
+  ASSERT_FALSE(testsupport::RunChild(import, 0));
+  CMyDataBase db;
+  db.SetLogSink([](const std::string&) {});
+  ASSERT_EQ(db.Open(book), 1);
+  EXPECT_EQ(db.GetRecordCount(), static_cast<std::uint32_t>(kLines));
 }
 
 TEST(ImportChecker, ScanCountsAndLinkTable) {
@@ -319,3 +391,6 @@ TEST(ImportChecker, ScanCountsAndLinkTable) {
   EXPECT_EQ(c.CloseFile(), 1);
   EXPECT_EQ(c.CloseFile(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, ImportRun, ::testing::Values(pbtest::Backing::kMemory, pbtest::Backing::kFile),
+                         pbtest::BackingName);

@@ -1,5 +1,6 @@
 // A phone book in memory behind the dialogs' store interface, with the
-// file's offsets (header 1127, records 666) and a switch that fails writes.
+// file's offsets (header 1127, records 666), a new state of the file after
+// each delete (records move up) and a switch that fails writes.
 #pragma once
 #include <cctype>
 #include <string>
@@ -18,6 +19,7 @@ class MemStore : public pb::IPhoneBookStore {
   int saves = 0, syncs = 0, headerWrites = 0, deletes = 0;
   std::int64_t viewRequest = 0;
   std::vector<std::string> ownFiles;
+  std::uint64_t generation = 1;
 
   pb::PbRecord& Add(const std::string& company, const std::string& name, const std::string& number) {
     pb::PbRecord r;
@@ -32,6 +34,7 @@ class MemStore : public pb::IPhoneBookStore {
   bool ReadRecord(std::uint32_t n, pb::PbRecord* out) override {
     if (n == 0 || n > records.size()) return false;
     *out = records[n - 1];
+    out->generation = generation;
     return true;
   }
   bool ReadAt(std::int64_t offset, pb::PbRecord* out) override { return ReadRecord(PlaceOf(offset), out); }
@@ -44,9 +47,10 @@ class MemStore : public pb::IPhoneBookStore {
     std::vector<std::int64_t> hits;
     const bool fold = (options & pb::kIgnoreCase) != 0;
     const std::size_t star = pattern.find('*');
-    const std::string want = Fold(star == std::string::npos ? pattern : pattern.substr(0, star), fold);
+    const std::string want = Key(field, Fold(star == std::string::npos ? pattern : pattern.substr(0, star), fold));
     for (const auto& r : records) {
-      const std::string have = Fold(r.Get(field), fold);
+      if (!r.inUse) continue;
+      const std::string have = Key(field, Fold(r.Get(field), fold));
       const bool match = star == std::string::npos ? have == want : have.find(want) != std::string::npos;
       if (!match) continue;
       hits.push_back(r.offset);
@@ -66,11 +70,12 @@ class MemStore : public pb::IPhoneBookStore {
     if (sync) ++syncs;
     if (r.IsNew()) {
       r.offset = kHeader + static_cast<std::int64_t>(records.size()) * kRecord;
+      r.generation = generation;
       records.push_back(r);
       return true;
     }
     const std::uint32_t n = PlaceOf(r.offset);
-    if (n == 0) return false;
+    if (n == 0 || r.generation != generation) return false;
     records[n - 1] = r;
     return true;
   }
@@ -81,8 +86,9 @@ class MemStore : public pb::IPhoneBookStore {
   }
   bool Delete(const pb::PbRecord& r) override {
     const std::uint32_t n = PlaceOf(r.offset);
-    if (failWrites || n == 0) return false;
+    if (failWrites || n == 0 || r.generation != generation) return false;
     ++deletes;
+    ++generation;
     records.erase(records.begin() + (n - 1));
     for (std::size_t i = 0; i < records.size(); ++i) records[i].offset = kHeader + static_cast<std::int64_t>(i) * kRecord;
     return true;
@@ -95,7 +101,8 @@ class MemStore : public pb::IPhoneBookStore {
     CDataBaseParam p;
     if (!item || item->GetParam(PBP_NUMBER, &p) != PBS_DONE) return false;
     for (const auto& r : records)
-      if (r.text[pb::kNumber] == p.Text()) return *out = r, true;
+      if (r.inUse && pb::NumberKey(r.text[pb::kNumber]) == pb::NumberKey(p.Text()))
+        return *out = r, out->generation = generation, true;
     return false;
   }
   std::int64_t ViewRequest() override { return viewRequest; }
@@ -103,6 +110,7 @@ class MemStore : public pb::IPhoneBookStore {
   std::vector<std::string> OwnFiles() override { return ownFiles; }
 
  private:
+  static std::string Key(int field, const std::string& s) { return field == pb::kNumber ? pb::NumberKey(s) : s; }
   static std::string Fold(std::string s, bool fold) {
     if (fold)
       for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

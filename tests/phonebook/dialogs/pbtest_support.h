@@ -1,6 +1,7 @@
 // What the phone book dialog tests share: the offscreen application, a
-// manual loop, scripted boxes and a text source that names each text by
-// its id ("T11.62") except the field names, which tests look for.
+// manual loop, scripted boxes, the store (in memory or on file) and a text
+// source that names each text by its id ("T11.62") except the field names,
+// which tests look for.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 #include "platform/msgbox.h"
 #include "platform/text.h"
 #include "platform/textid.h"
-#include "tests/phonebook/dialogs/memstore.h"
+#include "tests/phonebook/dialogs/bookstore.h"
 #include "tests/platform/dialogkit/testapp.h"
 
 namespace pbtest {
@@ -25,7 +26,8 @@ inline const char* TestText(int group, int entry) {
   return buf;
 }
 
-class PbTest : public ::testing::Test {
+// Each test runs over the store in memory and over the real file.
+class PbTest : public ::testing::TestWithParam<Backing> {
  protected:
   void SetUp() override {
     testapp::App();
@@ -43,7 +45,7 @@ class PbTest : public ::testing::Test {
   }
   plat::ManualLoop loop;
   plat::ScriptedMessageBox boxes;
-  MemStore store;
+  BookStore store{GetParam()};
 };
 
 }  // namespace pbtest

@@ -18,12 +18,19 @@ namespace {
 std::string g_log;
 std::string g_position = "0,0,0,0";
 int g_failGetParam = 0;
+// Where a test merges the calls of both plug-ins with its own record.
+void (*g_sink)(const char* prefix, const char* call) = nullptr;
+
+void Add(const std::string& call) {
+  g_log += call;
+  g_log += ';';
+  if (g_sink) g_sink(TP_STR(TP_PREFIX), call.c_str());
+}
 
 void Note(const char* fmt, long a = 0, long b = 0, long c = 0) {
   char line[160];
   std::snprintf(line, sizeof line, fmt, a, b, c);
-  g_log += line;
-  g_log += ';';
+  Add(line);
 }
 }  // namespace
 
@@ -31,6 +38,7 @@ extern "C" {
 
 const char* TestPlugInLog() { return g_log.c_str(); }
 void TestPlugInClear() { g_log.clear(); }
+void TestPlugInSetSink(void (*sink)(const char*, const char*)) { g_sink = sink; }
 void TestPlugInSet(const char* key, int value) {
   if (std::strcmp(key, "failGetParam") == 0) g_failGetParam = value;
 }
@@ -81,12 +89,12 @@ int32_t TP_ENTRY(GetParamName)(uint16_t index, char* text) {
   return 0;
 }
 int32_t TP_ENTRY(SetParamAsString)(const char* name, const char* value) {
-  g_log += std::string("SetParamAsString(") + name + "=" + value + ");";
+  Add(std::string("SetParamAsString(") + name + "=" + value + ")");
   if (std::strcmp(name, DLLIFC_PARAM_WNDPOSITION) == 0) g_position = value;
   return 0;
 }
 int32_t TP_ENTRY(GetParamAsString)(const char* name, char* text) {
-  g_log += std::string("GetParamAsString(") + name + ");";
+  Add(std::string("GetParamAsString(") + name + ")");
   // A failing plug-in may leave anything in the buffer.
   std::snprintf(text, DLLIFC_TEXT_SIZE, "%s", g_failGetParam ? "7,7,7,7" : g_position.c_str());
   return g_failGetParam ? 1 : 0;
@@ -120,7 +128,7 @@ int32_t TP_ENTRY(ItemSetParamAsString)(DLLIFC_ITEM item, const char* name, const
   {
   char n[16];
   std::snprintf(n, sizeof n, "%d", static_cast<int>(item));
-  g_log += std::string("ItemSetParamAsString(") + n + "," + name + "=" + value + ");";
+  Add(std::string("ItemSetParamAsString(") + n + "," + name + "=" + value + ")");
   }
   return 0;
 }
