@@ -1,4 +1,5 @@
 #include "app/view/callwindows.h"
+#include "app/view/chargewindows.h"
 
 #include <memory>
 
@@ -54,6 +55,7 @@ void InstallCallWindows(CBrimlowView& view, CBrimlowDoc& doc) {
   view.SetWindow(CBrimlowView::kQuestion, std::make_unique<CNewRecordQuestionDlg>());
   view.SetWindow(CBrimlowView::kOverview, std::make_unique<CSubscriberOverviewDlg>(&doc.MonitorTable(), d));
   InstallSettingsCommands(view, doc);
+  InstallChargeWindows(view, doc);
 }
 
 void InstallSettingsCommands(CBrimlowView& view, CBrimlowDoc& doc) {

@@ -1,0 +1,10 @@
+// The charge evaluation windows on the view's menu: the charge report
+// (32796, dialog 190) and the total charges (32797, dialog 188, which the
+// view keeps and opens again). One of each at a time.
+#pragma once
+
+class CBrimlowDoc;
+class CBrimlowView;
+
+// Before the view's creation (InstallCallWindows runs it).
+void InstallChargeWindows(CBrimlowView& view, CBrimlowDoc& doc);

@@ -1,0 +1,63 @@
+// The lines of a charge report list, kept in one buffer: a list of a
+// million calls costs its text and one offset a line, not a widget item
+// each. ReportListView shows them in place of the template's tab-stop list.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QPointer>
+#include <QTreeView>
+
+namespace plat {
+class Dialog;
+}
+
+namespace chargedlg {
+
+class ReportLines {
+ public:
+  void Clear();
+  void Reserve(std::size_t lines, std::size_t bytes);
+  void Add(std::string_view line);
+  std::size_t Count() const { return ends_.size(); }
+  std::string_view Line(std::size_t i) const;
+  // The tab-separated field of a line; empty past its last field.
+  std::string_view Field(std::size_t i, int column) const;
+
+ private:
+  std::string text_;
+  std::vector<std::uint32_t> ends_;  // where each line ends in text_
+};
+
+class ReportListModel;
+
+// Replaces the dialog's tab-stop list of that id by a view over lines; the
+// view takes the control id as its name and the template's tab stops as
+// its column widths.
+class ReportListView {
+ public:
+  ReportListView(plat::Dialog& dialog, int id);
+  ~ReportListView();
+  ReportListView(const ReportListView&) = delete;
+  ReportListView& operator=(const ReportListView&) = delete;
+
+  // Filling: the view is told once, at EndFill, not at every line.
+  ReportLines& BeginFill();
+  void EndFill();
+  const ReportLines& Lines() const { return lines_; }
+  int Count() const { return static_cast<int>(lines_.Count()); }
+  std::string Line(int i) const;
+  int CurSel() const;
+  void SetCurSel(int i);  // -1 clears
+  QTreeView* View() const { return view_.data(); }
+
+ private:
+  ReportLines lines_;
+  std::unique_ptr<ReportListModel> model_;
+  QPointer<QTreeView> view_;
+};
+
+}  // namespace chargedlg
