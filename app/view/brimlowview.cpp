@@ -191,13 +191,14 @@ void CBrimlowView::LoadPlugIns() {
   // The connection viewer: hidden, at its saved place, fed by the filter.
   viewer_.Load(CConnectionViewerBinding::kFileName);
   char name[DLLIFC_TEXT_SIZE] = "";
-  viewer_.GetParamName(0, name);
+  // Without the parameter's name there is nothing to hand the place to.
+  const bool named = viewer_.GetParamName(0, name) == DLLIFC_OK;
   int left = 0, top = 0, right = 0, bottom = 0;
   Config().GetWindowPosition(kViewerPosition, left, top, right, bottom);
   char position[DLLIFC_TEXT_SIZE];
   plat::FormatC(position, sizeof position, "%d,%d,%d,%d", left, top, right, bottom);
   viewer_.Create(self_, kViewerWindowId, 0);
-  viewer_.SetParamAsString(name, position);
+  if (named) viewer_.SetParamAsString(name, position);
   viewer_.SetCommandId(ID_CONNECTION_VIEWER);
   viewer_.SetDatabaseInterface(doc_.PhoneBook());
   viewer_.SetDeviceContentsInterface(&doc_.MonitorTable());

@@ -249,6 +249,23 @@ TEST(ViewPlugIns, AFailedPositionReadKeepsTheStoredPosition) {
   }
 }
 
+// A viewer that cannot name its position parameter is handed no position
+// under whatever its buffer holds.
+TEST(ViewPlugIns, NoPositionWithoutTheParametersName) {
+  ::setenv("TESTPLUG_FAIL_PARAM_NAME", "1", 1);
+  {
+    viewrig::Rig r;
+    CPlugInBinding::SetFolder(kStandIns);
+    GlobalConfig().SetWindowPosition(6, 11, 22, 33, 44);
+    r.Start();
+    const std::string log = LogOf("dorvane.so");
+    EXPECT_NE(log.find("GetParamName(0);Create(1,36,0);"), std::string::npos) << log;
+    EXPECT_EQ(log.find("SetParamAsString"), std::string::npos) << log;
+    CPlugInBinding::SetFolder("");
+  }
+  ::unsetenv("TESTPLUG_FAIL_PARAM_NAME");
+}
+
 // A library that is not there, or not a library, is named in the log with
 // the loader's reason, and the program runs on without it.
 TEST(ViewPlugIns, APlugInThatCannotBeLoadedIsLoggedAndLeftOut) {

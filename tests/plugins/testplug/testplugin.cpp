@@ -3,6 +3,7 @@
 // and set of entries (TP_PREFIX, TP_SUBSET).
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -87,6 +88,11 @@ int32_t TP_ENTRY(GetNumberOfParams)(int32_t a) {
 }
 int32_t TP_ENTRY(GetParamName)(uint16_t index, char* text) {
   Note("GetParamName(%ld)", index);
+  // Set before the load, for the host's first question.
+  if (std::getenv("TESTPLUG_FAIL_PARAM_NAME")) {
+    std::snprintf(text, DLLIFC_TEXT_SIZE, "junk");
+    return 1;
+  }
   if (index != 0) return 1;
   std::snprintf(text, DLLIFC_TEXT_SIZE, "%s", DLLIFC_PARAM_WNDPOSITION);
   if (g_unterminated) std::memset(text, 'p', DLLIFC_TEXT_SIZE);
