@@ -8,6 +8,7 @@
 #include "charges/counter/displaycontrol.h"
 #include "charges/counter/sumchargehandler.h"
 #include "charges/dialogs/chargereportdlg.h"
+#include "charges/dialogs/extensioninfodlg.h"
 #include "charges/dialogs/totalchargesdlg.h"
 #include "platform/msgbox.h"
 #include "platform/textid.h"
@@ -15,7 +16,7 @@
 namespace {
 
 struct ChargeWindows : IChargeReportWindow {
-  ChargeWindows(CBrimlowView& v, CBrimlowDoc& d) : view(v), doc(d) {}
+  ChargeWindows(CBrimlowView& v, CBrimlowDoc& d) : view(v), doc(d), info(&d.MonitorTable()) {}
   // The manager's report after a read-out: an open one is refreshed.
   void ShowReport(plat::WindowId parent) override {
     RunChargeReportDlg(&view.Charges(), &doc.MonitorTable(), &printer, parent ? parent : view.Id());
@@ -25,6 +26,7 @@ struct ChargeWindows : IChargeReportWindow {
   CMarpelReportPrinter printer;
   std::unique_ptr<CTotalChargesDlg> totals;  // the view's member 12
   bool totalsOpen = false;
+  CExtensionInfoWindow info;  // a tile's third button
 };
 
 void AlreadyOpen(CBrimlowView& view) {
@@ -37,6 +39,7 @@ void AlreadyOpen(CBrimlowView& view) {
 void InstallChargeWindows(CBrimlowView& view, CBrimlowDoc& doc) {
   auto w = std::make_shared<ChargeWindows>(view, doc);
   view.SumCharges().SetReportWindow(w.get());
+  view.SumCharges().SetExtensionInfoWindow(&w->info);
   CCommandTable& c = view.Commands();
   c.Register(CBrimlowView::ID_CHARGE_EVALUATION, [&view, &doc, w] {
     if (CChargeReportDlg::Current()) return AlreadyOpen(view);

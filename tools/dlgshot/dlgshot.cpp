@@ -17,6 +17,14 @@
 #include "app/callwin/dialdlg.h"
 #include "app/callwin/newrecordquestiondlg.h"
 #include "charges/counter/readoutquestiondlg.h"
+#include "app/dialogs/calldatareport.h"
+#include "charges/counter/sumchargerecords.h"
+#include "charges/dialogs/chargereportdlg.h"
+#include "charges/dialogs/extensioninfodlg.h"
+#include "charges/dialogs/totalchargesdlg.h"
+#include "charges/handler/chargeandloghandler.h"
+#include "charges/handler/chargewire.h"
+#include "core/monitor/monitortable.h"
 #include "app/lists/callbackdlg.h"
 #include "app/lists/callbacklist.h"
 #include "app/lists/misseddlg.h"
@@ -311,6 +319,91 @@ void ShootProgram(const std::string& out) {
   if (session != VESKO_NO_SESSION) VESKOAPICloseSession(session);
 }
 
+// The charge evaluation's dialogs over a charge file of a few calls, read
+// out as the PBX answers, with the texts of the shipped language file.
+void ShootCharges(const std::string& out, plat::ManualLoop& loop) {
+  VESKOSESSION session = VESKO_NO_SESSION;
+  if (VESKOAPIOpenSession((plat::ExeDir() + "/velt_ger.lng").c_str(), 0, &session) == 0)
+    texolan::InstallTextSource(session);
+  struct Sink : CPBXMessageSink {
+    int ProcessMessage(const CSTAMessage*) override { return 1; }
+    int TakeJob(std::uint32_t, int) override { return 0; }
+    int GetJobText(char* buffer, std::size_t size) override { return plat::FormatC(buffer, size, "%s", ""); }
+  } sink;
+  const std::string dir = out + "/charges.tmp";
+  std::filesystem::create_directories(dir);
+  {
+    CGlobalConfig cfg;
+    cfg.CPROCON = 1;
+    cfg.PPCU = 0.12f;
+    cfg.CAUN = "EUR";
+    CMonitorTable table;
+    const char* const names[] = {"Empfang", "Vertrieb", "Lager"};
+    for (int i = 0; i < 3; ++i) {
+      CMonitorEntry e;
+      e.SetNumber(std::to_string(21 + i));
+      e.name = names[i];
+      e.watchMode = 2;
+      table.SetEntry(e);
+    }
+    CChargeAndLogHandler handler(&cfg);
+    handler.SetPartners(nullptr, nullptr, &sink, &table);
+    if (handler.OpenChargeFile(dir + "/charproc.log") == 1) {
+      const std::uint32_t now = static_cast<std::uint32_t>(plat::WallTime());
+      handler.SelectExtension("*", 1);
+      handler.SetTimeRange(now - 7 * 86400, now + 86400);
+      handler.StartAllRecordsReadOut();
+      handler.ProcessChargeMessage(chargewire::CountReply(17, "6"));
+      handler.ProcessChargeMessage(chargewire::CountReply(1, "6"));
+      const char* const called[] = {"0301234567", "22", "0897654321", "0403333", "21", "0307777"};
+      for (int i = 0; i < 6; ++i)
+        handler.ProcessChargeMessage(chargewire::RecordReply(i, now - 86400 * (6 - i), 35 + 47 * i, 1 + i % 3,
+                                                             std::to_string(21 + i % 3), called[i]));
+      loop.RunUntilIdle();
+      CMarpelReportPrinter printer;  // nothing is printed
+      {
+        plat::DialogScript script;
+        Shoot(script, plat::dlg::kProgram, CChargeReportDlg::kResourceId, out)
+            .Press(CChargeReportDlg::IDC_SELECT)
+            .Do([&](plat::Dialog&) { loop.RunUntilIdle(); })
+            .Press(plat::IDCANCEL);
+        Shoot(script, plat::dlg::kProgram, CSelectionCriteriaDlg::kResourceId, out).Press(plat::IDCANCEL);
+        RunChargeReportDlg(&handler, &table, &printer, 0);
+        loop.RunUntilIdle();
+      }
+      {
+        handler.ProcessChargeMessage(chargewire::DeviceReply(19, "3"));
+        CTotalChargesDlg totals(&handler, &printer);
+        plat::DialogScript script;
+        const std::string file = ShotName(plat::dlg::kProgram, CTotalChargesDlg::kResourceId, out);
+        script.When(plat::dlg::kProgram, CTotalChargesDlg::kResourceId)
+            .Do([&](plat::Dialog& d) {
+              handler.ProcessChargeMessage(chargewire::UnitsReply("10", 17, "21"));
+              handler.ProcessChargeMessage(chargewire::UnitsReply("11", 3, "22"));
+              handler.ProcessChargeMessage(chargewire::UnitsReply("12", 0, "23"));
+              handler.ProcessChargeMessage(chargewire::UnitsReply("13", 0, ""));
+              loop.RunUntilIdle();
+              ShootNow(d, file);
+            })
+            .Press(plat::IDCANCEL);
+        totals.DoModal(0);
+        loop.RunUntilIdle();
+      }
+    }
+    SumChargeExtension ext("21");
+    ext.name = "Empfang";
+    ext.SetComment("Besprechungsraum, 2. OG");
+    ext.lastReset = static_cast<std::int32_t>(plat::WallTime()) - 3 * 86400;
+    ext.showCheckIn = 1;
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, CExtensionInfoDlg::kResourceId, out).Press(plat::IDCANCEL);
+    CExtensionInfoWindow(&table).ShowExtensionInfo(ext, 0);
+  }
+  std::filesystem::remove_all(dir);
+  texolan::InstallTextSource(VESKO_NO_SESSION);
+  if (session != VESKO_NO_SESSION) VESKOAPICloseSession(session);
+}
+
 // The phone book's dialogs over a small phone book file, with the texts of
 // the shipped language file.
 void ShootPhoneBook(const std::string& out) {
@@ -463,6 +556,7 @@ int main(int argc, char** argv) {
   ShootConnectionViewer(out);
   ShootDisplayControl(out, loop);
   ShootPhoneBook(out);
+  ShootCharges(out, loop);
   plat::SetEventLoop(nullptr);
   return g_failed ? 1 : 0;
 }
