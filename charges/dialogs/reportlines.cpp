@@ -90,6 +90,9 @@ ReportListView::ReportListView(plat::Dialog& dialog, int id) {
   view_->setSelectionMode(QAbstractItemView::SingleSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setMinimumSize(old->minimumSize());
+  // A tab stop ends a column as in a list box: a text that reaches the
+  // next stop is cut there, never replaced by an ellipsis.
+  view_->setTextElideMode(Qt::ElideNone);
   const int cw = std::max(1, view_->fontMetrics().averageCharWidth());
   int prev = 0;
   for (std::size_t i = 0; i < tabs.size(); ++i) {
