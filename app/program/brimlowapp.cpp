@@ -184,7 +184,7 @@ bool CBrimlowApp::InitInstance() {
   view_->Charges().SetSettingsFile(settingsPath_);
   InstallCallWindows(*view_, *doc_);
   phoneBook_ = std::make_unique<pb::CDataBaseStore>(doc_->Database());
-  phoneBookWindows_ = InstallPhoneBookWindows(*view_, phoneBook_.get());
+  phoneBookWindows_ = InstallPhoneBookWindows(*view_, phoneBook_.get(), &doc_->MonitorTable());
   frame_->Attach(doc_.get(), view_.get());
   view_->Create();
   // Shown before the initial update, so that what opens there has its

@@ -6,17 +6,22 @@
 #include <memory>
 
 class CBrimlowView;
+class CMonitorTable;
 
 namespace pb {
 class IPhoneBookStore;
 class CDBViewControl;
+class CDataBaseDlg;
 }
 
 class PhoneBookWindows;
 
 // Before the view's creation. The result keeps the record views and the
 // picker; it must outlive the view's use of them (destroy it after the view).
-std::unique_ptr<PhoneBookWindows> InstallPhoneBookWindows(CBrimlowView& view, pb::IPhoneBookStore* store);
+// With the monitor table the database window edits a record's individual
+// treatment in the extras dialog; the table must outlive the window.
+std::unique_ptr<PhoneBookWindows> InstallPhoneBookWindows(CBrimlowView& view, pb::IPhoneBookStore* store,
+                                                          CMonitorTable* monitors = nullptr);
 
 class PhoneBookWindows {
  public:
@@ -26,6 +31,8 @@ class PhoneBookWindows {
   PhoneBookWindows(const PhoneBookWindows&) = delete;
   PhoneBookWindows& operator=(const PhoneBookWindows&) = delete;
   pb::CDBViewControl& RecordViews();
+  // The database window's dialog, while the view keeps the window.
+  pb::CDataBaseDlg& DatabaseDialog();
 
  private:
   std::unique_ptr<Parts> parts_;

@@ -30,10 +30,15 @@ enum : plat::UINT {
   kDoList,
   kDoPrintAll,
   kDoPrintOne,
+  kDoTreatment,
   kDoBox,  // payload: the text; wParam: the flags
 };
 
 std::string T(plat::TextId id) { return plat::GetTextOr(id, ""); }
+
+std::string SaveFailedText() {
+  return plat::GetTextOr(plat::TextId(11, 65), "Der Datensatz konnte nicht gespeichert werden.");
+}
 
 std::string ModeCaption(int mode) {
   switch (mode) {
@@ -75,8 +80,6 @@ bool CDataBaseDlg::OnInitDialog() {
   } else if (!store_ || !store_->ReadRecord(1, &item_)) {
     item_.Clear();
   }
-  // The extras dialog is not part of the program yet.
-  EnableItem(IDC_EXTRAS, false);
   // "alle" keeps its place while hidden: the window does not change size
   // with the mode.
   if (QWidget* all = Window()->findChild<QWidget*>(QString::number(IDC_ALL))) {
@@ -106,7 +109,10 @@ void CDataBaseDlg::SetMode(Mode m) {
   ShowCounts(true);
 }
 
-void CDataBaseDlg::ShowRecord() { form::Show(*this, item_); }
+void CDataBaseDlg::ShowRecord() {
+  form::Show(*this, item_);
+  EnableItem(IDC_EXTRAS, individualTreatment && store_ && !item_.IsNew());
+}
 
 void CDataBaseDlg::ShowCounts(bool withCaption) {
   const std::uint64_t n = InHits() ? hits_.size() : (store_ ? store_->RecordCount() : 0);
@@ -173,7 +179,7 @@ void CDataBaseDlg::SaveItem() {
   const bool isNew = item_.IsNew();
   if (!store_->Save(item_)) {
     if (isNew) item_.offset = 0;
-    Box(plat::GetTextOr(plat::TextId(11, 65), "Der Datensatz konnte nicht gespeichert werden."), plat::MB_ICONERROR);
+    Box(SaveFailedText(), plat::MB_ICONERROR);
     return;
   }
   ShowRecord();
@@ -269,6 +275,7 @@ bool CDataBaseDlg::OnCommand(int id, plat::Notify code) {
     case IDC_EXPORT: plat::PostMessage(Id(), kDoExport); return true;
     case IDC_PRINT_ALL: plat::PostMessage(Id(), kDoPrintAll); return true;
     case IDC_PRINT_ONE: plat::PostMessage(Id(), kDoPrintOne); return true;
+    case IDC_EXTRAS: plat::PostMessage(Id(), kDoTreatment); return true;
     default: return false;
   }
 }
@@ -294,6 +301,7 @@ plat::LRESULT CDataBaseDlg::OnWindowMessage(const plat::Message& m) {
     case kDoPrintOne:
       if (store_) PrintRecords(Id(), *store_, nullptr, &item_);
       break;
+    case kDoTreatment: EditTreatment(); break;
     case kDoBox:
       plat::MessageBox(Id(), std::string(reinterpret_cast<const char*>(m.data()), m.payload.size()), GetWindowText(),
                        static_cast<plat::UINT>(m.wParam));
@@ -333,6 +341,31 @@ void CDataBaseDlg::Import() {
   dlg.DoModal(Id());
   if (!IsCreated()) return;
   ShowCounts(false);
+}
+
+void CDataBaseDlg::EditTreatment() {
+  if (!individualTreatment || !store_ || item_.IsNew()) return;
+  // On a copy: the fields being edited stay in their controls and are
+  // neither saved nor thrown away by this.
+  PbRecord r = item_;
+  if (!individualTreatment(Id(), r) || !IsCreated()) return;
+  // What is on file, with the new treatment: unsaved edits of the window
+  // do not go in with it. A purge since the read moved the record: refused.
+  PbRecord stored;
+  const bool read = store_->ReadAt(r.offset, &stored) && stored.generation == r.generation;
+  if (read) {
+    stored.selector = r.selector;
+    stored.SetTarget(r.target);
+  }
+  if (!read || !store_->Save(stored)) {
+    Box(SaveFailedText(), plat::MB_ICONERROR);
+    return;
+  }
+  if (item_.offset == stored.offset) {
+    item_.selector = stored.selector;
+    item_.target = stored.target;
+    item_.generation = stored.generation;
+  }
 }
 
 void CDataBaseDlg::Export() {

@@ -36,6 +36,10 @@ class CDataBaseDlg : public plat::Dialog {
   void Show(int show);
   // Called once when the user closed it (after 1035 went to the hub).
   std::function<void()> closedNotice;
+  // Runs the individual treatment of a stored record (a modal dialog over
+  // owner) on a copy of it; true when the copy changed and is to be saved.
+  // Unset, "individuell" stays disabled. Set before Create.
+  std::function<bool(plat::WindowId owner, PbRecord& record)> individualTreatment;
 
   Mode CurrentMode() const { return mode_; }
   const PbRecord& Item() const { return item_; }
@@ -68,6 +72,7 @@ class CDataBaseDlg : public plat::Dialog {
   void Search();
   void Import();
   void Export();
+  void EditTreatment();
   void Box(const std::string& text, plat::UINT flags);
 
   IPhoneBookStore* store_;

@@ -35,11 +35,18 @@ struct PbRecord {
   std::array<std::string, 13> text;  // fields 1 to 12 by id (0 unused)
   bool external = false;
   int treatment = 0;   // 0 normal, 1 collect, 2 individual, 3 reject
+  // The individual treatment: kind (0 a watched extension, 1 an external
+  // number) and its target; no field of the window shows them.
+  std::int16_t selector = 0;
+  std::string target;  // at most kTargetChars
   bool inUse = true;   // false: marked deleted
   std::int64_t offset = 0;  // in the database file; 0 never stored
   std::uint64_t generation = 0;  // the file's state it was read in (a delete moves records)
 
+  static constexpr std::size_t kTargetChars = 125;
+
   bool IsNew() const { return offset == 0; }
+  void SetTarget(const std::string& t) { target = t.substr(0, kTargetChars); }
   // Texts as the record's fields give them (13 and 100 "1"/"0", 14 decimal).
   std::string Get(int id) const;
   // Texts are cut to the field's width; 13 is 0 only for a leading "0";

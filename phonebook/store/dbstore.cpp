@@ -62,6 +62,11 @@ void CDataBaseStore::FromBytes(const std::uint8_t* rec, std::int64_t offset, std
   const int t = pbfile::I16At(rec, DataBaseRecord::kTreatment);
   out->treatment = t >= 0 && t <= 3 ? t : 0;
   out->inUse = rec[DataBaseRecord::kInUse] != 0;
+  out->selector = pbfile::I16At(rec, DataBaseRecord::kSelector);
+  {
+    const char* p = reinterpret_cast<const char*>(rec + DataBaseRecord::kTarget);
+    out->target.assign(p, ::strnlen(p, DataBaseRecord::kTargetWidth - 1));
+  }
   out->offset = offset;
   out->generation = generation;
 }
@@ -71,6 +76,8 @@ void CDataBaseStore::Fill(CMyDataBaseItem& item, const PbRecord& r) {
   item.SetFieldText(kExternal, r.external ? "1" : "0");
   item.SetFieldText(kTreatment, plat::StrFormatC("%d", r.treatment));
   item.SetRecordInUse(r.inUse);
+  item.SetTreatmentSelector(r.selector);
+  item.SetTreatmentTarget(r.target.c_str());
 }
 
 std::uint64_t CDataBaseStore::Generation(Buffer& b) {

@@ -72,11 +72,13 @@ class MemStore : public pb::IPhoneBookStore {
       r.offset = kHeader + static_cast<std::int64_t>(records.size()) * kRecord;
       r.generation = generation;
       records.push_back(r);
-      return true;
+    } else {
+      const std::uint32_t n = PlaceOf(r.offset);
+      if (n == 0 || r.generation != generation) return false;
+      records[n - 1] = r;
     }
-    const std::uint32_t n = PlaceOf(r.offset);
-    if (n == 0 || r.generation != generation) return false;
-    records[n - 1] = r;
+    // The file keeps no more of the target.
+    records[PlaceOf(r.offset) - 1].SetTarget(r.target);
     return true;
   }
   bool Sync() override {

@@ -69,6 +69,47 @@ TEST_P(StoreContract, RecordsRoundTripAtTheirOffsets) {
   EXPECT_FALSE(store.ReadRecord(3, &back));
 }
 
+TEST_P(StoreContract, TheIndividualTreatmentIsKeptOnAppendAndRewrite) {
+  const struct {
+    std::int16_t selector;
+    std::string target;
+    std::string back;
+  } cases[] = {
+      {0, "", ""},
+      {0, "12", "12"},
+      {1, "0301234567", "0301234567"},
+      {-2, std::string(200, 'z'), std::string(125, 'z')},
+      {32767, std::string(125, '9'), std::string(125, '9')},
+  };
+  for (const auto& c : cases) {
+    PbRecord r;
+    r.Set(kCompany, "Neu");
+    r.selector = c.selector;
+    r.target = c.target;
+    ASSERT_TRUE(store.Save(r));
+    PbRecord back;
+    ASSERT_TRUE(store.ReadAt(r.offset, &back));
+    EXPECT_EQ(back.selector, c.selector) << c.target;
+    EXPECT_EQ(back.target, c.back);
+    // Rewritten the other way round: the new value, nothing of the old.
+    back.selector = static_cast<std::int16_t>(c.selector == 1 ? 0 : 1);
+    back.target = c.target.empty() ? "0401" : "7";
+    ASSERT_TRUE(store.Save(back));
+    PbRecord again;
+    ASSERT_TRUE(store.ReadAt(r.offset, &again));
+    EXPECT_EQ(again.selector, back.selector) << c.target;
+    EXPECT_EQ(again.target, back.target);
+    EXPECT_EQ(again.text[kCompany], "Neu");
+  }
+  // Walks see it too.
+  std::vector<std::string> seen;
+  store.ForEach([&](const PbRecord& r) {
+    seen.push_back(std::to_string(r.selector) + ":" + r.target);
+    return true;
+  });
+  EXPECT_EQ(seen, (std::vector<std::string>{"1:0401", "1:7", "0:7", "1:7", "1:7"}));
+}
+
 TEST_P(StoreContract, SearchesFindRecordsInUse) {
   store.Add("Alpha", "Anton", "040-1");
   store.Add("alphabet", "Anna", "0402");
@@ -214,6 +255,37 @@ TEST_F(FileStore, ARewriteKeepsWhatTheDialogsDoNotShow) {
   EXPECT_EQ(after.substr(1127 + 538, 128), before.substr(1127 + 538, 128));
   EXPECT_EQ(after.substr(1127, 4), before.substr(1127, 4));
   EXPECT_EQ(after.substr(1127 + 210, 4), std::string("Neu\0", 4));
+}
+
+TEST_F(FileStore, TheTreatmentLiesAtItsOffsetsAndARewriteLeavesNoRest) {
+  store.Add("Alpha", "Anton", "0401");
+  PbRecord r = store.Records()[0];
+  r.selector = 1;
+  r.target = "0301234567";
+  ASSERT_TRUE(store.Save(r));
+  std::string f = Bytes();
+  EXPECT_EQ(f.substr(1127 + 538, 2), std::string("\x01\x00", 2));
+  EXPECT_EQ(f.substr(1127 + 540, 126), "0301234567" + std::string(116, '\0'));
+  EXPECT_EQ(f.substr(1127 + 5, 6), std::string("Alpha\0", 6));
+  r.selector = 0;
+  r.target = "12";
+  ASSERT_TRUE(store.Save(r));
+  f = Bytes();
+  EXPECT_EQ(f.substr(1127 + 538, 2), std::string("\x00\x00", 2));
+  EXPECT_EQ(f.substr(1127 + 540, 126), "12" + std::string(124, '\0'));
+  r.selector = -1;
+  r.target = std::string(300, '5');
+  ASSERT_TRUE(store.Save(r));
+  f = Bytes();
+  EXPECT_EQ(f.size(), 1127u + 666);
+  EXPECT_EQ(f.substr(1127 + 538, 2), std::string("\xff\xff", 2));
+  EXPECT_EQ(f.substr(1127 + 540, 126), std::string(125, '5') + '\0');
+  // The database's own item reads what the store wrote.
+  CMyDataBase& db = store.Database();
+  CMyDataBaseItem* first = db.First(-1);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->GetTreatmentSelector(), -1);
+  EXPECT_EQ(first->GetTreatmentTarget(), std::string(125, '5'));
 }
 
 TEST_F(FileStore, BatchedAppendsShareOneSyncAndAFailedWriteLeavesTheFile) {
