@@ -1,6 +1,8 @@
 // The charge evaluation windows on the view's menu: the charge report
-// (32796, dialog 190) and the total charges (32797, dialog 188, which the
-// view keeps and opens again). One of each at a time.
+// (32796, dialog 190), the total charges (32797, dialog 188, which the
+// view keeps and opens again) and the call evaluation of the PBX's list
+// (32801, modal) and of the charge file (32803, modeless). One of each at
+// a time.
 #pragma once
 
 class CBrimlowDoc;
