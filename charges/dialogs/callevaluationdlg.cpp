@@ -82,6 +82,10 @@ bool CCallEvaluationDlg::OnInitDialog() {
   SetWindowText(T(source_ == kChargeFile ? 2 : 1));
   SetRadioIndex(IDC_FILTER, 1);
   if (source_ == kServiceFile && records_) records_->OpenForReading(0);
+  EnableItem(IDC_PARAMETERS, handler_ != nullptr);
+  EnableItem(IDC_READ_OUT, handler_ != nullptr);
+  EnableItem(IDC_PRINT, printer_ != nullptr);
+  EnableItem(IDC_LOAD, records_ != nullptr);
   if (handler_) {
     saved_ = Read();
     haveSaved_ = true;
