@@ -9,6 +9,7 @@
 #include "charges/handler/chargeandloghandler.h"
 #include "platform/filedlg.h"
 #include "platform/text.h"
+#include "platform/textid.h"
 #include "print/marpel32.h"
 
 namespace {
@@ -219,10 +220,13 @@ void CCallEvaluationDlg::FillCharges() {
 
 void CCallEvaluationDlg::ShowCounts(int read, int listed) {
   if (handler_) SetItemText(IDC_READ_TIME, handler_->GetReadOutTimeText(1));
-  SetItemText(IDC_READ, plat::StrFormatC("%s %i", T(39).c_str(), read));
-  SetItemText(IDC_LISTED, plat::StrFormatC("%s %i", T(38).c_str(), listed));
-  const int total = handler_ ? static_cast<int>(handler_->RecordCount()) : 0;
-  SetItemText(IDC_TOTAL, plat::StrFormatC("%s %i", T(40).c_str(), total));
+  auto count = [this](int control, int entry, const char* fallback, int n) {
+    const std::string label = plat::GetTextOr(plat::TextId(kGroup, entry), fallback);
+    SetItemText(control, plat::StrFormatC("%s %i", label.c_str(), n));
+  };
+  count(IDC_READ, 38, "Ins:", read);
+  count(IDC_LISTED, 39, "Sel:", listed);
+  count(IDC_TOTAL, 40, "Ttl:", handler_ ? static_cast<int>(handler_->RecordCount()) : 0);
 }
 
 void CCallEvaluationDlg::OnChargeNotify(int code, const ChargeNotice& notice) {

@@ -121,8 +121,8 @@ TEST_F(Evaluation, EveryFilterListsTheHandlersLines) {
         .Press(1);
     Run(E::kChargeFile);
     EXPECT_EQ(got, want) << filter;
-    EXPECT_EQ(listed, "T39.38 " + std::to_string(want.size())) << filter;
-    EXPECT_EQ(read, "T39.39 " + std::to_string(want.size())) << filter;
+    EXPECT_EQ(read, "T39.38 " + std::to_string(want.size())) << filter;
+    EXPECT_EQ(listed, "T39.39 " + std::to_string(want.size())) << filter;
     EXPECT_EQ(Get(), off) << filter;
   }
   // The filters tell the calls apart: the table is not one filter seven times.
