@@ -653,8 +653,28 @@ std::string CMyDataBase::NextLine(int n) {
   return item ? item->NextLine() : std::string();
 }
 
+bool CMyDataBase::IsOwnFile(const std::string& path) const {
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  if (path_.empty()) return false;
+  struct stat target {};
+  const bool exists = ::stat(path.c_str(), &target) == 0;
+  for (const std::string& own : {path_, DeletedFilePath()}) {
+    if (own == path) return true;
+    struct stat st {};
+    if (exists && ::stat(own.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) return true;
+  }
+  return false;
+}
+
 int CMyDataBase::WriteTextFile(int kind, const std::string& path, const std::string& tmpl, int n) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
+  // Renamed over the phone book, the text would replace it while the
+  // database goes on writing into the file that is gone.
+  if (IsOwnFile(path)) {
+    Log(plat::StrFormatC("Telefonbuch %s: Textdatei %s nicht geschrieben, sie ist das Telefonbuch selbst", path_.c_str(),
+                         path.c_str()));
+    return 0;
+  }
   std::string out;
   CMyDataBaseItem scratch;
   if (kind == 1) {

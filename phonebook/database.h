@@ -87,8 +87,11 @@ class CMyDataBase : public CMyDataBaseInterface {
   std::string GetPrintText(int kind, int step, const std::string& tmpl, int n);
   std::string FirstLine(int n);
   std::string NextLine(int n);
+  // True for the database and its deleted-records file, under any name.
+  bool IsOwnFile(const std::string& path) const;
   // kind 1: one line per hit; else the first line, then one per record.
-  // The file is replaced as a whole. 1, 0 when it could not be written.
+  // The file is replaced as a whole. 1, 0 when it could not be written or
+  // is one of the database's own.
   int WriteTextFile(int kind, const std::string& path, const std::string& tmpl, int n);
   // Moves the deleted records to the deleted-records file. flags bit 1:
   // the database is replaced by the kept records. 1 done, 0 refused or failed.

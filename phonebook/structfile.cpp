@@ -73,6 +73,20 @@ std::uint64_t CStructFile::OffsetOf(std::uint32_t n) const {
   return off;
 }
 
+std::uint64_t CStructFile::NumberedOffset(std::int32_t n) const {
+  // Without a header the count runs from the present position.
+  std::uint64_t off = hasHeader_ ? static_cast<std::uint64_t>(headerSize_) : position_;
+  if (n > 0) off += static_cast<std::uint64_t>(n - 1) * static_cast<std::uint64_t>(recordSize_);
+  return off;
+}
+
+std::uint32_t CStructFile::Landed(std::uint64_t off) {
+  lastOffset_ = static_cast<std::uint32_t>(off);
+  position_ = static_cast<std::uint32_t>(off + static_cast<std::uint64_t>(recordSize_));
+  lastOk_ = true;
+  return lastOffset_;
+}
+
 long long CStructFile::ReadBlock(std::uint64_t offset, void* buffer, std::size_t len) const {
   if (fd_ < 0) return -1;
   char* p = static_cast<char*>(buffer);
@@ -132,10 +146,7 @@ std::uint32_t CStructFile::ReadNext(void* buffer) {
     endFlag_ = 1;
     return 0;
   }
-  lastOffset_ = static_cast<std::uint32_t>(pos);
-  position_ = static_cast<std::uint32_t>(pos + static_cast<std::uint64_t>(recordSize_));
-  lastOk_ = true;
-  return lastOffset_;
+  return Landed(pos);
 }
 
 std::uint32_t CStructFile::ReadPrevious(void* buffer) {
@@ -145,26 +156,19 @@ std::uint32_t CStructFile::ReadPrevious(void* buffer) {
   if (rec == 0 || position_ < DataStart() + 2 * rec) return position_;
   std::uint64_t off = position_ - 2 * rec;
   if (!ReadWhole(off, buffer)) return position_;
-  lastOffset_ = static_cast<std::uint32_t>(off);
-  position_ = static_cast<std::uint32_t>(off + rec);
   endFlag_ = 0;
-  lastOk_ = true;
-  return lastOffset_;
+  return Landed(off);
 }
 
 std::uint32_t CStructFile::ReadRecord(std::int32_t n, void* buffer) {
   lastOk_ = false;
-  std::uint64_t off = hasHeader_ ? static_cast<std::uint64_t>(headerSize_) : position_;
-  if (n > 0) off += static_cast<std::uint64_t>(n - 1) * static_cast<std::uint64_t>(recordSize_);
+  const std::uint64_t off = NumberedOffset(n);
   if (recordSize_ <= 0 || FileSize() < off + static_cast<std::uint64_t>(recordSize_) || !ReadWhole(off, buffer)) {
     beginFlag_ = 0;
     endFlag_ = 1;
     return 0;
   }
-  lastOffset_ = static_cast<std::uint32_t>(off);
-  position_ = static_cast<std::uint32_t>(off + static_cast<std::uint64_t>(recordSize_));
-  lastOk_ = true;
-  return lastOffset_;
+  return Landed(off);
 }
 
 std::uint32_t CStructFile::ReadAt(std::uint32_t offset, void* buffer) {
@@ -175,10 +179,7 @@ std::uint32_t CStructFile::ReadAt(std::uint32_t offset, void* buffer) {
     return 0;
   }
   endFlag_ = 0;
-  lastOffset_ = offset;
-  position_ = offset + static_cast<std::uint32_t>(recordSize_);
-  lastOk_ = true;
-  return offset;
+  return Landed(offset);
 }
 
 std::uint32_t CStructFile::ReadFirst(void* buffer) {
@@ -188,12 +189,9 @@ std::uint32_t CStructFile::ReadFirst(void* buffer) {
     endFlag_ = 1;
     return 0;
   }
-  lastOffset_ = static_cast<std::uint32_t>(off);
-  position_ = static_cast<std::uint32_t>(off + static_cast<std::uint64_t>(recordSize_));
   beginFlag_ = 1;
   endFlag_ = 0;
-  lastOk_ = true;
-  return lastOffset_;
+  return Landed(off);
 }
 
 std::uint32_t CStructFile::ReadLast(void* buffer) {
@@ -202,12 +200,9 @@ std::uint32_t CStructFile::ReadLast(void* buffer) {
   if (count == 0) return 0;
   std::uint64_t off = OffsetOf(count);
   if (!ReadWhole(off, buffer)) return 0;
-  lastOffset_ = static_cast<std::uint32_t>(off);
-  position_ = static_cast<std::uint32_t>(off + static_cast<std::uint64_t>(recordSize_));
   beginFlag_ = 0;
   endFlag_ = 1;
-  lastOk_ = true;
-  return lastOffset_;
+  return Landed(off);
 }
 
 std::uint32_t CStructFile::WriteNext(const void* buffer) {
@@ -231,30 +226,23 @@ std::uint32_t CStructFile::Append(const void* buffer) {
     return 0;
   }
   if (!WriteWhole(off, buffer, static_cast<std::size_t>(recordSize_))) return 0;
-  lastOffset_ = static_cast<std::uint32_t>(off);
-  position_ = static_cast<std::uint32_t>(off + static_cast<std::uint64_t>(recordSize_));
   beginFlag_ = 0;
   endFlag_ = 1;
-  lastOk_ = true;
-  return lastOffset_;
+  return Landed(off);
 }
 
 std::uint32_t CStructFile::WriteRecord(std::int32_t n, const void* buffer) {
   lastOk_ = false;
-  std::uint64_t off = hasHeader_ ? static_cast<std::uint64_t>(headerSize_) : position_;
-  if (n > 0) off += static_cast<std::uint64_t>(n - 1) * static_cast<std::uint64_t>(recordSize_);
+  const std::uint64_t off = NumberedOffset(n);
   if (recordSize_ <= 0 || FileSize() < off + static_cast<std::uint64_t>(recordSize_)) {
     beginFlag_ = 0;
     endFlag_ = 1;
     return 0;
   }
   if (!WriteWhole(off, buffer, static_cast<std::size_t>(recordSize_))) return 0;
-  lastOffset_ = static_cast<std::uint32_t>(off);
-  position_ = static_cast<std::uint32_t>(off + static_cast<std::uint64_t>(recordSize_));
   beginFlag_ = 0;
   endFlag_ = 0;
-  lastOk_ = true;
-  return lastOffset_;
+  return Landed(off);
 }
 
 std::uint32_t CStructFile::WriteAt(std::uint32_t offset, const void* buffer) {
@@ -264,10 +252,7 @@ std::uint32_t CStructFile::WriteAt(std::uint32_t offset, const void* buffer) {
     return 0;
   }
   if (!WriteWhole(offset, buffer, static_cast<std::size_t>(recordSize_))) return 0;
-  lastOffset_ = offset;
-  position_ = offset + static_cast<std::uint32_t>(recordSize_);
-  lastOk_ = true;
-  return offset;
+  return Landed(offset);
 }
 
 int CStructFile::WriteHeader(const void* buffer) {

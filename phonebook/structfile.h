@@ -98,6 +98,9 @@ class CStructFile {
   std::uint64_t OffsetOf(std::uint32_t n) const;
 
  private:
+  std::uint64_t NumberedOffset(std::int32_t n) const;
+  // The record at off is the last one touched; the position is behind it.
+  std::uint32_t Landed(std::uint64_t off);
   std::uint64_t DataStart() const { return hasHeader_ ? static_cast<std::uint64_t>(headerSize_) : 0; }
   bool ReadWhole(std::uint64_t offset, void* buffer);
   bool WriteWhole(std::uint64_t offset, const void* buffer, std::size_t len);

@@ -129,10 +129,7 @@ plat::LRESULT CDialDlg::Notify(plat::UINT code, plat::WPARAM wParam, plat::LPARA
   QWidget* w = Window();
   switch (code) {
     case hub::kBringToFront:
-      if (w->isMinimized()) w->showNormal();
-      w->show();
-      w->raise();
-      plat::dlg::SetForegroundWindow(Id());
+      callwin::BringToFront(w, Id());
       break;
     case hub::kCallCleared:
       SetInCall(false);

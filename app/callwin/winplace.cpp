@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "core/base/globalconfig.h"
+#include "platform/dialogkit/dlgsupport.h"
 
 namespace callwin {
 
@@ -49,6 +50,13 @@ bool PlaceOrCentre(QWidget* w, int positionId) {
 
 void SetShown(QWidget* w, int show) {
   if (w) w->setVisible(show != 0);
+}
+
+void BringToFront(QWidget* w, plat::WindowId id) {
+  if (w->isMinimized()) w->showNormal();
+  w->show();
+  w->raise();
+  plat::dlg::SetForegroundWindow(id);
 }
 
 }  // namespace callwin

@@ -1,5 +1,6 @@
 // The call windows' places in the configuration's window-position table.
 #pragma once
+#include "platform/win32types.h"
 
 class QWidget;
 
@@ -16,5 +17,8 @@ void SavePosition(const QWidget* w, int positionId);
 bool PlaceOrCentre(QWidget* w, int positionId);
 // The view's show step for a call window: 0 hides, anything else shows.
 void SetShown(QWidget* w, int show);
+// The hub's bring-to-front for window w with the id: restored when
+// minimised, shown, raised and made the foreground window.
+void BringToFront(QWidget* w, plat::WindowId id);
 
 }  // namespace callwin

@@ -9,6 +9,23 @@ namespace {
 
 int Checked(const plat::Dialog& d, int id) { return d.IsChecked(id) ? 1 : 0; }
 
+// A setting and the dialog member that shows it.
+template <class Dlg, class T>
+struct Bound {
+  T CGlobalConfig::*setting;
+  T Dlg::*member;
+};
+
+// Shows the settings in dlg and stores them back only on OK.
+template <class Dlg, class... T>
+int RunBound(CGlobalConfig& cfg, plat::WindowId owner, Bound<Dlg, T>... bound) {
+  Dlg dlg;
+  ((dlg.*bound.member = cfg.*bound.setting), ...);
+  const int r = dlg.DoModal(owner);
+  if (r == plat::IDOK) ((cfg.*bound.setting = dlg.*bound.member), ...);
+  return r;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- 144
@@ -37,20 +54,10 @@ void CStartupDlg::OnOK() {
 }
 
 int RunStartupDlg(CGlobalConfig& cfg, plat::WindowId owner) {
-  CStartupDlg dlg;
-  dlg.m_Assistant = cfg.ASCA;
-  dlg.m_Keypad = cfg.ASDB;
-  dlg.m_Overview = cfg.ASMV;
-  dlg.m_Trunks = cfg.ASOW;
-  dlg.m_Database = cfg.ASDABA;
-  const int r = dlg.DoModal(owner);
-  if (r != plat::IDOK) return r;
-  cfg.ASCA = dlg.m_Assistant;
-  cfg.ASDB = dlg.m_Keypad;
-  cfg.ASMV = dlg.m_Overview;
-  cfg.ASOW = dlg.m_Trunks;
-  cfg.ASDABA = dlg.m_Database;
-  return r;
+  using B = Bound<CStartupDlg, int>;
+  return RunBound(cfg, owner, B{&CGlobalConfig::ASCA, &CStartupDlg::m_Assistant},
+                  B{&CGlobalConfig::ASDB, &CStartupDlg::m_Keypad}, B{&CGlobalConfig::ASMV, &CStartupDlg::m_Overview},
+                  B{&CGlobalConfig::ASOW, &CStartupDlg::m_Trunks}, B{&CGlobalConfig::ASDABA, &CStartupDlg::m_Database});
 }
 
 // ---------------------------------------------------------------- 181
@@ -109,20 +116,13 @@ void CAssistantSetupDlg::OnOK() {
 }
 
 int RunAssistantSetupDlg(CGlobalConfig& cfg, plat::WindowId owner) {
-  CAssistantSetupDlg dlg;
-  dlg.m_OpenOutgoing = cfg.CAPUW;
-  dlg.m_CloseMode = cfg.CAPDW;
-  dlg.m_Style = cfg.VSCW;
-  dlg.m_Program1 = cfg.EXPRO1;
-  dlg.m_Program2 = cfg.EXPRO2;
-  const int r = dlg.DoModal(owner);
-  if (r != plat::IDOK) return r;
-  cfg.CAPUW = dlg.m_OpenOutgoing;
-  cfg.CAPDW = dlg.m_CloseMode;
-  cfg.VSCW = dlg.m_Style;
-  cfg.EXPRO1 = dlg.m_Program1;
-  cfg.EXPRO2 = dlg.m_Program2;
-  return r;
+  using B = Bound<CAssistantSetupDlg, int>;
+  using S = Bound<CAssistantSetupDlg, std::string>;
+  return RunBound(cfg, owner, B{&CGlobalConfig::CAPUW, &CAssistantSetupDlg::m_OpenOutgoing},
+                  B{&CGlobalConfig::CAPDW, &CAssistantSetupDlg::m_CloseMode},
+                  B{&CGlobalConfig::VSCW, &CAssistantSetupDlg::m_Style},
+                  S{&CGlobalConfig::EXPRO1, &CAssistantSetupDlg::m_Program1},
+                  S{&CGlobalConfig::EXPRO2, &CAssistantSetupDlg::m_Program2});
 }
 
 // ---------------------------------------------------------------- 157
@@ -144,14 +144,7 @@ void CCustomerInfoDlg::OnOK() {
 }
 
 int RunCustomerInfoDlg(CGlobalConfig& cfg, plat::WindowId owner) {
-  CCustomerInfoDlg dlg;
-  dlg.m_Begin = cfg.BCPW;
-  dlg.m_End = cfg.ECPW;
-  dlg.m_AskNew = cfg.AWNNCI;
-  const int r = dlg.DoModal(owner);
-  if (r != plat::IDOK) return r;
-  cfg.BCPW = dlg.m_Begin;
-  cfg.ECPW = dlg.m_End;
-  cfg.AWNNCI = dlg.m_AskNew;
-  return r;
+  using B = Bound<CCustomerInfoDlg, int>;
+  return RunBound(cfg, owner, B{&CGlobalConfig::BCPW, &CCustomerInfoDlg::m_Begin},
+                  B{&CGlobalConfig::ECPW, &CCustomerInfoDlg::m_End}, B{&CGlobalConfig::AWNNCI, &CCustomerInfoDlg::m_AskNew});
 }

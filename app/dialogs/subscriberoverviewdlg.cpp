@@ -183,10 +183,7 @@ plat::LRESULT CSubscriberOverviewDlg::Notify(plat::UINT code, plat::WPARAM, plat
   QWidget* w = Window();
   switch (code) {
     case hub::kBringToFront:
-      if (w->isMinimized()) w->showNormal();
-      w->show();
-      w->raise();
-      plat::dlg::SetForegroundWindow(Id());
+      callwin::BringToFront(w, Id());
       break;
     case hub::kMonitoringStarted:
       openedBefore_ = true;

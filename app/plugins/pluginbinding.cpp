@@ -40,6 +40,13 @@ std::string& Folder() {
   return folder;
 }
 
+// A plug-in's text ends inside the buffer the host handed over, whatever
+// the plug-in wrote there.
+int EndText(int result, char* text) {
+  if (text) text[DLLIFC_TEXT_SIZE - 1] = '\0';
+  return result;
+}
+
 bool EndsWithNoCase(const std::string& s, const char* tail) {
   const std::size_t n = std::strlen(tail);
   return s.size() >= n && strncasecmp(s.c_str() + s.size() - n, tail, n) == 0;
@@ -165,7 +172,7 @@ int CPlugInBinding::GetVersion(std::uint16_t* major, std::uint16_t* minor) {
 
 int CPlugInBinding::GetName(char* text) {
   auto fn = Entry<DLLIFC_GetName>(kGetName);
-  return fn ? fn(text) : DLLIFC_FAILED;
+  return fn ? EndText(fn(text), text) : DLLIFC_FAILED;
 }
 
 int CPlugInBinding::CSTAMessageHandlerProc(const CSTAMessage& record) {
@@ -205,7 +212,7 @@ int CPlugInBinding::GetNumberOfParams(std::int32_t reserved) {
 
 int CPlugInBinding::GetParamName(std::uint16_t index, char* text) {
   auto fn = Entry<DLLIFC_GetParamName>(kGetParamName);
-  return fn ? fn(index, text) : DLLIFC_FAILED;
+  return fn ? EndText(fn(index, text), text) : DLLIFC_FAILED;
 }
 
 int CPlugInBinding::SetParamAsString(const char* name, const char* value) {
@@ -215,7 +222,7 @@ int CPlugInBinding::SetParamAsString(const char* name, const char* value) {
 
 int CPlugInBinding::GetParamAsString(const char* name, char* text) {
   auto fn = Entry<DLLIFC_GetParamAsString>(kGetParam);
-  return fn ? fn(name, text) : DLLIFC_FAILED;
+  return fn ? EndText(fn(name, text), text) : DLLIFC_FAILED;
 }
 
 int CPlugInBinding::SetDatabaseInterface(CMyDataBaseInterface* phoneBook) {
@@ -245,7 +252,7 @@ int CPlugInBinding::ItemGetNumberOfParams(DLLIFC_ITEM item, std::int32_t reserve
 
 int CPlugInBinding::ItemGetParamName(DLLIFC_ITEM item, std::uint16_t index, char* text, std::int32_t reserved) {
   auto fn = Entry<DLLIFC_ItemGetParamName>(kItemGetParamName);
-  return fn ? fn(item, index, text, reserved) : DLLIFC_FAILED;
+  return fn ? EndText(fn(item, index, text, reserved), text) : DLLIFC_FAILED;
 }
 
 int CPlugInBinding::ItemSetParamAsString(DLLIFC_ITEM item, const char* name, const char* value) {
@@ -255,7 +262,7 @@ int CPlugInBinding::ItemSetParamAsString(DLLIFC_ITEM item, const char* name, con
 
 int CPlugInBinding::ItemGetParamAsString(DLLIFC_ITEM item, const char* name, char* text) {
   auto fn = Entry<DLLIFC_ItemGetParamAsString>(kItemGetParam);
-  return fn ? fn(item, name, text) : DLLIFC_FAILED;
+  return fn ? EndText(fn(item, name, text), text) : DLLIFC_FAILED;
 }
 
 // ------------------------------------------------------ connection viewer

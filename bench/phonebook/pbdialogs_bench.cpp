@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/phonebook/benchbook.h"
 #include "phonebook/database.h"
 #include "phonebook/dialogs/importcheck.h"
 #include "phonebook/dialogs/importdlg.h"
@@ -21,45 +22,16 @@
 
 namespace {
 
-constexpr int kRecords = 100000;
+using benchbook::kRecords;
+using benchbook::Number;
 constexpr int kLines = 10000;
 
-std::string Dir() {
-  static const std::string dir = [] {
-    auto d = std::filesystem::temp_directory_path() / ("brimlow_pbdlg_bench_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(d);
-    return d.string();
-  }();
-  return dir;
+const benchbook::Book& TheBook() {
+  static const benchbook::Book book("brimlow_pbdlg_bench_");
+  return book;
 }
-
-std::string Number(int i) { return "0" + std::to_string(7110000000LL + static_cast<long long>(i) * 7); }
-
-const std::string& BookBytes() {
-  static const std::string bytes = [] {
-    DataBaseHeader h = DataBaseHeader::Fresh("bench.db");
-    h.SetCount(kRecords);
-    std::string s(reinterpret_cast<const char*>(h.data()), DataBaseHeader::kSize);
-    CMyDataBaseItem it;
-    for (int i = 0; i < kRecords; ++i) {
-      it.Clear();
-      it.SetFieldText(PBF_COMPANY, "Firma " + std::to_string(i));
-      it.SetFieldText(PBF_TITLE, i % 2 ? "Herr" : "Frau");
-      it.SetFieldText(PBF_NAME, "Name" + std::to_string(i));
-      it.SetFieldText(PBF_NUMBER, Number(i));
-      it.SetRecordInUse(i % 100 != 99);
-      s.append(reinterpret_cast<const char*>(it.StoreRecord().data()), DataBaseRecord::kSize);
-    }
-    return s;
-  }();
-  return bytes;
-}
-
-std::string WriteBook(const std::string& name) {
-  const std::string path = Dir() + "/" + name;
-  plat::io::ReplaceFile(path, BookBytes());
-  return path;
-}
+std::string Dir() { return TheBook().dir; }
+std::string WriteBook(const std::string& name) { return TheBook().Write(name); }
 
 // 10,000 lines: every tenth number is in the book already, written with
 // separators; the others are new.
@@ -144,17 +116,7 @@ void BM_PickerLines(benchmark::State& state) {
 BENCHMARK(BM_PickerLines)->Unit(benchmark::kMillisecond);
 
 // Yardstick: the whole file through read().
-void BM_SequentialRead(benchmark::State& state) {
-  const std::string path = WriteBook("read.db");
-  std::vector<char> buf(1 << 20);
-  for (auto _ : state) {
-    int fd = ::open(path.c_str(), O_RDONLY);
-    std::size_t total = 0;
-    for (ssize_t n; (n = ::read(fd, buf.data(), buf.size())) > 0;) total += static_cast<std::size_t>(n);
-    ::close(fd);
-    benchmark::DoNotOptimize(total);
-  }
-}
+void BM_SequentialRead(benchmark::State& state) { benchbook::SequentialRead(state, WriteBook("read.db")); }
 BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -14,51 +14,21 @@
 #include <string>
 #include <vector>
 
+#include "bench/phonebook/benchbook.h"
 #include "phonebook/database.h"
 #include "platform/fileio.h"
 
 namespace {
 
-constexpr int kRecords = 100000;
+using benchbook::kRecords;
+using benchbook::Number;
 
-std::string Dir() {
-  static const std::string dir = [] {
-    auto d = std::filesystem::temp_directory_path() / ("brimlow_pb_bench_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(d);
-    return d.string();
-  }();
-  return dir;
+const benchbook::Book& TheBook() {
+  static const benchbook::Book book("brimlow_pb_bench_", "Stuttgart");
+  return book;
 }
-
-std::string Number(int i) { return "0" + std::to_string(7110000000LL + static_cast<long long>(i) * 7); }
-
-// The file, written directly: every 100th record deleted.
-const std::string& BookBytes() {
-  static const std::string bytes = [] {
-    DataBaseHeader h = DataBaseHeader::Fresh("bench.db");
-    h.SetCount(kRecords);
-    std::string s(reinterpret_cast<const char*>(h.data()), DataBaseHeader::kSize);
-    CMyDataBaseItem it;
-    for (int i = 0; i < kRecords; ++i) {
-      it.Clear();
-      it.SetFieldText(PBF_COMPANY, "Firma " + std::to_string(i));
-      it.SetFieldText(PBF_TITLE, i % 2 ? "Herr" : "Frau");
-      it.SetFieldText(PBF_NAME, "Name" + std::to_string(i));
-      it.SetFieldText(PBF_TOWN, "Stuttgart");
-      it.SetFieldText(PBF_NUMBER, Number(i));
-      it.SetRecordInUse(i % 100 != 99);
-      s.append(reinterpret_cast<const char*>(it.StoreRecord().data()), DataBaseRecord::kSize);
-    }
-    return s;
-  }();
-  return bytes;
-}
-
-std::string WriteBook(const std::string& name) {
-  std::string path = Dir() + "/" + name;
-  plat::io::ReplaceFile(path, BookBytes());
-  return path;
-}
+std::string Dir() { return TheBook().dir; }
+std::string WriteBook(const std::string& name) { return TheBook().Write(name); }
 
 CMyDataBase& OpenBook() {
   static CMyDataBase* db = [] {
@@ -127,17 +97,7 @@ void BM_OpenWithIndex(benchmark::State& state) {
 BENCHMARK(BM_OpenWithIndex)->Unit(benchmark::kMillisecond);
 
 // Yardstick for open and the name search: the whole file through read().
-void BM_SequentialRead(benchmark::State& state) {
-  std::string path = WriteBook("read.db");
-  std::vector<char> buf(1 << 20);
-  for (auto _ : state) {
-    int fd = ::open(path.c_str(), O_RDONLY);
-    std::size_t total = 0;
-    for (ssize_t n; (n = ::read(fd, buf.data(), buf.size())) > 0;) total += static_cast<std::size_t>(n);
-    ::close(fd);
-    benchmark::DoNotOptimize(total);
-  }
-}
+void BM_SequentialRead(benchmark::State& state) { benchbook::SequentialRead(state, WriteBook("read.db")); }
 BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond);
 
 void BM_NameSearchWithStar(benchmark::State& state) {

@@ -579,9 +579,11 @@ plat::LRESULT CSumChargeHandler::OnMessage(const plat::Message& m) {
     return 0;
   }
   if (m.msg != kMsgAsk) return 0;
-  asking_ = false;
   // A cancel or the end of the program's link may have come first.
-  if (!listening_ || !charges_) return 0;
+  if (!listening_ || !charges_) {
+    asking_ = false;
+    return 0;
+  }
   const int count = static_cast<int>(m.wParam);
   const int index = charges_->ReadOutIndex();
   CReadOutQuestionDlg dlg;
@@ -591,7 +593,10 @@ plat::LRESULT CSumChargeHandler::OnMessage(const plat::Message& m) {
   dlg.newLabel = "neue DS:";
   dlg.newValue = plat::StrFormatC("%i", count);
   dlg.SetChoice(PresetChoice(index, count, &dlg.marker));
+  // Still asking while the question is open: a count that comes in
+  // meanwhile opens no second one inside its loop.
   const int choice = dlg.DoModal(notedWindow_ ? notedWindow_ : window_) == plat::IDOK ? dlg.GetChoice() : -1;
+  asking_ = false;
   if (!listening_) return 0;
   if (choice == CReadOutQuestionDlg::kAll || choice == CReadOutQuestionDlg::kNewOnly) {
     const bool all = choice == CReadOutQuestionDlg::kAll;

@@ -512,7 +512,13 @@ int CChargeAndLogHandler::ProcessChargeMessage(const CSTAMessage& m) {
       break;
     case EXTPBX_GETMAXNUMBEROFCALLINFOS_CONF: {
       const long n = Number(ReadPrivateReply(m).count);
-      if (n > 0) maxCount_ = static_cast<int>(std::min(n, kMaxRecordCount));
+      if (n > 0) {
+        const int before = maxCount_;
+        maxCount_ = static_cast<int>(std::min(n, kMaxRecordCount));
+        // The records known as stored were the file's last "maximum": a
+        // larger PBX would have its older records stored a second time.
+        if (maxCount_ > before && chargeOpen_) LoadRecentKeys();
+      }
       if (job_ == kJobRecords && step_ == Step::kMax) {
         step_ = Step::kCount;
         countAsked_ = true;

@@ -131,7 +131,9 @@ ImportStats RunImport(plat::WindowId owner, IPhoneBookStore& store, CDataBaseImp
       unsynced = 0;
     }
   }
-  if (unsynced > 0 && !stats.failed && !store.Sync()) stats.failed = true;
+  // Also after a failed write: the batch ends, and with it the deferred
+  // syncs of every later append.
+  if ((unsynced > 0 || stats.failed) && !store.Sync()) stats.failed = true;
   stats.notImported += file.SkippedLines();
   stats.missingColumns = file.MissingColumns() - missingBefore;
   if (options.statistics || stats.failed)

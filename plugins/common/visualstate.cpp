@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include "platform/dialogkit/dlgsupport.h"
+#include "plugins/common/windowwatch.h"
+
 namespace pluginkit {
 
 void ApplyShowCommand(QWidget* w, int command) {
@@ -29,6 +32,25 @@ void BringToFront(QWidget* w) {
   w->show();
   w->raise();
   w->activateWindow();
+}
+
+void ToFront(QWidget* w, plat::WindowId id) {
+  BringToFront(w);
+  plat::dlg::SetForegroundWindow(id);
+}
+
+void ApplyVisualState(QWidget* w, plat::WindowId id, const VisualState& v, std::int32_t value, WindowWatch* watch) {
+  if (!w) return;
+  if (v.showCommand >= 0) ApplyShowCommand(w, v.showCommand);
+  if (v.action == kMinimiseSwitch) {
+    if (watch) watch->minimiseSwitch = value;
+    if (value != 0) {
+      if (w->isMinimized()) w->showNormal();
+      else w->show();
+    }
+  } else if (v.action == kToFront) {
+    ToFront(w, id);
+  }
 }
 
 }  // namespace pluginkit

@@ -4,9 +4,13 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/win32types.h"
+
 class QWidget;
 
 namespace pluginkit {
+
+class WindowWatch;
 
 enum ShowCommand {
   kHide = 0, kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3, kShowNoActivate = 4, kShow = 5,
@@ -31,5 +35,12 @@ inline VisualState DecodeVisualState(std::int32_t state) {
 void ApplyShowCommand(QWidget* window, int command);
 // Shown normally, raised and made the active window.
 void BringToFront(QWidget* window);
+// Brought to the front and made the foreground window of the host.
+void ToFront(QWidget* window, plat::WindowId id);
+// A decoded state on a made window (null: nothing happens): the show
+// command, then the minimise switch (the watch, when there is one, keeps
+// value; a non-zero one shows the window) or the bring to the front.
+void ApplyVisualState(QWidget* window, plat::WindowId id, const VisualState& v, std::int32_t value,
+                      WindowWatch* watch);
 
 }  // namespace pluginkit

@@ -87,28 +87,14 @@ void CConnectionViewerDlg::OnDestroy() {
 plat::LRESULT CConnectionViewerDlg::OnWindowMessage(const plat::Message& m) {
   QDialog* w = Window();
   if (!w) return 0;
-  if (m.msg == kMsgBringToFront) {
-    pluginkit::BringToFront(w);
-    plat::dlg::SetForegroundWindow(Id());
-  }
+  if (m.msg == kMsgBringToFront) pluginkit::ToFront(w, Id());
   return 0;
 }
 
 int CConnectionViewerDlg::VisualState(std::int32_t state, std::int32_t value) {
   QDialog* w = Window();
   if (!w) return DLLIFC_FAILED;
-  const pluginkit::VisualState v = pluginkit::DecodeVisualState(state);
-  if (v.showCommand >= 0) pluginkit::ApplyShowCommand(w, v.showCommand);
-  if (v.action == pluginkit::kMinimiseSwitch) {
-    if (watch_) watch_->minimiseSwitch = value;
-    if (value != 0) {
-      if (w->isMinimized()) w->showNormal();
-      else w->show();
-    }
-  } else if (v.action == pluginkit::kToFront) {
-    pluginkit::BringToFront(w);
-    plat::dlg::SetForegroundWindow(Id());
-  }
+  pluginkit::ApplyVisualState(w, Id(), pluginkit::DecodeVisualState(state), value, watch_);
   return DLLIFC_OK;
 }
 

@@ -200,19 +200,9 @@ void COverviewDlg::SetTabBlink(int tab, bool on) {
 int COverviewDlg::VisualState(std::int32_t state, std::int32_t value) {
   const pluginkit::VisualState v = pluginkit::DecodeVisualState(state);
   if (v.action == pluginkit::kOwnWindow) Make();
+  if (v.action == pluginkit::kMinimiseSwitch) minimiseSwitch_ = value;
   QDialog* w = Window();
-  if (w && v.showCommand >= 0) pluginkit::ApplyShowCommand(w, v.showCommand);
-  if (v.action == pluginkit::kMinimiseSwitch) {
-    minimiseSwitch_ = value;
-    if (watch_) watch_->minimiseSwitch = value;
-    if (w && value != 0) {
-      if (w->isMinimized()) w->showNormal();
-      else w->show();
-    }
-  } else if (v.action == pluginkit::kToFront && w) {
-    pluginkit::BringToFront(w);
-    plat::dlg::SetForegroundWindow(Id());
-  }
+  pluginkit::ApplyVisualState(w, Id(), v, value, watch_);
   // A window not on the screen has no frame yet: it is placed once it shows.
   if (w && pendingMove_ && w->isVisible()) SetPosition(position_);
   return DLLIFC_OK;

@@ -448,4 +448,31 @@ TEST_F(HandlerTest, KilledReadOutLosesAndDoublesNothing) {
   EXPECT_GT(killed, 0);
 }
 
+
+// A PBX that holds more records than the first guess of its maximum: after
+// a restart, reading all of them again stores none twice, whatever the
+// maximum it names and however many records the file already holds.
+TEST_F(HandlerTest, ReReadAfterRestartStoresNothingForAnyMaximum) {
+  struct Case {
+    int stored, maximum;
+  };
+  for (const Case c : {Case{2000, 2000}, Case{900, 1200}, Case{856, 856}, Case{5000, 65535}}) {
+    std::vector<std::string> called;
+    for (int i = 0; i < c.stored; ++i) called.push_back(std::to_string(100000 + i));
+    std::vector<Rec> recs;
+    for (int i = 0; i < c.stored; ++i)
+      recs.push_back({jan_ + static_cast<std::uint32_t>(i), 10, 1, "21", called[static_cast<std::size_t>(i)].c_str()});
+    CChargeAndLogHandler& h = Open(Bytes(ChargeFileHeader::Default(), recs));
+    ASSERT_EQ(h.StartAllRecordsReadOut(), 1);
+    h.ProcessChargeMessage(chargewire::CountReply(17, std::to_string(c.maximum)));
+    h.ProcessChargeMessage(chargewire::CountReply(1, std::to_string(recs.size())));
+    for (std::size_t i = 0; i < recs.size(); ++i)
+      h.ProcessChargeMessage(chargewire::RecordReply(static_cast<long>(i), recs[i].start, recs[i].duration,
+                                                     recs[i].units, recs[i].calling, recs[i].called));
+    EXPECT_EQ(h.Job(), CChargeAndLogHandler::kJobNone) << c.stored;
+    EXPECT_EQ(h.RecordCount(), static_cast<std::uint32_t>(c.stored)) << c.stored << " / " << c.maximum;
+    h_.reset();
+  }
+}
+
 }  // namespace

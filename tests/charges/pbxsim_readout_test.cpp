@@ -4,60 +4,29 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include "charges/handler/chargeandloghandler.h"
 #include "platform/net/asyncsocket.h"
-#include "tests/app/view/viewrig.h"
+#include "tests/app/view/ptyfixture.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-class ChargesOverThePty : public ::testing::Test {
+class ChargesOverThePty : public viewrig::OverThePty {
  protected:
   void SetUp() override {
     r = std::make_unique<viewrig::Rig>();
-    const auto sdfn = r->globals.dir / "montab.ini";
-    {
-      std::ofstream f(sdfn);
-      f << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n[MONTAB-21]\r\nINTNUMBER=21\r\nMONON=1\r\nMONSTAT=2\r\n";
-    }
+    pace.sleep = std::chrono::microseconds(200);
+    pace.advanceMs = 1;
+    pumpMs = 30000;
+    WriteMonTab("21", {"21"});
     CGlobalConfig& c = GlobalConfig();
-    c.SDFN = sdfn.string();
     c.CPID = 4;
     c.OLDPROTOCOLL = 0;
-    sim = std::make_unique<pbxsim::PbxSim>();
-    ASSERT_TRUE(sim->Start());
-    ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+    ASSERT_TRUE(StartSim());
     r->Start(/*withWindows=*/false, /*fakeLink=*/false);
-    ASSERT_TRUE(Pump([&] {
-      return r->view->Link().Object()->GetLinkState() == linkstate::kRunning &&
-             r->doc->Filter().JobState() == jobstate::kFree && sim->Monitored().size() == 1;
-    }));
-  }
-  void TearDown() override {
-    r->view.reset();
-    r->doc.reset();
-    sim.reset();
-    ::unsetenv("PALOMIR_COM5");
-    r.reset();
-  }
-  template <class Pred>
-  bool Pump(Pred pred, int timeoutMs = 30000) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < end) {
-      r->loop.RunUntilIdle();
-      if (pred()) return true;
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-      r->loop.Advance(1);
-    }
-    r->loop.RunUntilIdle();
-    return pred();
+    ASSERT_TRUE(LinkRunning(1));
   }
   CChargeAndLogHandler& H() { return r->view->Charges(); }
   bool ReadAll() {
@@ -65,9 +34,6 @@ class ChargesOverThePty : public ::testing::Test {
     return Pump([&] { return H().Job() == 0; });
   }
   std::uintmax_t FileSize() { return std::filesystem::file_size(GlobalConfig().CPROCFN); }
-
-  std::unique_ptr<viewrig::Rig> r;
-  std::unique_ptr<pbxsim::PbxSim> sim;
 };
 
 TEST_F(ChargesOverThePty, RecordsReadTwiceAreStoredOnceAndNewOnesAdded) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -228,3 +229,31 @@ TEST_F(Binding, UnloadUnmapsAndLeavesNoEntryBehind) {
 }
 
 }  // namespace
+
+// A plug-in that fills the whole text buffer without an end: the host's
+// copy still ends inside the 128 bytes it handed over.
+TEST_F(Binding, TextsOfAPlugInEndInsideTheBuffer) {
+  CConnectionViewerBinding v;
+  ASSERT_EQ(v.Load("dorvane.dll"), 0);
+  void* h = dlopen(CPlugInBinding::LibraryPath("dorvane.dll").c_str(), RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(h, nullptr);
+  auto set = reinterpret_cast<void (*)(const char*, int)>(dlsym(h, "TestPlugInSet"));
+  set("unterminated", 1);
+  struct Guarded {
+    char text[DLLIFC_TEXT_SIZE];
+    char after[16];
+  };
+  const std::function<int(char*)> calls[] = {
+      [&](char* t) { return v.GetName(t); },
+      [&](char* t) { return v.GetParamName(0, t); },
+      [&](char* t) { return v.GetParamAsString(DLLIFC_PARAM_WNDPOSITION, t); },
+  };
+  for (std::size_t i = 0; i < std::size(calls); ++i) {
+    Guarded g;
+    std::memset(&g, 'x', sizeof g);
+    calls[i](g.text);
+    EXPECT_EQ(strnlen(g.text, sizeof g), DLLIFC_TEXT_SIZE - 1u) << i;
+  }
+  set("unterminated", 0);
+  dlclose(h);
+}

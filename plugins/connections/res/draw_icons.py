@@ -1,53 +1,23 @@
 #!/usr/bin/env python3
 # Draws the connection viewer's 16x16 pictures as XPM files (run it here to
 # redraw them; the XPM files are what the build uses).
-import math
 import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'common'))
+import xpmdraw  # noqa: E402
 
 PALETTE = {
     '.': 'None', 'k': '#000000', 'w': '#FFFFFF', 'g': '#808080', 'l': '#C0C0C0',
     'r': '#C00000', 'G': '#00A000', 'b': '#0040C0', 'B': '#60A0FF', 'y': '#E0C000',
     'o': '#E07000', 'c': '#00A0A0', 's': '#F0C8A0', 'd': '#404040',
 }
-
-
-def canvas():
-    return [['.'] * 16 for _ in range(16)]
-
-
-def disc(px, cx, cy, r, c, outline='k'):
-    for y in range(16):
-        for x in range(16):
-            d = math.hypot(x + 0.5 - cx, y + 0.5 - cy)
-            if d <= r:
-                px[y][x] = outline if d > r - 1 else c
-
-
-def rect(px, x0, y0, x1, y1, c):
-    for y in range(y0, y1 + 1):
-        for x in range(x0, x1 + 1):
-            if 0 <= x < 16 and 0 <= y < 16:
-                px[y][x] = c
-
-
-def line(px, x0, y0, x1, y1, c):
-    n = max(abs(x1 - x0), abs(y1 - y0), 1)
-    for i in range(n + 1):
-        x = round(x0 + (x1 - x0) * i / n)
-        y = round(y0 + (y1 - y0) * i / n)
-        if 0 <= x < 16 and 0 <= y < 16:
-            px[y][x] = c
+PAINTER = xpmdraw.Painter(PALETTE, blank='.', edge='k')
+canvas, disc, rect, line = PAINTER.canvas, PAINTER.disc, PAINTER.rect, PAINTER.line
 
 
 def write(name, px):
-    used = sorted({c for row in px for c in row})
-    lines = ['/* XPM */', 'static const char* %s[] = {' % name,
-             '"16 16 %d 1",' % len(used)]
-    lines += ['"%s c %s",' % (c, PALETTE[c]) for c in used]
-    lines += ['"%s"%s' % (''.join(row), ',' if i < 15 else '') for i, row in enumerate(px)]
-    lines.append('};')
-    with open(os.path.join('icons', name + '.xpm'), 'w') as f:
-        f.write('\n'.join(lines) + '\n')
+    PAINTER.write(os.path.join('icons', name + '.xpm'), name, px)
 
 
 def state(n, fill, mark=None):

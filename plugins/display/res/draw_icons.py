@@ -1,37 +1,19 @@
 #!/usr/bin/env python3
 # Draws the display control's 16x16 pictures 131 to 137 as XPM files into
 # icons/ (run it here to redraw them; the build uses the XPM files).
-import math
 import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'common'))
+import xpmdraw  # noqa: E402
 
 COLOURS = {
     ' ': 'None', 'K': '#000000', 'W': '#FFFFFF', 'D': '#404040', 'M': '#808080', 'L': '#C0C0C0',
     'R': '#D00000', 'r': '#FF8080', 'A': '#E09000', 'a': '#FFD060', 'B': '#1050C0', 'b': '#80B0FF',
     'G': '#00A040',
 }
-
-
-def blank():
-    return [[' '] * 16 for _ in range(16)]
-
-
-def put(px, x, y, c):
-    if 0 <= x < 16 and 0 <= y < 16:
-        px[y][x] = c
-
-
-def circle(px, cx, cy, r, fill, edge='K'):
-    for y in range(16):
-        for x in range(16):
-            d = math.hypot(x + 0.5 - cx, y + 0.5 - cy)
-            if d <= r:
-                px[y][x] = edge if d > r - 1 else fill
-
-
-def box(px, x0, y0, x1, y1, c):
-    for y in range(y0, y1 + 1):
-        for x in range(x0, x1 + 1):
-            put(px, x, y, c)
+PAINTER = xpmdraw.Painter(COLOURS, blank=' ', edge='K')
+blank, put, circle, box = PAINTER.canvas, PAINTER.put, PAINTER.disc, PAINTER.rect
 
 
 def lamp(fill, shine):
@@ -95,13 +77,7 @@ PICTURES = {
 
 
 def write(number, px):
-    used = sorted({c for row in px for c in row})
-    lines = ['/* XPM */', 'static const char* picture%d[] = {' % number, '"16 16 %d 1",' % len(used)]
-    lines += ['"%s c %s",' % (c, COLOURS[c]) for c in used]
-    lines += ['"%s"%s' % (''.join(row), ',' if i < 15 else '') for i, row in enumerate(px)]
-    lines.append('};')
-    with open(os.path.join('icons', '%d.xpm' % number), 'w') as f:
-        f.write('\n'.join(lines) + '\n')
+    PAINTER.write(os.path.join('icons', '%d.xpm' % number), 'picture%d' % number, px)
 
 
 if __name__ == '__main__':

@@ -5,10 +5,6 @@
 
 #include <QWidget>
 
-#include <chrono>
-#include <cstdlib>
-#include <thread>
-
 #include "app/callwin/visualizeconnections.h"
 #include "app/dialogs/ownworkstationdlg.h"
 #include "app/dialogs/subscriberoverviewdlg.h"
@@ -17,31 +13,23 @@
 #include "core/serial/serialport.h"
 #include "platform/dialogkit/dlgscript.h"
 #include "platform/profile.h"
-#include "tests/app/view/viewrig.h"
+#include "tests/app/view/ptyfixture.h"
 #include "tests/platform/dialogkit/testapp.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using V = CBrimlowView;
 using O = CSubscriberOverviewDlg;
 
 namespace {
 
-class DialogsAssembly : public ::testing::Test {
+class DialogsAssembly : public viewrig::OverThePty {
  protected:
   void SetUp() override {
     testapp::App();
     r = std::make_unique<viewrig::Rig>();
-    sdfn = r->globals.dir / "montab.ini";
-    {
-      std::ofstream f(sdfn);
-      f << "[MONTAB]\r\nMAINPHONE=11\r\nINTNUMLENGTH=2\r\n";
-      for (const char* n : {"10", "11", "12", "13", "14"})
-        f << "[MONTAB-" << n << "]\r\nINTNUMBER=" << n << "\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Platz " << n << "\r\n";
-    }
+    sdfn = WriteMonTab("11", {"10", "11", "12", "13", "14"}, "Platz");
     CGlobalConfig& c = GlobalConfig();
-    c.SDFN = sdfn.string();
     c.CPID = 4;  // COM5
     c.IO1008 = 0;
     c.OLDPROTOCOLL = 0;
@@ -50,31 +38,8 @@ class DialogsAssembly : public ::testing::Test {
     c.VSCALERTC = 0x00ff00;  // the platform's 0x00bbggrr
     pbxsim::Options o;
     o.devices = 5;
-    sim = std::make_unique<pbxsim::PbxSim>(o);
-    ASSERT_TRUE(sim->Start());
-    ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+    ASSERT_TRUE(StartSim(o));
   }
-  void TearDown() override {
-    if (r->view) r->view.reset();
-    r->doc.reset();
-    sim.reset();
-    ::unsetenv("PALOMIR_COM5");
-    r.reset();
-  }
-  template <class Pred>
-  bool Pump(Pred pred, int timeoutMs = 15000) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < end) {
-      r->loop.RunUntilIdle();
-      if (pred()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      r->loop.Advance(2);
-    }
-    r->loop.RunUntilIdle();
-    return pred();
-  }
-  std::unique_ptr<viewrig::Rig> r;
-  std::unique_ptr<pbxsim::PbxSim> sim;
   fs::path sdfn;
 };
 

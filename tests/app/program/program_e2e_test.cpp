@@ -13,6 +13,7 @@
 #include "platform/net/asyncsocket.h"
 #include "platform/profile.h"
 #include "programrig.h"
+#include "tests/support/pbxrig.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace {
@@ -21,33 +22,13 @@ using namespace programrig;
 using testsupport::FileBytes;
 using testsupport::PutFile;
 
-const std::string kMonTab =
-    "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n"
-    "[MONTAB-21]\r\nINTNUMBER=21\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Nebenstelle 21\r\n"
-    "[MONTAB-22]\r\nINTNUMBER=22\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Nebenstelle 22\r\n"
-    "[MONTAB-23]\r\nINTNUMBER=23\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Nebenstelle 23\r\n";
-
-std::map<std::string, std::string> ChildEnv() {
-  return {{"LSAN_OPTIONS", std::string("suppressions=") + BRIMLOW_SOURCE_DIR + "/tests/lsan.supp:print_suppressions=0"},
-          {"PALOMIR_DRIVE_ROOT", ""}};
-}
+const std::string kMonTab = pbxrig::MonTab("21", {"21", "22", "23"}, "Nebenstelle");
 
 bool AllMonitored(const pbxsim::PbxSim& sim) {
   const auto m = sim.Monitored();
   int n = 0;
   for (const auto& d : m) n += d == "21" || d == "22" || d == "23";
   return n == 3;
-}
-
-template <class Pred>
-bool Until(Pred pred, int ms, const std::function<void()>& pump = {}) {
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < end) {
-    if (pred()) return true;
-    if (pump) pump();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return pred();
 }
 
 std::string Key(const std::string& ini, const char* section, const char* key) {
@@ -72,11 +53,11 @@ class ProgramE2E : public ::testing::Test {
     RunResult r;
     r.started = std::time(nullptr);
     Child c;
-    auto e = ChildEnv();
+    auto e = ProgramEnv();
     e.insert(env.begin(), env.end());
     EXPECT_TRUE(Start(c, (folder.bin / "brimlow").string(), folder.home.string(), e));
     EXPECT_TRUE(c.WaitShown(20000, pump)) << "no start-up probe";
-    EXPECT_TRUE(Until(running, 20000, pump)) << "not running";
+    EXPECT_TRUE(WaitUntil(running, 20000, pump)) << "not running";
     ::kill(c.pid, SIGTERM);
     const auto t0 = Clock::now();
     EXPECT_EQ(c.Wait(10000, pump), 0);
@@ -146,7 +127,7 @@ TEST_F(ProgramE2E, NetworkLinkRegistersRunsAndUnregistersOnSigterm) {
   bool registered = false;
   RunUntilTerm(
       {}, [&] { return (registered = registered || !sim.Clients().empty()) && AllMonitored(sim); },
-      [&] { return Until([&] { return sim.Clients().empty(); }, 3000, pump); }, pump);
+      [&] { return WaitUntil([&] { return sim.Clients().empty(); }, 3000, pump); }, pump);
   EXPECT_TRUE(registered);
   sim.StopNetwork();
 }

@@ -4,10 +4,6 @@
 // file, and command 32792 (or the hub's 1054) shows them in dialog 182.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <fstream>
-#include <thread>
-
 #include "app/dialogs/calldatadlg.h"
 #include "app/view/callwindows.h"
 #include "core/link/sytemobject.h"
@@ -15,31 +11,22 @@
 #include "tests/platform/dialogkit/testapp.h"
 #include "tests/support/filefaults.h"
 #include "tools/pbxsim/pbxsim.h"
-#include "viewrig.h"
+#include "ptyfixture.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using testsupport::FileBytes;
 using V = CBrimlowView;
 
 namespace {
 
-class CallDataAssembly : public ::testing::Test {
+class CallDataAssembly : public viewrig::OverThePty {
  protected:
   void SetUp() override {
     testapp::App();
     r = std::make_unique<viewrig::Rig>();
-    const fs::path sdfn = r->globals.dir / "montab.ini";
-    {
-      std::ofstream f(sdfn);
-      f << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n";
-      for (const char* n : {"21", "22"})
-        f << "[MONTAB-" << n << "]\r\nINTNUMBER=" << n << "\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Nebenstelle " << n
-          << "\r\n";
-    }
+    WriteMonTab("21", {"21", "22"}, "Nebenstelle");
     cinfo = (r->globals.dir / "cinfo.txt").string();
     CGlobalConfig& c = GlobalConfig();
-    c.SDFN = sdfn.string();
     c.CINFLFN = cinfo;
     c.CINFSOSEQ = 0;
     c.CPID = 4;  // COM5
@@ -48,38 +35,12 @@ class CallDataAssembly : public ::testing::Test {
     c.CUTOFFLEADINGDIGIT = 1;
     c.MCTO = 5;
     c.GDOH = 1;
-    sim = std::make_unique<pbxsim::PbxSim>();
-    ASSERT_TRUE(sim->Start());
-    ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+    ASSERT_TRUE(StartSim());
     r->Build(/*withWindows=*/false, /*fakeLink=*/false);
     InstallCallWindows(*r->view, *r->doc);
     r->view->Create();
     r->view->OnInitialUpdate();
-    ASSERT_TRUE(Pump([&] {
-      return r->view->Link().Object()->GetLinkState() == linkstate::kRunning &&
-             r->doc->Filter().JobState() == jobstate::kFree && sim->Monitored().size() == 2;
-    }));
-  }
-  void TearDown() override {
-    if (r) {
-      r->view.reset();
-      r->doc.reset();
-    }
-    sim.reset();
-    ::unsetenv("PALOMIR_COM5");
-    r.reset();
-  }
-  template <class Pred>
-  bool Pump(Pred pred, int timeoutMs = 15000) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < end) {
-      r->loop.RunUntilIdle();
-      if (pred()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      r->loop.Advance(2);
-    }
-    r->loop.RunUntilIdle();
-    return pred();
+    ASSERT_TRUE(LinkRunning(2));
   }
   bool Idle() { return Pump([&] { return r->doc->CallHandler().GetCurrentCall(hub::kIdView) == nullptr; }); }
   // What dialog 182 shows when it is opened by run.
@@ -100,8 +61,6 @@ class CallDataAssembly : public ::testing::Test {
     return lines;
   }
 
-  std::unique_ptr<viewrig::Rig> r;
-  std::unique_ptr<pbxsim::PbxSim> sim;
   std::string cinfo;
 };
 

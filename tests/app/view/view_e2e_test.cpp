@@ -20,10 +20,9 @@
 #include "platform/net/asyncsocket.h"
 #include "tests/netlink/support.h"
 #include "tools/pbxsim/pbxsim.h"
-#include "viewrig.h"
+#include "ptyfixture.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using viewrig::Rig;
 using V = CBrimlowView;
 
@@ -36,21 +35,15 @@ std::string Read(const fs::path& p) {
   return s.str();
 }
 
-class Assembly : public ::testing::Test {
+class Assembly : public viewrig::OverThePty {
  protected:
   void SetUp() override {
     r = std::make_unique<Rig>();
-    sdfn = r->globals.dir / "montab.ini";
-    {
-      std::ofstream f(sdfn);
-      f << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n";
-      for (const char* n : {"21", "22", "23"})
-        f << "[MONTAB-" << n << "]\r\nINTNUMBER=" << n << "\r\nMONON=1\r\nMONSTAT=2\r\nNAME=Nebenstelle " << n
-          << "\r\n";
-    }
+    // Real time for the line and the sockets, the loop's clock moving along.
+    pace.busy = [] { return plat::net::OpenSocketCount() != 0 && plat::net::PumpSockets(2) != 0; };
+    sdfn = WriteMonTab("21", {"21", "22", "23"}, "Nebenstelle");
     original = Read(sdfn);
     CGlobalConfig& c = GlobalConfig();
-    c.SDFN = sdfn.string();
     c.CPID = 4;  // COM5
     c.IO1008 = 0;
     c.OLDPROTOCOLL = 0;
@@ -61,41 +54,15 @@ class Assembly : public ::testing::Test {
     r->frame.onExit = [this] { closed = r->doc->CanCloseFrame(); };
   }
   void TearDown() override {
-    if (r->view) r->view.reset();
-    r->doc.reset();
-    for (std::uint32_t h = 0; h < 10; ++h) PBXNWHCloseDLL(h);
-    sim.reset();
-    ::unsetenv("PALOMIR_COM5");
-    r.reset();
-  }
-  bool StartSerialSim() {
-    sim = std::make_unique<pbxsim::PbxSim>();
-    if (!sim->Start()) return false;
-    ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
-    return true;
-  }
-  // Real time for the line and the sockets, the loop's clock moving along.
-  template <class Pred>
-  bool Pump(Pred pred, int timeoutMs = 15000) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < end) {
-      r->loop.RunUntilIdle();
-      if (pred()) return true;
-      if (plat::net::OpenSocketCount() == 0 || plat::net::PumpSockets(2) == 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        r->loop.Advance(2);
-      }
+    if (r) {
+      r->view.reset();
+      r->doc.reset();
     }
-    r->loop.RunUntilIdle();
-    return pred();
+    for (std::uint32_t h = 0; h < 10; ++h) PBXNWHCloseDLL(h);
+    OverThePty::TearDown();
   }
   CSytemObject& Link() { return *r->view->Link().Object(); }
-  bool Running() {
-    return Pump([&] {
-      return Link().GetLinkState() == linkstate::kRunning && r->doc->Filter().JobState() == jobstate::kFree &&
-             sim->Monitored().size() == 3;
-    });
-  }
+  bool Running() { return LinkRunning(3); }
   CCallInfo* Current() { return r->doc->CallHandler().GetCurrentCall(hub::kIdView); }
   // The network link to a relay on port (the simulated PBX's, when sim).
   void StartOverRelay(std::uint16_t port) {
@@ -128,8 +95,6 @@ class Assembly : public ::testing::Test {
     EXPECT_NE(written.find("NAME=Nebenstelle 22"), std::string::npos);
   }
 
-  std::unique_ptr<Rig> r;
-  std::unique_ptr<pbxsim::PbxSim> sim;
   fs::path sdfn;
   std::string original;
   bool closed = false;
@@ -138,7 +103,7 @@ class Assembly : public ::testing::Test {
 }  // namespace
 
 TEST_F(Assembly, SerialLinkRunsTracksACallAndClosesCleanly) {
-  ASSERT_TRUE(StartSerialSim());
+  ASSERT_TRUE(StartSim());
   r->Start(/*withWindows=*/false, /*fakeLink=*/false);
   ASSERT_TRUE(Running()) << Link().GetLinkState();
   ASSERT_TRUE(Pump([&] { return sim->ReceivedCount(CSTA_SNAPSHOT_DEVICE) == 3; }));
@@ -165,7 +130,7 @@ TEST_F(Assembly, SerialLinkRunsTracksACallAndClosesCleanly) {
 }
 
 TEST_F(Assembly, ALostSerialLineComesBackAndStartsUpWhole) {
-  ASSERT_TRUE(StartSerialSim());
+  ASSERT_TRUE(StartSim());
   r->Start(false, false);
   ASSERT_TRUE(Running());
   sim->Stop();
@@ -173,9 +138,7 @@ TEST_F(Assembly, ALostSerialLineComesBackAndStartsUpWhole) {
   EXPECT_EQ(r->frame.status.back(), "T43.26");
   EXPECT_EQ(r->globals.LogCount("T43.26"), 1);
   // Plugged back (a new device node, as after a replug).
-  sim = std::make_unique<pbxsim::PbxSim>();
-  ASSERT_TRUE(sim->Start());
-  ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+  ASSERT_TRUE(StartSim());
   ASSERT_TRUE(Pump([&] { return !r->view->Watch().Lost(); }, static_cast<int>(4 * CLinkWatch::kRetryMs) + 5000));
   EXPECT_EQ(r->frame.status.back(), "T43.27");
   ASSERT_TRUE(Running());
@@ -187,14 +150,14 @@ TEST_F(Assembly, ALostSerialLineComesBackAndStartsUpWhole) {
 }
 
 TEST_F(Assembly, APortMissingAtStartIsTriedAgainUntilItIsThere) {
-  ::setenv("PALOMIR_COM5", (r->globals.dir / "not-yet").c_str(), 1);
+  ::setenv(pbxrig::kPortVariable, (r->globals.dir / "not-yet").c_str(), 1);
   r->Start(false, false);
   ASSERT_EQ(r->boxes.shown.size(), 1u);  // the link object's own word on it
   EXPECT_EQ(r->boxes.shown[0].text, "T59.1");
   EXPECT_EQ(r->frame.status.back(), "T43.26");
   r->loop.Advance(3 * CLinkWatch::kRetryMs);
   EXPECT_TRUE(r->view->Watch().Lost());
-  ASSERT_TRUE(StartSerialSim());
+  ASSERT_TRUE(StartSim());
   ASSERT_TRUE(Pump([&] { return !r->view->Watch().Lost(); }, static_cast<int>(4 * CLinkWatch::kRetryMs) + 5000));
   ASSERT_TRUE(Running());
   EXPECT_EQ(r->frame.status.back(), "T43.27");

@@ -538,4 +538,37 @@ TEST_F(Manager, CounterFileAfterASaveByteForByte) {
   EXPECT_EQ(manager->FindExtension(0, "22")->comment, "C:\\new\tTab\r\nZeile");
 }
 
+// A count that arrives while the question is open (another window asked)
+// must not open a second question inside the first one's loop.
+TEST_F(Manager, OneQuestionAtATime) {
+  Watch(21, 2);
+  CSumChargeHandler& m = Make();
+  DialogScript script;
+  int inner = 0;
+  script.When(226)
+      .Do([&](plat::Dialog&) {
+        ++inner;
+        if (inner > 1) return;
+        ASSERT_EQ(charges->RequestRecordCount(), 1);
+        Feed(chargewire::CountReply(EXTPBX_GETNUMBEROFCALLINFOS_CONF, "4"));
+        loop.RunUntilIdle();  // the question's own loop
+      })
+      .Press(plat::IDCANCEL);
+  script.When(226).Press(plat::IDCANCEL);
+  boxes.QueueAnswer(plat::IDYES);
+  Press(CSumChargeHandler::kReadRecords, "22");
+  Feed(chargewire::CountReply(EXTPBX_GETNUMBEROFCALLINFOS_CONF, "3"));
+  loop.RunUntilIdle();
+  EXPECT_EQ(script.opened.size(), 1u);
+  EXPECT_EQ(inner, 1);
+  EXPECT_FALSE(m.Listening());
+  EXPECT_EQ(m.Noted(), nullptr);
+  // Afterwards a new request asks again.
+  boxes.QueueAnswer(plat::IDYES);
+  Press(CSumChargeHandler::kReadRecords, "22");
+  Feed(chargewire::CountReply(EXTPBX_GETNUMBEROFCALLINFOS_CONF, "3"));
+  loop.RunUntilIdle();
+  EXPECT_EQ(script.opened.size(), 2u);
+}
+
 }  // namespace

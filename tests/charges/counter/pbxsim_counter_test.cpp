@@ -5,30 +5,25 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
-#include <thread>
 
 #include "charges/counter/readoutquestiondlg.h"
 #include "counter_support.h"
-#include "tests/app/view/viewrig.h"
+#include "tests/app/view/ptyfixture.h"
 #include "tests/platform/dialogkit/testapp.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-class CountersOverThePty : public ::testing::Test {
+class CountersOverThePty : public viewrig::OverThePty {
  protected:
   void SetUp() override {
     testapp::App();
     r = std::make_unique<viewrig::Rig>();
-    const auto sdfn = r->globals.dir / "montab.ini";
-    {
-      std::ofstream f(sdfn);
-      f << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n[MONTAB-21]\r\nINTNUMBER=21\r\nMONON=1\r\nMONSTAT=2\r\n";
-    }
+    pace.sleep = std::chrono::microseconds(200);
+    pace.advanceMs = 1;
+    pumpMs = 30000;
+    WriteMonTab("21", {"21"});
     // Five stored groups of twelve: every device of the PBX has a tile.
     {
       std::ofstream f(r->globals.dir / "sumcharge.ini", std::ios::binary);
@@ -39,49 +34,22 @@ class CountersOverThePty : public ::testing::Test {
       }
     }
     CGlobalConfig& c = GlobalConfig();
-    c.SDFN = sdfn.string();
     c.CPID = 4;
     c.OLDPROTOCOLL = 0;
     c.CPROCON = 1;
     c.ChargesActive = 1;
     c.IO1008 = 0;
-    sim = std::make_unique<pbxsim::PbxSim>();
-    ASSERT_TRUE(sim->Start());
-    ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
+    ASSERT_TRUE(StartSim());
     r->Start(/*withWindows=*/false, /*fakeLink=*/false);
-    ASSERT_TRUE(Pump([&] {
-      return r->view->Link().Object()->GetLinkState() == linkstate::kRunning &&
-             r->doc->Filter().JobState() == jobstate::kFree && sim->Monitored().size() == 1;
-    }));
+    ASSERT_TRUE(LinkRunning(1));
     M().AttachDisplay(&r->doc->MonitorTable(), &display, &r->view->Charges(), &r->doc->CallHandler(), r->view->Id());
     ASSERT_EQ(M().Extensions().size(), 60u);
-  }
-  void TearDown() override {
-    r->view.reset();
-    r->doc.reset();
-    sim.reset();
-    ::unsetenv("PALOMIR_COM5");
-    r.reset();
-  }
-  template <class Pred>
-  bool Pump(Pred pred, int timeoutMs = 30000) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < end) {
-      r->loop.RunUntilIdle();
-      if (pred()) return true;
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-      r->loop.Advance(1);
-    }
-    r->loop.RunUntilIdle();
-    return pred();
   }
   CSumChargeHandler& M() { return r->view->SumCharges(); }
   void Button(plat::UINT message, const std::string& number) {
     plat::PostMessage(r->view->Id(), message, 77, M().FindExtension(0, number)->item);
   }
 
-  std::unique_ptr<viewrig::Rig> r;
-  std::unique_ptr<pbxsim::PbxSim> sim;
   countertest::RecordingDisplay display;
 };
 

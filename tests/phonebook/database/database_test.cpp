@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <random>
@@ -496,6 +497,29 @@ TEST(PhoneBookDatabase, FailedWritesLeaveTheFileAndAnswerZero) {
     EXPECT_EQ(b.Find("0711"), PBS_FOUND) << c.name;
     EXPECT_EQ(b.Find("0713"), PBS_NOT_FOUND) << c.name;
   }
+}
+
+// A text file written over the phone book or its deleted records would
+// replace them by text while the database still writes into the old file.
+TEST(PhoneBookDatabase, ATextFileNeverReplacesItsOwnFiles) {
+  Book b("pbdb_textown");
+  ASSERT_EQ(b.Open(), 1);
+  ASSERT_EQ(b.Add("A", "nA", "0711"), 1);
+  ASSERT_EQ(b.Add("B", "nB", "0712"), 1);
+  b.db.Last(-1);
+  ASSERT_EQ(b.db.DeleteItem(b.db.Current(), -1), 1);  // delitems.db exists now
+  const std::string book = FileBytes(b.Path());
+  const std::string del = FileBytes(b.Deleted());
+  const std::string viaDot = b.dir.Str() + "/./book.db";
+  ASSERT_EQ(::link(b.Path().c_str(), (b.dir / "hardlink.db").c_str()), 0);
+  for (const std::string& target : {b.Path(), b.Deleted(), viaDot, b.dir / "hardlink.db"}) {
+    for (int kind : {0, 1}) {
+      EXPECT_EQ(b.db.WriteTextFile(kind, target, "%c\r\n", -1), 0) << target;
+      EXPECT_EQ(FileBytes(b.Path()), book) << target;
+      EXPECT_EQ(FileBytes(b.Deleted()), del) << target;
+    }
+  }
+  EXPECT_EQ(b.Find("0711"), PBS_FOUND);
 }
 
 TEST(PhoneBookDatabase, ATextFileOfRecordsAndHits) {

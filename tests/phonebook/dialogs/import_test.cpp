@@ -3,6 +3,7 @@
 // field by field and the boxes by their texts.
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -287,6 +288,52 @@ TEST_P(ImportRun, AFailedWriteStopsAndSaysSo) {
   EXPECT_EQ(s.imported, 0);
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text, "T10.25 0 T10.27\r\nT10.36");
+}
+
+// Fails every record write after the first few and counts data syncs.
+class FailWritesAfter : public plat::io::Hook {
+ public:
+  explicit FailWritesAfter(int allowed) : allowed_(allowed), previous_(plat::io::CurrentHook()) { plat::io::SetHook(this); }
+  ~FailWritesAfter() override { plat::io::SetHook(previous_); }
+  int Before(plat::io::Op op, const char*) override {
+    if (op == plat::io::Op::Fdatasync) ++syncs;
+    if (op == plat::io::Op::PWrite && failing && allowed_-- <= 0) return ENOSPC;
+    return 0;
+  }
+  bool failing = true;
+  int syncs = 0;
+
+ private:
+  int allowed_;
+  plat::io::Hook* previous_;
+};
+
+// An import stopped by a failed write must not leave the phone book in its
+// batch mode: a record the call model adds afterwards is synced at once.
+TEST_P(ImportRun, AFailedWriteEndsTheBatch) {
+  if (store.Kind() != pbtest::Backing::kFile) GTEST_SKIP() << "the batch belongs to the file";
+  const std::string csv = store.Folder() / "three.csv";
+  testsupport::PutFile(csv, "A,Anton,0401111\nB,Berta,0402222\nC,Carl,0403333\n");
+  CDataBaseImportFileChecker checker;
+  checker.SetSeparator(',');
+  ASSERT_EQ(checker.OpenFile(csv), 1);
+  for (int i = 0; i < 3; ++i) checker.AddLink(i, std::vector<int>{kCompany, kName, kNumber}[static_cast<std::size_t>(i)]);
+  ImportOptions opt;
+  opt.statistics = false;
+  FailWritesAfter hook(2);  // the first record and its count word
+  ImportStats s = RunImport(0, store, checker, opt);
+  EXPECT_TRUE(s.failed);
+  EXPECT_EQ(s.imported, 1);
+  hook.failing = false;
+  const int before = hook.syncs;
+  CMyDataBaseParamInterface* fresh = nullptr;
+  ASSERT_EQ(store.Database().NewRecord(&fresh), PBS_DONE);
+  CDataBaseParam number;
+  number.SetText("0409999");
+  fresh->SetParam(PBP_NUMBER, number, nullptr);
+  ASSERT_EQ(store.Database().UpdateRecord(&fresh), PBS_DONE);
+  EXPECT_GT(hook.syncs, before);
+  EXPECT_EQ(store.Database().GetRecordCount(), 2u);
 }
 
 // A kill of the importing process at any instant leaves whole records, the

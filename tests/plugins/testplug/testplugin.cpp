@@ -18,6 +18,7 @@ namespace {
 std::string g_log;
 std::string g_position = "0,0,0,0";
 int g_failGetParam = 0;
+int g_unterminated = 0;  // texts fill the whole buffer, no end
 // Where a test merges the calls of both plug-ins with its own record.
 void (*g_sink)(const char* prefix, const char* call) = nullptr;
 
@@ -41,11 +42,13 @@ void TestPlugInClear() { g_log.clear(); }
 void TestPlugInSetSink(void (*sink)(const char*, const char*)) { g_sink = sink; }
 void TestPlugInSet(const char* key, int value) {
   if (std::strcmp(key, "failGetParam") == 0) g_failGetParam = value;
+  if (std::strcmp(key, "unterminated") == 0) g_unterminated = value;
 }
 
 int32_t TP_ENTRY(GetName)(char* text) {
   Note("GetName");
   std::snprintf(text, DLLIFC_TEXT_SIZE, "recorder %s", TP_STR(TP_PREFIX));
+  if (g_unterminated) std::memset(text, 'n', DLLIFC_TEXT_SIZE);
   return 0;
 }
 
@@ -86,6 +89,7 @@ int32_t TP_ENTRY(GetParamName)(uint16_t index, char* text) {
   Note("GetParamName(%ld)", index);
   if (index != 0) return 1;
   std::snprintf(text, DLLIFC_TEXT_SIZE, "%s", DLLIFC_PARAM_WNDPOSITION);
+  if (g_unterminated) std::memset(text, 'p', DLLIFC_TEXT_SIZE);
   return 0;
 }
 int32_t TP_ENTRY(SetParamAsString)(const char* name, const char* value) {
@@ -97,6 +101,7 @@ int32_t TP_ENTRY(GetParamAsString)(const char* name, char* text) {
   Add(std::string("GetParamAsString(") + name + ")");
   // A failing plug-in may leave anything in the buffer.
   std::snprintf(text, DLLIFC_TEXT_SIZE, "%s", g_failGetParam ? "7,7,7,7" : g_position.c_str());
+  if (g_unterminated) std::memset(text, 'v', DLLIFC_TEXT_SIZE);
   return g_failGetParam ? 1 : 0;
 }
 int32_t TP_ENTRY(SetDatabaseInterface)(void* p) {

@@ -1,0 +1,62 @@
+// The document and the view with the real link object on the simulated
+// PBX's pseudo-terminal. Torn down view and document first, while the PBX
+// still answers, then the PBX, then the rig's settings.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include "tests/support/pbxrig.h"
+#include "viewrig.h"
+
+namespace viewrig {
+
+class OverThePty : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (r) {
+      r->view.reset();
+      r->doc.reset();
+    }
+    sim.reset();
+    ::unsetenv(pbxrig::kPortVariable);
+    r.reset();
+  }
+  // The rig's montab.ini, made the table the document reads.
+  std::filesystem::path WriteMonTab(const std::string& mainPhone, std::initializer_list<const char*> extensions,
+                                    const std::string& names = {}) {
+    const auto path = r->globals.dir / "montab.ini";
+    std::ofstream(path, std::ios::binary) << pbxrig::MonTab(mainPhone, extensions, names);
+    GlobalConfig().SDFN = path.string();
+    return path;
+  }
+  // A new simulated PBX on a new device node, the old one gone first.
+  bool StartSim(const pbxsim::Options& options = {}) {
+    sim.reset();
+    sim = pbxrig::StartOnPty(options);
+    return sim != nullptr;
+  }
+  template <class Pred>
+  bool Pump(Pred pred, int timeoutMs = 0) {
+    return pbxrig::Pump(r->loop, pred, timeoutMs > 0 ? timeoutMs : pumpMs, pace);
+  }
+  // The link runs, no job holds the filter and the PBX monitors n devices.
+  bool LinkRunning(std::size_t n) {
+    return Pump([&] {
+      return r->view->Link().Object()->GetLinkState() == linkstate::kRunning &&
+             r->doc->Filter().JobState() == jobstate::kFree && sim->Monitored().size() == n;
+    });
+  }
+
+  std::unique_ptr<Rig> r;
+  std::unique_ptr<pbxsim::PbxSim> sim;
+  pbxrig::Pace pace;
+  int pumpMs = 15000;
+};
+
+}  // namespace viewrig
