@@ -173,18 +173,22 @@ void CCallEvaluationDlg::Fill() {
   ShowFilter();
 }
 
+bool CCallEvaluationDlg::Add(chargedlg::ReportLines& lines, const std::string& line) {
+  const std::size_t before = lines.Count();
+  lines.Add(line);
+  if (lines.Count() != before) return true;
+  // One box, then no more lines: the list is full.
+  Defer(kBox, 41);
+  return false;
+}
+
 void CCallEvaluationDlg::FillService() {
   chargedlg::ReportLines& lines = list_->BeginFill();
   lines.SetCapacity(limit_);
   int read = 0;
   if (records_) {
     for (std::string l = records_->FirstLine(); !l.empty(); l = records_->NextLine()) {
-      const std::size_t before = lines.Count();
-      lines.Add(l);
-      if (lines.Count() == before) {
-        Defer(kBox, 41);
-        break;
-      }
+      if (!Add(lines, l)) break;
       ++read;
     }
   }
@@ -202,13 +206,7 @@ void CCallEvaluationDlg::FillCharges() {
   int read = 0, listed = 0;
   for (std::string l = h.GetFirstReportLine(kLineKind, filter); !l.empty(); l = h.GetNextReportLine(kLineKind, filter)) {
     ++read;
-    const std::size_t before = lines.Count();
-    lines.Add(l);
-    if (lines.Count() == before) {
-      // One box, then no more lines: the list is full.
-      Defer(kBox, 41);
-      break;
-    }
+    if (!Add(lines, l)) break;
     ++listed;
   }
   list_->EndFill();
@@ -393,7 +391,9 @@ void CCallEvaluationDlg::Save() {
   const std::int32_t on = 1, off = 0;
   h.SetParameter(kCopyMatchesParameter, &on);
   bool ok;
-  if (EndsWithClh(path)) {
+  if (EndsWithClh(path) && !h.SelectionFileOpen()) {
+    ok = false;  // nothing to copy: not "saved"
+  } else if (EndsWithClh(path)) {
     // The selection file holds what the last pass copied: fill it with
     // this filter's matches before it is copied.
     for (std::string l = h.GetFirstReportLine(kLineKind, filter); !l.empty(); l = h.GetNextReportLine(kLineKind, filter)) {

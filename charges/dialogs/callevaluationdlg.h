@@ -79,6 +79,7 @@ class CCallEvaluationDlg : public CListDialog, public IChargeListener {
   void PutBack();
   void Show(const Parameters& p);
   void ShowFilter();
+  bool Add(chargedlg::ReportLines& lines, const std::string& line);
   void FillService();
   void FillCharges();
   void ShowCounts(int read, int listed);

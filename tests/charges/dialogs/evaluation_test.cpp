@@ -4,6 +4,8 @@
 // saved files byte for byte and the printed streams command by command.
 #include <QDialog>
 
+#include <filesystem>
+
 #include "app/dialogs/calldatareport.h"
 #include "app/service/servicerecordfile.h"
 #include "charges/dialogs/callevaluationdlg.h"
@@ -270,6 +272,29 @@ TEST_F(Evaluation, SavedFilesHoldWhatTheFilterMatches) {
       return out;
     });
     EXPECT_EQ(got, want) << c.file;
+  }
+}
+
+TEST_F(Evaluation, ASaveThatCannotBeDoneSaysSo) {
+  ReadOut(Mixed(jan));
+  struct Case {
+    const char* name;
+    std::string path;
+    bool closeFiles;
+  } cases[] = {
+      {"no selection file to copy", dir_.filePath("kopie.clh").toStdString(), true},
+      {"no such folder", dir_.filePath("fehlt/bericht.CRP").toStdString(), false},
+  };
+  for (const Case& c : cases) {
+    if (c.closeFiles) handler->CloseFiles();
+    boxes.shown.clear();
+    files.answers = {c.path};
+    DialogScript script;
+    script.When(201).Press(E::IDC_SAVE).Do([&](plat::Dialog&) { loop.RunUntilIdle(); }).Press(1);
+    Run(E::kChargeFile);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"T39.47"}) << c.name;
+    EXPECT_FALSE(std::filesystem::exists(c.path)) << c.name;
+    if (c.closeFiles) ASSERT_EQ(handler->OpenChargeFile(dir_.filePath("charproc.log").toStdString()), 1);
   }
 }
 
