@@ -301,6 +301,7 @@ void CBrimlowView::Destroy() {
   display_.Close();
   // Every modeless window the view made goes before the members.
   for (int s = 0; s < kWindowSlots; ++s) DestroyWindow(static_cast<WindowSlot>(s));
+  if (closeChargeWindows) closeChargeWindows();
   plat::KillTimer(self_, kTimerAssistant);
   CCallHandler& handler = doc_.CallHandler();
   handler.JoinWorkers();

@@ -142,6 +142,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   // The charge-counter manager's slot for 1095 to 1106 (the display
   // control's buttons and its own cancel messages): message, window, item.
   std::function<void(plat::UINT, plat::WPARAM, plat::LPARAM)> chargeCommands;
+  // Closes the charge windows that outlive a command; run before the handler goes.
+  std::function<void()> closeChargeWindows;
 
  private:
   // The service record file as the filter sees it, and the filter's

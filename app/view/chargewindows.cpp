@@ -1,5 +1,7 @@
 #include "app/view/chargewindows.h"
 
+#include <QDialog>
+
 #include <memory>
 
 #include "app/dialogs/calldatareport.h"
@@ -7,6 +9,7 @@
 #include "app/view/brimlowview.h"
 #include "charges/counter/displaycontrol.h"
 #include "charges/counter/sumchargehandler.h"
+#include "charges/dialogs/callevaluationdlg.h"
 #include "charges/dialogs/chargereportdlg.h"
 #include "charges/dialogs/extensioninfodlg.h"
 #include "charges/dialogs/totalchargesdlg.h"
@@ -27,7 +30,11 @@ struct ChargeWindows : IChargeReportWindow {
   std::unique_ptr<CTotalChargesDlg> totals;  // the view's member 12
   bool totalsOpen = false;
   CExtensionInfoWindow info;  // a tile's third button
+  bool recordsOpen = false;                      // 32801, modal
+  std::unique_ptr<CCallEvaluationDlg> entries;   // 32803, modeless
 };
+
+constexpr plat::UINT kServiceRecords = 32801, kChargeFileEntries = 32803;
 
 void AlreadyOpen(CBrimlowView& view) {
   plat::MessageBox(view.Id(), plat::GetTextOr(plat::TextId(43, 10), ""), plat::GetTextOr(plat::TextId(0, 0), ""),
@@ -52,4 +59,26 @@ void InstallChargeWindows(CBrimlowView& view, CBrimlowDoc& doc) {
     w->totals->DoModal(view.Id());
     w->totalsOpen = false;
   });
+  c.Register(kServiceRecords, [&view, &doc, w] {
+    if (w->recordsOpen) return AlreadyOpen(view);
+    w->recordsOpen = true;
+    CCallEvaluationDlg dlg(CCallEvaluationDlg::kServiceFile, &view.Charges(), &view.ServiceRecords(),
+                           &doc.MonitorTable(), &w->printer);
+    dlg.DoModal(view.Id());
+    w->recordsOpen = false;
+  });
+  c.Register(kChargeFileEntries, [&view, &doc, w] {
+    if (w->entries && w->entries->IsCreated()) {
+      if (QDialog* d = w->entries->Window()) {
+        d->raise();
+        d->activateWindow();
+      }
+      return;
+    }
+    w->entries = std::make_unique<CCallEvaluationDlg>(CCallEvaluationDlg::kChargeFile, &view.Charges(),
+                                                      &view.ServiceRecords(), &doc.MonitorTable(), &w->printer);
+    w->entries->Create(view.Id());
+  });
+  // Its parameters go back to the handler, which must still be there.
+  view.closeChargeWindows = [w] { w->entries.reset(); };
 }

@@ -6,6 +6,7 @@
 #include <QLayout>
 #include <QTreeView>
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/dialogkit/dialog.h"
@@ -25,7 +26,8 @@ void ReportLines::Reserve(std::size_t lines, std::size_t bytes) {
 
 void ReportLines::Add(std::string_view line) {
   // Offsets are 32-bit: a list past 4 GiB of text keeps what it has.
-  if (text_.size() + line.size() > std::numeric_limits<std::uint32_t>::max()) return;
+  const std::size_t limit = std::min<std::size_t>(capacity_, std::numeric_limits<std::uint32_t>::max());
+  if (text_.size() + line.size() > limit) return;
   text_.append(line);
   ends_.push_back(static_cast<std::uint32_t>(text_.size()));
 }

@@ -21,7 +21,9 @@ class ReportLines {
  public:
   void Clear();
   void Reserve(std::size_t lines, std::size_t bytes);
+  // A line past the capacity (at most 4 GiB of text) is not added.
   void Add(std::string_view line);
+  void SetCapacity(std::size_t bytes) { capacity_ = bytes; }
   std::size_t Count() const { return ends_.size(); }
   std::string_view Line(std::size_t i) const;
   // The tab-separated field of a line; empty past its last field.
@@ -30,6 +32,7 @@ class ReportLines {
  private:
   std::string text_;
   std::vector<std::uint32_t> ends_;  // where each line ends in text_
+  std::size_t capacity_ = UINT32_MAX;
 };
 
 class ReportListModel;

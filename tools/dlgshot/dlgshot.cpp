@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/callwin/assistantdlg.h"
 #include "app/callwin/dialdlg.h"
 #include "app/callwin/newrecordquestiondlg.h"
@@ -25,6 +27,8 @@
 #include "charges/handler/chargeandloghandler.h"
 #include "charges/handler/chargewire.h"
 #include "core/monitor/monitortable.h"
+#include "app/service/servicerecordfile.h"
+#include "charges/dialogs/callevaluationdlg.h"
 #include "app/lists/callbackdlg.h"
 #include "app/lists/callbacklist.h"
 #include "app/lists/misseddlg.h"
@@ -119,6 +123,64 @@ void ShootCallWindows(const std::string& out) {
     q.Create(0);
     ShootNow(q, ShotName(plat::dlg::kProgram, 173, out));
   }
+}
+
+// The call evaluation on a few charge records, and on the PBX's list.
+void ShootEvaluation(const std::string& out) {
+  const auto dir = std::filesystem::temp_directory_path() / ("dlgshot_201_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string charges = (dir / "charges.log").string();
+  std::string bytes(ChargeFileHeader::kSize, '\0');
+  ChargeFileHeader::Default().Serialize(reinterpret_cast<std::uint8_t*>(bytes.data()));
+  const char* const from[] = {"21", "22", "0891234567", "23", "25"};
+  for (int i = 0; i < 9; ++i) {
+    ChargeRecord r;
+    r.start = 1772701507u - 86400u + static_cast<std::uint32_t>(i) * 1800u;
+    r.duration = static_cast<std::int16_t>(45 + i * 70);
+    r.units = static_cast<std::int16_t>(1 + i % 4);
+    r.SetCalling(from[i % 5]);
+    r.SetCalled(i % 5 == 2 ? "21" : "030123456");
+    std::uint8_t b[ChargeRecord::kSize];
+    r.Serialize(b);
+    bytes.append(reinterpret_cast<char*>(b), sizeof b);
+  }
+  std::ofstream(charges, std::ios::binary) << bytes;
+  const std::string service = (dir / "service.xxx").string();
+  std::ofstream(service, std::ios::binary) << "1\t04.03.26\t09:12:00\t00:01:05\t21\t030123456\t2\r\n"
+                                              "2\t04.03.26\t10:40:00\t00:12:30\t22\t0891234567\t9\r\n"
+                                              "3\t04.03.26\t11:02:00\t00:00:40\t0407777\t23\t0\r\n";
+  CGlobalConfig cfg;
+  cfg.CPROCON = 1;
+  const int recording = GlobalConfig().CPROCON;
+  GlobalConfig().CPROCON = 1;
+  CMonitorTable table;
+  for (const char* n : {"21", "22", "23", "25"}) {
+    CMonitorEntry e;
+    e.SetNumber(n);
+    table.SetEntry(e);
+  }
+  {
+    CChargeAndLogHandler handler(&cfg);
+    handler.SetPartners(nullptr, nullptr, nullptr, &table);
+    handler.OpenChargeFile(charges);
+    handler.SelectExtension("*", 1);
+    CServiceRecordFile records;
+    records.SetFileName(service);
+    CMarpelReportPrinter printer;
+    {
+      CCallEvaluationDlg d(CCallEvaluationDlg::kChargeFile, &handler, &records, &table, &printer);
+      d.Create(0);
+      ShootNow(d, ShotName(plat::dlg::kProgram, CCallEvaluationDlg::kResourceId, out));
+    }
+    {
+      CCallEvaluationDlg d(CCallEvaluationDlg::kServiceFile, &handler, &records, &table, &printer);
+      d.Create(0);
+      ShootNow(d, ShotName(plat::dlg::kProgram, CCallEvaluationDlg::kResourceId, out, "-pbx"));
+    }
+    handler.CloseFiles();
+  }
+  GlobalConfig().CPROCON = recording;
+  std::filesystem::remove_all(dir);
 }
 
 // The lists' dialogs with a few entries, as a user sees them.
@@ -552,6 +614,7 @@ int main(int argc, char** argv) {
   }
   ShootCallWindows(out);
   ShootLists(out);
+  ShootEvaluation(out);
   ShootProgram(out);
   ShootConnectionViewer(out);
   ShootDisplayControl(out, loop);
