@@ -71,8 +71,11 @@ CBrimlowView::~CBrimlowView() {
   Destroy();
   watch_.reset();
   net_.reset();
-  charge_.reset();
   sumCharge_.reset();
+  // The handlers own windows of their own (the total-charges dialog) that
+  // still point at the charge handler: they go before it.
+  commands_ = CCommandTable();
+  charge_.reset();
   drawing_.reset();
   link_.reset();
   // The icon, built first, goes last.
