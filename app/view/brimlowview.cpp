@@ -73,8 +73,11 @@ CBrimlowView::~CBrimlowView() {
   net_.reset();
   sumCharge_.reset();
   // The handlers own windows of their own (the total-charges dialog) that
-  // still point at the charge handler: they go before it.
+  // still point at the charge handler: they go before it, with every hook
+  // that holds them.
   commands_ = CCommandTable();
+  closeChargeWindows = nullptr;
+  chargeCommands = nullptr;
   charge_.reset();
   drawing_.reset();
   link_.reset();

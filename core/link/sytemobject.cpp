@@ -21,10 +21,6 @@ constexpr const char* kCommLogName = "comport.log";
 
 std::uint32_t CallIdOf(const CCallInfo* call) { return call ? static_cast<std::uint32_t>(call->callId) : 0; }
 
-void ShowText(plat::WindowId owner, plat::TextId id) {
-  plat::MessageBox(owner, plat::GetTextOr(id, ""), "", plat::MB_OK | plat::MB_ICONERROR);
-}
-
 }  // namespace
 
 CSytemObject::CSytemObject(plat::WindowId view, IPBXLinkFilter* filter, CMonitorTable* monitors,
@@ -54,6 +50,11 @@ plat::LRESULT CSytemObject::OnMessage(const plat::Message& m) {
   }
   if (m.msg == kMsgReceived) return record ? OnLinkMessage(linkev::kIncoming, 0, record) : 0;
   if (m.msg == kMsgCommNotify) return ProcessCommInput(m.wParam, m.lParam);
+  if (m.msg == kMsgShowText) {
+    plat::MessageBox(view_, plat::GetTextOr(plat::TextId(59, static_cast<int>(m.lParam)), ""), "",
+                     plat::MB_OK | plat::MB_ICONERROR);
+    return 0;
+  }
   if (m.msg == CSerialPort::kMsgLineLost) {
     OnLineLost(static_cast<int>(m.lParam));
     return 0;
@@ -109,7 +110,8 @@ plat::LRESULT CSytemObject::OnLinkMessage(plat::UINT code, plat::WPARAM, const C
       return 1;
 
     case linkev::kRequestGivenUp:
-      if (!capsRequested_) ShowText(view_, plat::TextId(59, 0));
+      // Shown from the queue: this comes from the link's own timer.
+      if (!capsRequested_) PostToSelf(kMsgShowText, 0, 0);
       return 1;
 
     case linkev::kNothing1073:
@@ -297,8 +299,10 @@ int CSytemObject::Open(plat::WindowId view) {
     return 1;
   }
   if (!OpenPort()) {
-    // A port that did not open is no link: say so and stay closed.
-    ShowText(view_, plat::TextId(59, 1));
+    // A port that did not open is no link: say so and stay closed. The box
+    // comes from the queue, so no modal loop runs inside the start-up (a
+    // terminate signal could not end the program then).
+    PostToSelf(kMsgShowText, 0, 1);
     return 1;
   }
   // The start-up goes out once, on the port that is now open.

@@ -41,6 +41,8 @@ class CSytemObject : public IPBXLink, public plat::IMessageTarget {
   // The serial port's comm notification, handled by ProcessCommInput.
   static constexpr plat::UINT kMsgCommNotify = 68;
   static constexpr plat::UINT kMsgReceived = 1590;
+  // A box of group 59 (lParam its entry), shown from the queue.
+  static constexpr plat::UINT kMsgShowText = 1701;
 
   // Serial event bits, in the order OnCommEvents handles them.
   static constexpr std::uint32_t EV_RXCHAR = 0x0001, EV_RXFLAG = 0x0002, EV_TXEMPTY = 0x0004, EV_CTS = 0x0008,

@@ -495,11 +495,15 @@ TEST_F(LinkTest, HoldConsultTransferDeflectPickupLayouts) {
   EXPECT_EQ(m.InvokeId(), 6u);
 }
 
+// The box comes from the queue: the give-up arrives on the link's timer.
 TEST_F(LinkTest, UnansweredRequestBoxOnlyBeforeCapabilities) {
   link->OnLinkMessage(linkev::kRequestGivenUp, 0, nullptr);
+  EXPECT_TRUE(boxes.shown.empty());
+  loop.RunUntilIdle();
   EXPECT_EQ(boxes.shown.size(), 1u);
   link->RequestCapabilities(1);
   link->OnLinkMessage(linkev::kRequestGivenUp, 0, nullptr);
+  loop.RunUntilIdle();
   EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
@@ -508,6 +512,9 @@ TEST_F(LinkTest, APortThatCannotOpenIsReportedAndTheLinkStaysClosed) {
   ::setenv("PALOMIR_COM8", "/nonexistent/tty", 1);
   link->Open(view.id);
   ::unsetenv("PALOMIR_COM8");
+  // Not inside the open (the program's start-up): from the queue.
+  EXPECT_TRUE(boxes.shown.empty());
+  loop.RunUntilIdle();
   EXPECT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(link->Port(), nullptr);
   EXPECT_TRUE(net.sent.empty());  // no start-up request anywhere
