@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -255,6 +256,15 @@ void CBrimlowApp::OnSignal() {
   while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
   }
   if (frame_) frame_->RunCommand(ID_APP_EXIT);
+  // The exit waits for the outermost modal loop: a terminate request
+  // cancels the open dialogs and boxes, innermost first, so it is not held
+  // up by a question nobody answers.
+  for (int open = 0; open < 64; ++open) {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w) break;
+    if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+    else w->close();
+  }
 }
 
 int CBrimlowApp::Run() {

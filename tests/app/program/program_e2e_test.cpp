@@ -8,6 +8,9 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "platform/eventloop.h"
 #include "platform/net/asyncsocket.h"
@@ -133,3 +136,24 @@ TEST_F(ProgramE2E, NetworkLinkRegistersRunsAndUnregistersOnSigterm) {
 }
 
 }  // namespace
+
+// A terminate request while a box is open (here the missing port's, shown
+// at start) cancels the box and ends the program the normal way.
+TEST(ProgramSignals, SigtermUnderAnOpenBoxEndsTheProgram) {
+  programrig::Folder f("program_sigterm_box");
+  {
+    std::ofstream ini(f.Ini(), std::ios::binary);
+    ini << "[GLOBCONF]\r\nCPID=2\r\n[INTERNAL]\r\nLangFile=velt_ger.lng\r\n";
+  }
+  auto env = programrig::ProgramEnv();
+  env["PALOMIR_COM3"] = (f.root / "no-such-line").string();
+  programrig::Child c;
+  ASSERT_TRUE(programrig::Start(c, (f.bin / "brimlow").string(), f.home.string(), env));
+  ASSERT_TRUE(c.WaitShown(20000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the box is up
+  ::kill(c.pid, SIGTERM);
+  EXPECT_EQ(c.Wait(10000), 0);
+  std::ifstream in(f.Ini(), std::ios::binary);
+  const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(saved.find("LLOT="), std::string::npos);
+}
