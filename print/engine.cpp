@@ -124,14 +124,14 @@ FontSpec SpecFor(const FontChoice& c, const Resolution& r) {
 }
 
 void Engine::UseFont(const FontChoice& c) {
-  const FontSpec spec = SpecOf(c);
-  if (l_.surfaceFontSet && l_.surfaceOf == &s_ && spec == l_.surfaceFont) return;
-  s_.SetFont(spec);
-  l_.surfaceFont = spec;
+  const FontSpec font = SpecOf(c);
+  if (l_.surfaceFontSet && l_.surfaceOf == &s_ && font == l_.surfaceFont) return;
+  s_.SetFont(font);
+  l_.surfaceFont = font;
   l_.surfaceFontSet = true;
   l_.surfaceOf = &s_;
   ++l_.fontGen;
-  LogFont(spec);
+  LogFont(font);
 }
 
 void Engine::ApplyFont() { UseFont(CurrentChoice()); }
@@ -404,15 +404,15 @@ void Engine::BuildColumns() {
   TableState& t = l_.table;
   t.columns.clear();
   for (std::size_t i = 0; i < t.format.GetTokenCount(); ++i) {
-    std::string_view spec = t.format.GetTokenAt(i);
+    std::string_view column = t.format.GetTokenAt(i);
     Column c;
-    if (!spec.empty() && (spec[0] == 'c' || spec[0] == 'l' || spec[0] == 'r')) c.align = spec[0];
-    const std::size_t brace = spec.find('{'), bracket = spec.find('[');
+    if (!column.empty() && (column[0] == 'c' || column[0] == 'l' || column[0] == 'r')) c.align = column[0];
+    const std::size_t brace = column.find('{'), bracket = column.find('[');
     if (brace != std::string_view::npos && (bracket == std::string_view::npos || brace < bracket)) {
       c.kind = Column::kSample;
-      c.sample = std::string(LatexArgument(spec, brace + 1));
+      c.sample = std::string(LatexArgument(column, brace + 1));
     } else if (bracket != std::string_view::npos) {
-      const std::string_view arg = LatexArgument(spec, bracket + 1);
+      const std::string_view arg = LatexArgument(column, bracket + 1);
       double v = 0;
       if (arg.find("mm") != std::string_view::npos && ReadNumber(arg, &v)) {
         c.kind = Column::kWidth;

@@ -208,7 +208,7 @@ TEST_P(Reports, LayOutAsTheProgramExpects) {
   std::vector<char> align;
   {
     std::istringstream f(r.format);
-    for (std::string spec; std::getline(f, spec, ',');) align.push_back(spec[0]);
+    for (std::string kind; std::getline(f, kind, ',');) align.push_back(kind[0]);
   }
   std::vector<std::set<long>> edges(align.size());
   for (std::size_t i = 0; i < r.rows.size(); ++i) {
