@@ -13,35 +13,14 @@
 #include <memory>
 #include <string>
 
+#include "bench/charges/chargefile.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "core/base/globalconfig.h"
 #include "phonebook/structfile.h"
 
 namespace {
 
-std::string MakeFile(int records) {
-  const auto dir = std::filesystem::temp_directory_path() / ("brimlow_charges_bench_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / ("charges" + std::to_string(records) + ".log")).string();
-  if (std::filesystem::exists(path)) return path;
-  std::string bytes(ChargeFileHeader::kSize, '\0');
-  ChargeFileHeader::Default().Serialize(reinterpret_cast<std::uint8_t*>(bytes.data()));
-  bytes.reserve(bytes.size() + static_cast<std::size_t>(records) * ChargeRecord::kSize);
-  for (int i = 0; i < records; ++i) {
-    ChargeRecord r;
-    r.start = 1704067200u + static_cast<std::uint32_t>(i) * 31u;
-    r.duration = static_cast<std::int16_t>(30 + i % 600);
-    r.units = static_cast<std::int16_t>(1 + i % 5);
-    // One call in a hundred from a watched extension, the rest from outside.
-    r.SetCalling(i % 100 == 0 ? "21" : "0891234" + std::to_string(i % 1000));
-    r.SetCalled("0301234" + std::to_string(i % 977));
-    std::uint8_t b[ChargeRecord::kSize];
-    r.Serialize(b);
-    bytes.append(reinterpret_cast<char*>(b), sizeof b);
-  }
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path;
-}
+std::string MakeFile(int records) { return benchcharges::MakeChargeFile("brimlow_charges_bench", records); }
 
 struct Rig {
   CGlobalConfig config;

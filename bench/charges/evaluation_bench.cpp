@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/charges/chargefile.h"
 #include "app/service/servicerecordfile.h"
 #include "charges/dialogs/callevaluationdlg.h"
 #include "charges/handler/chargeandloghandler.h"
@@ -20,28 +21,7 @@ namespace {
 
 constexpr int kRecords = 1000000;
 
-std::string MakeFile() {
-  const auto dir = std::filesystem::temp_directory_path() / ("brimlow_evaluation_bench_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / "charges.log").string();
-  if (std::filesystem::exists(path)) return path;
-  std::string bytes(ChargeFileHeader::kSize, '\0');
-  ChargeFileHeader::Default().Serialize(reinterpret_cast<std::uint8_t*>(bytes.data()));
-  bytes.reserve(bytes.size() + static_cast<std::size_t>(kRecords) * ChargeRecord::kSize);
-  for (int i = 0; i < kRecords; ++i) {
-    ChargeRecord r;
-    r.start = 1704067200u + static_cast<std::uint32_t>(i) * 31u;
-    r.duration = static_cast<std::int16_t>(30 + i % 600);
-    r.units = static_cast<std::int16_t>(1 + i % 5);
-    r.SetCalling(i % 100 == 0 ? "21" : "0891234" + std::to_string(i % 1000));
-    r.SetCalled("0301234" + std::to_string(i % 977));
-    std::uint8_t b[ChargeRecord::kSize];
-    r.Serialize(b);
-    bytes.append(reinterpret_cast<char*>(b), sizeof b);
-  }
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path;
-}
+std::string MakeFile() { return benchcharges::MakeChargeFile("brimlow_evaluation_bench", kRecords); }
 
 struct Rig {
   CGlobalConfig config;
