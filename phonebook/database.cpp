@@ -574,7 +574,21 @@ int CMyDataBase::DeleteItem(CMyDataBaseItem* item, int) {
     item->SetRecordInUse(true);
     return 0;
   }
-  return PurgeLocked(1);
+  if (PurgeLocked(1)) return 1;
+  if (PurgeWaits()) return 0;  // a walk is under way: the next purge takes it
+  // The purge failed: the record is put back, so what the caller is told
+  // (not deleted) is what the book holds.
+  item->SetRecordInUse(true);
+  item->SetModified(true);
+  if (!WriteItem(*item))
+    Log(plat::StrFormatC("Telefonbuch %s: gelöschter Datensatz nicht wiederhergestellt", path_.c_str()));
+  return 0;
+}
+
+bool CMyDataBase::PurgeWaits() const {
+  for (const auto& l : lists_)
+    if (l.inUse) return true;
+  return false;
 }
 
 int CMyDataBase::ViewRequestFlag(int value) {
@@ -656,13 +670,8 @@ std::string CMyDataBase::NextLine(int n) {
 bool CMyDataBase::IsOwnFile(const std::string& path) const {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   if (path_.empty()) return false;
-  struct stat target {};
-  const bool exists = ::stat(path.c_str(), &target) == 0;
-  for (const std::string& own : {path_, DeletedFilePath()}) {
-    if (own == path) return true;
-    struct stat st {};
-    if (exists && ::stat(own.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) return true;
-  }
+  for (const std::string& own : {path_, DeletedFilePath()})
+    if (plat::io::IsFileOrTemporaryOf(path, own)) return true;
   return false;
 }
 
@@ -709,8 +718,7 @@ int CMyDataBase::Purge(int, int flags) {
 }
 
 int CMyDataBase::PurgeLocked(int flags) {
-  for (const auto& l : lists_)
-    if (l.inUse) return 0;  // a walk is under way: the deleted records wait
+  if (PurgeWaits()) return 0;  // a walk is under way: the deleted records wait
   if (!file_.IsOpen() || file_.IsReadOnly()) return 0;
   if (deletedCount_ == 0) return 1;
   const bool replace = (flags & 1) != 0;

@@ -2,6 +2,7 @@
 // views and printing, headless and found by control id.
 #include <QDialog>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -174,6 +175,35 @@ TEST_P(DataBaseWindow, DeleteInEditModeShowsTheRecordThatFollowed) {
   EXPECT_TRUE(store.Records().empty());
   EXPECT_EQ(Shown(kCompany), "");
   EXPECT_EQ(dlg->GetItemText(D::IDC_COUNT), "0");
+}
+
+// A deleted-records file that is no such file (a text written over it)
+// makes every purge fail: the delete says so and the record stays in use;
+// once the file is gone the same delete goes through.
+TEST_P(DataBaseWindow, ADeleteWhosePurgeFailsIsReportedAndKeepsTheRecord) {
+  if (store.Kind() != pbtest::Backing::kFile) GTEST_SKIP() << "the purge belongs to the file";
+  const std::string deleted = store.OwnFiles().at(1);
+  testsupport::PutFile(deleted, "Alpha\r\nBeta\r\n");
+  Open();
+  Press(D::IDC_NEXT);
+  Press(D::IDC_EDIT);
+  Press(D::IDC_DELETE);  // Beta
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"T11.66"});
+  const std::vector<PbRecord> after = store.Records();
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_EQ(after[1].Get(kCompany), "Beta");
+  EXPECT_TRUE(after[1].inUse);
+  EXPECT_TRUE(store.HasNumber("0402"));
+  EXPECT_EQ(Shown(kCompany), "Beta");
+  EXPECT_EQ(testsupport::FileBytes(deleted), "Alpha\r\nBeta\r\n");
+
+  std::filesystem::remove(deleted);
+  boxes.shown.clear();
+  Press(D::IDC_DELETE);
+  EXPECT_TRUE(boxes.shown.empty());
+  ASSERT_EQ(store.Records().size(), 2u);
+  EXPECT_FALSE(store.HasNumber("0402"));
+  EXPECT_EQ(Shown(kCompany), "Gamma");
 }
 
 TEST_P(DataBaseWindow, SearchWithSeveralHitsThenAll) {
