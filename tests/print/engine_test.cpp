@@ -444,3 +444,25 @@ TEST_F(Engine, AColumnIsAsWideAsItsHeading) {
     MARPLAPIReleasePrintJob(job);
   }
 }
+
+// A table wider than the text narrows its gaps to end at the right edge,
+// to no less than a millimetre; one that fits keeps them.
+TEST_F(Engine, ATableTooWideNarrowsItsGaps) {
+  struct Case {
+    const char* textWidth;
+    int gap;  // between the three columns of 100 units
+  } cases[] = {{"\\textwidth{100mm}", 48}, {"\\textwidth{396}", 48}, {"\\textwidth{350}", 25}, {"\\textwidth{310}", 12}};
+  for (const Case& c : cases) {
+    const std::uint16_t job = Started();
+    Tex(job, "\\columnsep{4mm}");
+    Tex(job, c.textWidth);
+    Cmd(job, 6, 19, "l{Xxxx},r{9999},l{abcd}");
+    ASSERT_EQ(MARPLAPITableEntry(job, "a\tb\tc"), 1) << c.textWidth;
+    const auto t = rec->Texts();
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[1].x2, 100 + c.gap + 100) << c.textWidth;
+    EXPECT_EQ(t[2].x, 2 * (100 + c.gap)) << c.textWidth;
+    Cmd(job, 2, 0);
+    MARPLAPIReleasePrintJob(job);
+  }
+}
