@@ -343,8 +343,7 @@ TEST_F(CallDataTest, ReportTexts) {
   EXPECT_EQ(list.GetReportText(0), "T58.1");
   EXPECT_EQ(list.GetReportText(1), "T58.2\tT58.3\tT58.4\tT58.5\tT58.6\tT58.7");
   EXPECT_EQ(list.GetReportText(2),
-            "r{31. 12. 99},r{Xxxxxxxxx},r{23:59:00},r{999.99 XX},l{0099000011112222},l{0099000011112222},"
-            "l{0099000011112222}");
+            "r{31. 12. 99},r{23:59:00},l{?},r{999.99 XX},l{0099000011112222},l{0099000011112222}");
   EXPECT_EQ(list.GetReportText(3).rfind("T58.2:\t", 0), 0u);
   EXPECT_NE(list.GetReportText(3).find(" h"), std::string::npos) << list.GetReportText(3);
   EXPECT_EQ(list.GetReportText(4), "T58.8:\t21");

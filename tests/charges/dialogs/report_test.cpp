@@ -226,7 +226,7 @@ TEST_F(Report, PrintedReportPlainAndAsInvoice) {
   auto expected = [&](bool invoice) {
     std::vector<std::string> w = {
         "create SingleCallReportList.log 4 2", "config 3", "seq 3 1 0 5 SingleCallReportList.log",
-        "latex 3 \\documentstyle[10pt,german,dina4]{article}", "latex 3 \\rm", "latex 3 \\oddsidemargin{10 mm}",
+        "latex 3 \\documentstyle[10pt,german,dina4]{article}", "latex 3 \\rm", "latex 3 \\oddsidemargin{}",
         "latex 3 \\columnsep{4 mm}", "latex 3 \\textwidth{180 mm}", "latex 3 \\textheight{270 mm}",
         "seq 3 9 23 5 " + handler->GetSummaryText(1, 0), "latex 3 \\rm", "latex 3 \\vspace{4mm}",
         "seq 3 12 22 5 " + handler->GetSummaryText(2, 2), "seq 3 12 22 5 " + handler->GetSummaryText(3, 2)};

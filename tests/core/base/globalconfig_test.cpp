@@ -333,14 +333,15 @@ TEST(GlobalConfigText, ReportStrings) {
   EXPECT_STREQ(c.GetReportString(256, 1), "10 mm");
   EXPECT_STREQ(c.GetReportString(256, 8192), "rm");
   EXPECT_STREQ(c.GetReportString(256, 16), "");
+  EXPECT_STREQ(c.GetReportString(256, 2), "");  // the reports' odd side margin: the page style's stands
   EXPECT_STREQ(c.GetReportString(256, 3), "");
   EXPECT_STREQ(c.GetReportString(258, 1), "");
 
   plat::ManualLoop loop(testsupport::LocalTime(2026, 12, 8, 6, 5, 4));
   plat::SetEventLoop(&loop);
-  EXPECT_STREQ(c.GetReportString(257, 1), "8.12.2026, 6:5:4 h");
+  EXPECT_STREQ(c.GetReportString(257, 1), "8.12.2026, 6:05:04 h");
   EXPECT_STREQ(c.GetReportString(257, 2), "8.12.2026");
-  EXPECT_STREQ(c.GetReportString(257, 4), "6:5:4 h");
+  EXPECT_STREQ(c.GetReportString(257, 4), "6:05:04 h");
   EXPECT_STREQ(c.GetReportString(257, 3), "");
   plat::SetEventLoop(nullptr);
 }
