@@ -103,4 +103,21 @@ TEST(PbxSimChargeCommands, FeedTheLog) {
   EXPECT_EQ(sim.DeviceUnits(22), 1);
 }
 
+TEST(PbxSimChargeCommands, RefusalsAndMarks) {
+  pbxsim::PbxSim sim;
+  struct Case {
+    const char* line;
+    const char* out;  // "?" for an error text
+  } cases[] = {
+      {"chargefail 14 12", ""}, {"chargefail -1", ""},     {"chargefail 14", "?"},
+      {"echo mark 1", "mark 1"}, {"echo", "echo"},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    EXPECT_TRUE(pbxsim::RunCommand(sim, c.line, out)) << c.line;
+    const std::string want = std::string(c.out) == "?" ? "unknown command: " + std::string(c.line) : c.out;
+    EXPECT_EQ(out, want) << c.line;
+  }
+}
+
 }  // namespace
