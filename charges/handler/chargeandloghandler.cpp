@@ -520,6 +520,8 @@ int CChargeAndLogHandler::ProcessChargeMessage(const CSTAMessage& m) {
       EndJob();
       readIndex_ = 0;
       WriteCharges();
+      // The records window asked for it and waits for this answer.
+      ForwardToWindows(0, chargecode::kPbxRecordsDeleted, {});
       NotifyListeners(chargecode::kPbxRecordsDeleted);
       break;
     case EXTPBX_GETMAXNUMBEROFCALLINFOS_CONF: {
@@ -676,6 +678,16 @@ void CChargeAndLogHandler::OnUnitsDeleted(const CSTAMessage& m) {
 }
 
 void CChargeAndLogHandler::OnRequestFailed(std::uint32_t) {
+  refusal_ = -1;
+  GiveUp();
+}
+
+void CChargeAndLogHandler::OnRequestRefused(std::uint32_t, int code) {
+  refusal_ = code;
+  GiveUp();
+}
+
+void CChargeAndLogHandler::GiveUp() {
   if (job_ == kJobNone && !countAsked_) return;
   if (job_ == kJobRecords) ReleaseLock(jobstate::kChargeReadout);
   if (job_ == kJobSums) ReleaseLock(jobstate::kChargeSums);
