@@ -8,15 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "tests/app/view/viewrig.h"
+#include "tests/app/view/ptyfixture.h"
 #include "tests/platform/dialogkit/testapp.h"
-#include "tests/support/pbxrig.h"
-#include "tests/support/simprocess.h"
 
 namespace {
 
@@ -31,51 +28,33 @@ std::string TextOf(QWidget* parent, int id) {
   return w ? w->property("text").toString().toStdString() : "<none>";
 }
 
-class CountersAgainstThePbx : public ::testing::Test {
+class CountersAgainstThePbx : public viewrig::OverThePty {
  protected:
   void SetUp() override {
     testapp::App();
     r = std::make_unique<viewrig::Rig>();
+    pace.sleep = std::chrono::microseconds(200);
+    pace.advanceMs = 1;
+    pumpMs = 30000;
     CPlugInBinding::SetFolder("");  // the program's folder: the real plug-in
-    const auto sdfn = r->globals.dir / "montab.ini";
-    std::ofstream(sdfn, std::ios::binary) << pbxrig::MonTab("21", {"21", "22", "23"}, "Zimmer");
+    WriteMonTab("21", {"21", "22", "23"}, "Zimmer");
     CGlobalConfig& c = GlobalConfig();
-    c.SDFN = sdfn.string();
     c.CPID = 4;
     c.OLDPROTOCOLL = 0;
     c.ChargesActive = 1;
     c.CAUN = "EUR";
     c.PPCU = 0.5f;
-    sim = std::make_unique<simprocess::SimProcess>(r->globals.dir);
-    ASSERT_TRUE(sim->Started()) << sim->Output();
-    ::setenv(pbxrig::kPortVariable, sim->Link().c_str(), 1);
+    ASSERT_TRUE(StartSimProcess()) << proc->Output();
   }
-  void TearDown() override {
-    Stop();
-    sim.reset();
-    ::unsetenv(pbxrig::kPortVariable);
-    r.reset();
-  }
-  // One run of the program up to a running link with all three watched.
+  // One run of the program up to a running link.
   void Start() {
     r->Start(/*withWindows=*/true, /*fakeLink=*/false);
     ASSERT_TRUE(r->view->DisplayControl().IsLoaded());
-    ASSERT_TRUE(Pump([&] {
-      return r->view->Link().Object()->GetLinkState() == linkstate::kRunning &&
-             r->doc->Filter().JobState() == jobstate::kFree;
-    })) << sim->Output();
+    ASSERT_TRUE(LinkUp()) << proc->Output();
   }
   void Stop() {
-    if (!r) return;
     r->view.reset();
     r->doc.reset();
-  }
-  template <class Pred>
-  bool Pump(Pred pred, int timeoutMs = 30000) {
-    pbxrig::Pace pace;
-    pace.sleep = std::chrono::microseconds(200);
-    pace.advanceMs = 1;
-    return pbxrig::Pump(r->loop, pred, timeoutMs, pace);
   }
   // The overview window of the display control, opened from the menu.
   QWidget* Overview() {
@@ -95,9 +74,6 @@ class CountersAgainstThePbx : public ::testing::Test {
       if (w->isVisible() && TextOf(w, 1006) == number) return w;
     return nullptr;
   }
-
-  std::unique_ptr<viewrig::Rig> r;
-  std::unique_ptr<simprocess::SimProcess> sim;
 };
 
 TEST_F(CountersAgainstThePbx, TheTabsKeepTheirLabelsOverARestart) {
@@ -133,28 +109,28 @@ TEST_F(CountersAgainstThePbx, TheFirstCallCountsAndTheDeleteButtonWorksBeforeAny
 
   // Units of earlier calls, then a call of the extension's own: when it
   // ends, the tile asks the PBX and shows all of them.
-  sim->Command("charge 22 0301234 60 3");
-  sim->Command("outgoing 22 0891234");
-  sim->Command("answer");
-  ASSERT_TRUE(sim->Sync());
-  ASSERT_TRUE(Pump([&] { return sim->Says("CSTA_ESTABLISHED"); })) << sim->Output();
-  sim->Command("clear 22");
-  ASSERT_TRUE(sim->Sync());
+  proc->Command("charge 22 0301234 60 3");
+  proc->Command("outgoing 22 0891234");
+  proc->Command("answer");
+  ASSERT_TRUE(proc->Sync());
+  ASSERT_TRUE(Pump([&] { return proc->Says("CSTA_ESTABLISHED"); })) << proc->Output();
+  proc->Command("clear 22");
+  ASSERT_TRUE(proc->Sync());
   EXPECT_TRUE(Pump([&] { return TextOf(tile, 1001) == "EUR  2.00"; }))
-      << TextOf(tile, 1001) << "\n" << sim->Output();
+      << TextOf(tile, 1001) << "\n" << proc->Output();
 
   // The tile's second button: the PBX deletes the units, the tile shows 0.
   tile->findChild<QAbstractButton*>(QStringLiteral("1003"), Qt::FindDirectChildrenOnly)->click();
   EXPECT_TRUE(Pump([&] { return TextOf(tile, 1001) == "EUR  0.00"; }))
-      << TextOf(tile, 1001) << "\n" << sim->Output();
+      << TextOf(tile, 1001) << "\n" << proc->Output();
   // The PBX's counter is gone too: the next call's units start from 0.
-  sim->Command("outgoing 22 0891234");
-  sim->Command("answer");
-  ASSERT_TRUE(sim->Sync());
-  sim->Command("clear 22");
-  ASSERT_TRUE(sim->Sync());
+  proc->Command("outgoing 22 0891234");
+  proc->Command("answer");
+  ASSERT_TRUE(proc->Sync());
+  proc->Command("clear 22");
+  ASSERT_TRUE(proc->Sync());
   EXPECT_TRUE(Pump([&] { return TextOf(tile, 1001) == "EUR  0.50"; }))
-      << TextOf(tile, 1001) << "\n" << sim->Output();
+      << TextOf(tile, 1001) << "\n" << proc->Output();
   // The token found at the start is the one the PBX named.
   r->loop.RunUntilIdle();
   Stop();

@@ -6,58 +6,33 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include "charges/dialogs/chargereportdlg.h"
 #include "platform/dialogkit/dlgscript.h"
-#include "tests/app/view/viewrig.h"
+#include "tests/app/view/ptyfixture.h"
 #include "tests/platform/dialogkit/testapp.h"
-#include "tests/support/pbxrig.h"
-#include "tests/support/simprocess.h"
 
 namespace {
 
 using R = CChargeReportDlg;
 
-class DeleteAgainstThePbx : public ::testing::Test {
+class DeleteAgainstThePbx : public viewrig::OverThePty {
  protected:
   void SetUp() override {
     testapp::App();
     r = std::make_unique<viewrig::Rig>();
-    const auto sdfn = r->globals.dir / "montab.ini";
-    std::ofstream(sdfn, std::ios::binary) << pbxrig::MonTab("21", {"21"});
+    pace.sleep = std::chrono::microseconds(200);
+    pace.advanceMs = 1;
+    pumpMs = 30000;
+    WriteMonTab("21", {"21"});
     CGlobalConfig& c = GlobalConfig();
-    c.SDFN = sdfn.string();
     c.CPID = 4;
     c.OLDPROTOCOLL = 0;
     c.CPROCON = 1;
-    sim = std::make_unique<simprocess::SimProcess>(r->globals.dir);
-    ASSERT_TRUE(sim->Started()) << sim->Output();
-    ::setenv(pbxrig::kPortVariable, sim->Link().c_str(), 1);
+    ASSERT_TRUE(StartSimProcess()) << proc->Output();
     r->Start(/*withWindows=*/false, /*fakeLink=*/false);
-    ASSERT_TRUE(Pump([&] {
-      return r->view->Link().Object()->GetLinkState() == linkstate::kRunning &&
-             r->doc->Filter().JobState() == jobstate::kFree;
-    })) << sim->Output();
-  }
-  void TearDown() override {
-    if (r) {
-      r->view.reset();
-      r->doc.reset();
-    }
-    sim.reset();
-    ::unsetenv(pbxrig::kPortVariable);
-    r.reset();
-  }
-  template <class Pred>
-  bool Pump(Pred pred, int timeoutMs = 30000) {
-    pbxrig::Pace pace;
-    pace.sleep = std::chrono::microseconds(200);
-    pace.advanceMs = 1;
-    return pbxrig::Pump(r->loop, pred, timeoutMs, pace);
+    ASSERT_TRUE(LinkUp()) << proc->Output();
   }
   CChargeAndLogHandler& H() { return r->view->Charges(); }
   // Everything the PBX holds read into the charge file; the number read.
@@ -72,14 +47,11 @@ class DeleteAgainstThePbx : public ::testing::Test {
       if (b.text == text) return true;
     return false;
   }
-
-  std::unique_ptr<viewrig::Rig> r;
-  std::unique_ptr<simprocess::SimProcess> sim;
 };
 
 TEST_F(DeleteAgainstThePbx, TheFileIsOfferedForEmptyingOnlyAfterThePbxConfirmed) {
-  sim->Command("charges 20");
-  ASSERT_TRUE(sim->Sync());
+  proc->Command("charges 20");
+  ASSERT_TRUE(proc->Sync());
   ASSERT_EQ(ReadAll(), 20);
   ASSERT_EQ(FileSize(), 256u + 20u * 48u);
 
@@ -97,8 +69,8 @@ TEST_F(DeleteAgainstThePbx, TheFileIsOfferedForEmptyingOnlyAfterThePbxConfirmed)
   };
   for (const Case& c : cases) {
     r->boxes.shown.clear();
-    if (*c.setup) sim->Command(c.setup);
-    ASSERT_TRUE(sim->Sync()) << c.name;
+    if (*c.setup) proc->Command(c.setup);
+    ASSERT_TRUE(proc->Sync()) << c.name;
     // Yes to the deletion, and yes to emptying the file whenever asked.
     r->boxes.QueueAnswer(plat::IDYES);
     r->boxes.QueueAnswer(plat::IDYES);
@@ -121,8 +93,8 @@ TEST_F(DeleteAgainstThePbx, TheFileIsOfferedForEmptyingOnlyAfterThePbxConfirmed)
     EXPECT_EQ(FileSize(), c.size) << c.name;
     EXPECT_EQ(H().Job(), CChargeAndLogHandler::kJobNone) << c.name;
     EXPECT_EQ(r->doc->Filter().JobState(), jobstate::kFree) << c.name;
-    if (*c.reset) sim->Command(c.reset);
-    ASSERT_TRUE(sim->Sync()) << c.name;
+    if (*c.reset) proc->Command(c.reset);
+    ASSERT_TRUE(proc->Sync()) << c.name;
     // What the PBX still holds, read again: nothing is stored twice.
     EXPECT_EQ(ReadAll(), c.left) << c.name;
     EXPECT_EQ(FileSize(), c.size) << c.name;
