@@ -5,6 +5,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,14 @@ class OverThePty : public ::testing::Test {
     proc.reset();
     ::unsetenv(pbxrig::kPortVariable);
     r.reset();
+  }
+  // A new rig whose loop keeps pace with the line while records stream in
+  // (a read-out of hundreds of records).
+  void NewStreamingRig() {
+    r = std::make_unique<Rig>();
+    pace.sleep = std::chrono::microseconds(200);
+    pace.advanceMs = 1;
+    pumpMs = 30000;
   }
   // The rig's montab.ini, made the table the document reads.
   std::filesystem::path WriteMonTab(const std::string& mainPhone, std::initializer_list<const char*> extensions,

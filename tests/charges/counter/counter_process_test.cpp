@@ -32,10 +32,7 @@ class CountersAgainstThePbx : public viewrig::OverThePty {
  protected:
   void SetUp() override {
     testapp::App();
-    r = std::make_unique<viewrig::Rig>();
-    pace.sleep = std::chrono::microseconds(200);
-    pace.advanceMs = 1;
-    pumpMs = 30000;
+    NewStreamingRig();
     CPlugInBinding::SetFolder("");  // the program's folder: the real plug-in
     WriteMonTab("21", {"21", "22", "23"}, "Zimmer");
     CGlobalConfig& c = GlobalConfig();

@@ -21,10 +21,7 @@ class DeleteAgainstThePbx : public viewrig::OverThePty {
  protected:
   void SetUp() override {
     testapp::App();
-    r = std::make_unique<viewrig::Rig>();
-    pace.sleep = std::chrono::microseconds(200);
-    pace.advanceMs = 1;
-    pumpMs = 30000;
+    NewStreamingRig();
     WriteMonTab("21", {"21"});
     CGlobalConfig& c = GlobalConfig();
     c.CPID = 4;
