@@ -242,7 +242,10 @@ void CMessageFilter::OnFailure(const CSTAMessage& r) {
     FailMakeCall();
     return;
   }
-  if (hasOutstanding_ && outstanding_.Type() == CSTA_PRIVATE && AnswersOutstanding(r)) {
+  // The start-up's device count is private too: its refusal is the start-up's.
+  const bool chargeJob = job_ == jobstate::kFree || job_ == jobstate::kChargeReadout || job_ == jobstate::kViewJob ||
+                         job_ == jobstate::kChargeSums;
+  if (chargeJob && hasOutstanding_ && outstanding_.Type() == CSTA_PRIVATE && AnswersOutstanding(r)) {
     RefusePrivate(code);
     return;
   }
