@@ -181,6 +181,34 @@ TEST_F(CallDataTest, TheFileAsItIsFoundAndWithoutAName) {
   EXPECT_EQ(Lines(list).size(), 1u);
 }
 
+// However the last line of the file was ended (by us, by an editor that
+// writes bare line feeds) or left open, the next call is the next line: no
+// empty line before it, none glued to the old one.
+TEST_F(CallDataTest, TheNextCallFollowsTheLastLineHoweverItEnds) {
+  CCallInfo call;
+  Connected(call, "21", "0301234", kStart, 1);
+  const std::string line = CSelectedCallInformationList::FormLine(call) + "\r\n";
+  struct Case {
+    const char* name;
+    std::string before, after;
+  } cases[] = {
+      {"empty", "", line},
+      {"ended by us", "old\r\n", "old\r\n" + line},
+      {"bare line feed", "old\n", "old\n" + line},
+      {"two bare line feeds", "a\nb\n", "a\nb\n" + line},
+      {"not ended", "old", "old\r\n" + line},
+  };
+  for (const Case& c : cases) {
+    PutFile(path_, c.before);
+    CSelectedCallInformationList list(path_);
+    ASSERT_EQ(list.AddCall(&call), 1) << c.name;
+    EXPECT_EQ(FileBytes(path_), c.after) << c.name;
+    std::vector<std::string> lines = Lines(list);
+    ASSERT_FALSE(lines.empty()) << c.name;
+    EXPECT_EQ(lines.back() + "\r\n", line) << c.name;
+  }
+}
+
 TEST_F(CallDataTest, AFailingDiskLeavesTheLinesThatWereThere) {
   CCallInfo call;
   Connected(call, "21", "0301234", kStart, 1);
