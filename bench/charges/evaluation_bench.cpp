@@ -12,7 +12,7 @@
 #include <string>
 
 #include "bench/charges/chargefile.h"
-#include "app/service/servicerecordfile.h"
+#include "core/service/servicerecordfile.h"
 #include "charges/dialogs/callevaluationdlg.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "core/base/globalconfig.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/dialogs/calldatadlg.h"
-#include "app/dialogs/calldatalist.h"
+#include "charges/calldata/calldatalist.h"
 #include "core/base/globalconfig.h"
 
 namespace {

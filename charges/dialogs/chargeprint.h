@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/dialogs/calldatareport.h"
+#include "charges/calldata/calldatareport.h"
 #include "platform/win32types.h"
 
 namespace chargedlg {

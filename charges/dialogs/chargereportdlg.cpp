@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/dialogs/calldatareport.h"
-#include "app/lists/listsupport.h"
+#include "charges/calldata/calldatareport.h"
+#include "core/base/listsupport.h"
 #include "charges/dialogs/chargeprint.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "libs/dialogs/kestrum.h"

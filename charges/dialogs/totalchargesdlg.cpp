@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "app/lists/listsupport.h"
+#include "core/base/listsupport.h"
 #include "charges/dialogs/chargeprint.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "platform/text.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/lists/listdialog.h"
+#include "ui/listdialog.h"
 #include "charges/handler/chargeifaces.h"
 
 class CChargeAndLogHandler;

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/service/servicerecordfile.h"
+#include "core/service/servicerecordfile.h"
 
 namespace {
 class Digits : public IBcdNumberSource {

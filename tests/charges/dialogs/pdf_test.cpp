@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/service/servicerecordfile.h"
+#include "core/service/servicerecordfile.h"
 #include "charges/calldata/selectedcallinfolist.h"
 #include "charges/dialogs/callevaluationdlg.h"
 #include "charges/dialogs/chargereportdlg.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/service/servicerecordfile.h"
+#include "core/service/servicerecordfile.h"
 #include "platform/paths.h"
 
 namespace fs = std::filesystem;
