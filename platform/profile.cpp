@@ -84,15 +84,19 @@ struct IniFile {
       t.remove_prefix(1);
       std::size_t close = t.find(']');
       l.kind = Line::Section;
-      l.name = Trim(close == std::string_view::npos ? t : t.substr(0, close));
+      l.name = CText(close == std::string_view::npos ? t : t.substr(0, close));
       return;
     }
     std::size_t eq = t.find('=');
     if (eq == std::string_view::npos) return;
     l.kind = Line::Key;
-    l.name = Trim(t.substr(0, eq));
-    l.value = Trim(t.substr(eq + 1));
+    l.name = CText(t.substr(0, eq));
+    l.value = CText(t.substr(eq + 1));
   }
+
+  // Callers hand names and values over as C strings, so a NUL in the file
+  // ends them: what is read can be written back as it was read.
+  static std::string_view CText(std::string_view s) { return Trim(s.substr(0, s.find('\0'))); }
 
   // Index of the first header of the section, or -1.
   long FindSection(std::string_view name) const {
@@ -417,9 +421,13 @@ bool ProfileBatch::Write(const char* section, const char* key, const char* value
   if (key && (HasLineBreak(k) || k.find('=') != std::string_view::npos || k.empty() || k.front() == '[' ||
               k.front() == ';'))
     return false;
-  // A line break inside a value would turn its rest into lines of its own.
+  // A line feed inside a value would turn its rest into lines of its own;
+  // a lone CR does not end a line, so the value keeps it.
   std::string_view v = value ? std::string_view(value) : std::string_view();
-  v = v.substr(0, v.find_first_of("\r\n"));
+  if (const std::size_t lf = v.find('\n'); lf != std::string_view::npos) {
+    v = v.substr(0, lf);
+    if (!v.empty() && v.back() == '\r') v.remove_suffix(1);
+  }
   Op op;
   op.section = std::string(sec);
   op.hasKey = key != nullptr;
