@@ -160,6 +160,40 @@ ReadResult Load(const char* file, IniFile* ini) {
   return r;
 }
 
+}  // namespace
+
+struct ProfileReadScope::Snapshot {
+  std::string file;
+  bool loaded = false;
+  IniFile ini;
+  Snapshot* outer = nullptr;
+};
+
+namespace {
+
+thread_local ProfileReadScope::Snapshot* t_scope = nullptr;
+
+ProfileReadScope::Snapshot* ScopeOf(const char* file) {
+  if (!file || !*file) return nullptr;
+  for (ProfileReadScope::Snapshot* s = t_scope; s; s = s->outer)
+    if (s->file == file) return s;
+  return nullptr;
+}
+
+// The parsed file: this thread's snapshot when a scope holds it, else a
+// fresh read into scratch.
+const IniFile& Read(const char* file, IniFile* scratch) {
+  if (ProfileReadScope::Snapshot* s = ScopeOf(file)) {
+    if (!s->loaded) {
+      Load(file, &s->ini);
+      s->loaded = true;
+    }
+    return s->ini;
+  }
+  Load(file, scratch);
+  return *scratch;
+}
+
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 // A name list as the enumerating reads give it: each name terminated, the
@@ -191,8 +225,8 @@ DWORD CopyList(const std::vector<std::string_view>& names, char* buf, DWORD size
 DWORD GetPrivateProfileString(const char* section, const char* key, const char* def, char* buf, DWORD size,
                               const char* file) {
   if (!buf || size == 0) return 0;
-  IniFile ini;
-  Load(file, &ini);
+  IniFile scratch;
+  const IniFile& ini = Read(file, &scratch);
   if (!section) {
     std::vector<std::string_view> names;
     for (const Line& l : ini.lines)
@@ -232,8 +266,8 @@ std::string GetProfileText(const char* section, const char* key, const char* def
 
 UINT GetPrivateProfileInt(const char* section, const char* key, int def, const char* file) {
   if (!section || !key) return static_cast<UINT>(def);
-  IniFile ini;
-  Load(file, &ini);
+  IniFile scratch;
+  const IniFile& ini = Read(file, &scratch);
   long h = ini.FindSection(section);
   long k = h >= 0 ? ini.FindKey(h, key) : -1;
   if (k < 0) return static_cast<UINT>(def);
@@ -443,6 +477,7 @@ std::size_t ProfileBatch::Pending() const { return ops_.size(); }
 
 bool ProfileBatch::Commit() {
   if (file_.empty()) return false;
+  if (ProfileReadScope::Snapshot* s = ScopeOf(file_.c_str())) s->loaded = false;  // read again after this
   std::lock_guard<std::mutex> lk(WriteMutex());
   std::string raw;
   const ReadResult read = ReadWhole(file_.c_str(), &raw);
@@ -469,6 +504,18 @@ bool ProfileBatch::Commit() {
   }
   if (read == ReadResult::Missing && !created) return true;  // removals from no file
   return io::ReplaceFile(file_, out);
+}
+
+ProfileReadScope::ProfileReadScope(const std::string& file) : snapshot_(new Snapshot) {
+  snapshot_->file = file;
+  snapshot_->outer = t_scope;
+  t_scope = snapshot_;
+}
+
+ProfileReadScope::~ProfileReadScope() {
+  // Scopes end in the reverse order of their start on one thread.
+  t_scope = snapshot_->outer;
+  delete snapshot_;
 }
 
 }  // namespace plat

@@ -274,3 +274,32 @@ TEST_F(Profile, AValueReadBackWritesBackTheSameBytes) {
   ASSERT_TRUE(WritePrivateProfileString("S", "k", "a\rb\nc", file_.c_str()));
   EXPECT_EQ(Get("S", "k"), "a\rb");
 }
+
+// A loader's scope reads the file once; its own writes are seen, another
+// thread and another file read as before.
+TEST_F(Profile, AReadScopeReadsTheFileOnceAndSeesItsOwnWrites) {
+  Put("[A]\r\nk=1\r\n");
+  const std::string other = (dir_ / "other.ini").string();
+  std::ofstream(other, std::ios::binary) << "[A]\r\nk=o\r\n";
+  {
+    ProfileReadScope scope(file_);
+    EXPECT_EQ(Get("A", "k"), "1");
+    Put("[A]\r\nk=2\r\n");  // changed behind the scope's back
+    EXPECT_EQ(Get("A", "k"), "1");
+    EXPECT_EQ(static_cast<int>(GetPrivateProfileInt("A", "k", -1, file_.c_str())), 1);
+    std::string seen;
+    std::thread([&] { seen = GetProfileText("A", "k", "", file_); }).join();
+    EXPECT_EQ(seen, "2");
+    EXPECT_EQ(GetProfileText("A", "k", "", other), "o");
+    ASSERT_TRUE(WritePrivateProfileString("A", "n", "3", file_.c_str()));
+    EXPECT_EQ(Get("A", "k"), "2");
+    EXPECT_EQ(Get("A", "n"), "3");
+    {
+      ProfileReadScope inner(other);
+      EXPECT_EQ(GetProfileText("A", "k", "", other), "o");
+      EXPECT_EQ(Get("A", "n"), "3");
+    }
+  }
+  Put("[A]\r\nk=4\r\n");
+  EXPECT_EQ(Get("A", "k"), "4");
+}
