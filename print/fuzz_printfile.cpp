@@ -2,6 +2,7 @@
 // printer (a PDF file here): every input ends in one whole document, and
 // the printer is used up by it.
 #include <QGuiApplication>
+#include <QPageSize>
 #include <QPrinter>
 #include <cstdint>
 #include <cstdio>
@@ -21,7 +22,13 @@ namespace {
 struct PdfDefault : plat::IPrintDialog {
   std::string path;
   std::unique_ptr<QPrinter> Choose(plat::WindowId, const std::string&) override { return nullptr; }
-  std::unique_ptr<QPrinter> DefaultPrinter(const std::string&) override { return plat::MakePdfPrinter(path); }
+  // The tallest page: a file of short lines breaks few pages, and each
+  // finished page costs its compression.
+  std::unique_ptr<QPrinter> DefaultPrinter(const std::string&) override {
+    auto p = plat::MakePdfPrinter(path);
+    p->setPageSize(QPageSize(QPageSize::A0));
+    return p;
+  }
 };
 
 std::size_t Count(const std::string& s, const std::string& what) {
