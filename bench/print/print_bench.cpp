@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bound.h"
 #include "print/jobs.h"
 #include "print/marpel32.h"
 
@@ -127,8 +128,10 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   Ratio reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  if (g_bare > 0 && g_library > 0)
-    std::printf("table row through the library / bare painter row: %.2f (limit 2.00)\n", g_library / g_bare);
   benchmark::Shutdown();
-  return 0;
+  if (g_bare <= 0 || g_library <= 0) {
+    benchbound::NoFigure("table row through the library / bare painter row", true, 2.0);
+    return 0;
+  }
+  return benchbound::Report("table row through the library / bare painter row", g_library / g_bare, true, 2.0) ? 0 : 1;
 }
