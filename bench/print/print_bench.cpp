@@ -107,6 +107,7 @@ void BM_BarePainter(benchmark::State& state) {
 
 class Ratio : public benchmark::ConsoleReporter {
  public:
+  Ratio() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
       const double perRow = r.GetAdjustedRealTime() / kRows;
