@@ -458,10 +458,10 @@ bool ProfileBatch::Write(const char* section, const char* key, const char* value
   // A line feed inside a value would turn its rest into lines of its own;
   // a lone CR does not end a line, so the value keeps it.
   std::string_view v = value ? std::string_view(value) : std::string_view();
-  if (const std::size_t lf = v.find('\n'); lf != std::string_view::npos) {
-    v = v.substr(0, lf);
-    if (!v.empty() && v.back() == '\r') v.remove_suffix(1);
-  }
+  // A CR at its end would join the line end and turn an LF line into a
+  // CR LF one; a read trims it anyway.
+  v = v.substr(0, v.find('\n'));
+  while (!v.empty() && v.back() == '\r') v.remove_suffix(1);
   Op op;
   op.section = std::string(sec);
   op.hasKey = key != nullptr;

@@ -273,6 +273,11 @@ TEST_F(Profile, AValueReadBackWritesBackTheSameBytes) {
   // A value with a line feed keeps what stands before it.
   ASSERT_TRUE(WritePrivateProfileString("S", "k", "a\rb\nc", file_.c_str()));
   EXPECT_EQ(Get("S", "k"), "a\rb");
+  // A CR at a value's end never changes the line ends of the file.
+  Put("[S]\nk=1\n");
+  ASSERT_TRUE(WritePrivateProfileString("S", "k", "ab\r\r", file_.c_str()));
+  ASSERT_TRUE(WritePrivateProfileString("S", "n", "2", file_.c_str()));
+  EXPECT_EQ(Bytes(), "[S]\nk=ab\nn=2\n");
 }
 
 // A loader's scope reads the file once; its own writes are seen, another
