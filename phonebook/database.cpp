@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #include "core/base/globallog.h"
 #include "platform/fileio.h"
@@ -264,12 +265,29 @@ bool CMyDataBase::BuildIndex() {
   const std::uint32_t count = header_.Count();
   index_.Reserve(count);
   std::vector<std::uint8_t> buf;
+  // The slots of a batch of records are fetched together before they are
+  // filled: the table is larger than the caches, and one wait for memory
+  // per record would cost more than reading the file.
+  struct Pending {
+    std::uint32_t hash, offset;
+  };
+  Pending pending[64];
+  std::size_t n = 0;
+  auto flush = [&] {
+    for (std::size_t k = 0; k < n; ++k) index_.Add(pending[k].hash, pending[k].offset);
+    n = 0;
+  };
   bool ok = ForEachRecord(file_, kHeader, kRecord, count, buf, [&](std::uint32_t i, const std::uint8_t* rec) {
-    std::uint32_t off = kHeader + i * kRecord;
-    if (rec[DataBaseRecord::kInUse]) index_.Add(NumberKey(rec), off);
-    else ++deletedCount_;
+    if (!rec[DataBaseRecord::kInUse]) {
+      ++deletedCount_;
+      return true;
+    }
+    pending[n] = {NumberKey(rec), kHeader + i * kRecord};
+    index_.Prefetch(pending[n].hash);
+    if (++n == std::size(pending)) flush();
     return true;
   });
+  flush();
   if (!ok) Log(plat::StrFormatC("Telefonbuch %s: nicht zu lesen (%s)", path_.c_str(), std::strerror(errno)));
   return ok;
 }

@@ -163,6 +163,7 @@ int CShortDialHandler::SaveAll(const std::string& file) {
 }
 
 int CShortDialHandler::LoadAll(const std::string& file) {
+  const plat::ProfileReadScope once(file);
   for (int n = 0; n < kEntries; ++n) {
     table_[n].Clear();
     table_[n].Load(file, SectionOf(n));

@@ -79,6 +79,7 @@ void CSumChargeHandler::Commit(plat::ProfileBatch& batch) {
 int CSumChargeHandler::LoadSettings(const std::string& file) {
   if (!file.empty()) file_ = file;
   const std::string path = Path();
+  const plat::ProfileReadScope once(path);
   auto text = [&](const char* key, const char* def) {
     return plat::GetProfileText(kGeneral, key, def, path, kValueSize);
   };

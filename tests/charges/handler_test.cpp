@@ -507,26 +507,25 @@ TEST_F(HandlerTest, KilledReadOutLosesAndDoublesNothing) {
     ReadOut(h, part);
     ReadOut(h, recs);
   };
-  // How long an untouched run takes here sets the range of the instants.
+  // An untouched run first, then runs killed at instants inside it.
   testsupport::PutFile(File(), Bytes(ChargeFileHeader::Default(), {}));
-  const auto t0 = std::chrono::steady_clock::now();
   ASSERT_FALSE(testsupport::RunChild(writer, 0));
-  const long fullUs = static_cast<long>(
-      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
-  std::uniform_int_distribution<long> delay(50, std::max(100L, fullUs));
-  int killed = 0;
-  // At least 12 runs, and more until 6 of them were killed in the middle.
-  for (int run = 0; (run < 12 || killed < 6) && run < 200; ++run) {
-    testsupport::PutFile(File(), Bytes(ChargeFileHeader::Default(), {}));
-    killed += testsupport::RunChild(writer, delay(testsupport::KillRandom()));
+  auto reRead = [&](int run) {
     const std::string bytes = testsupport::FileBytes(File());
     ASSERT_GE(bytes.size(), 256u);
     CChargeAndLogHandler& h = Open(bytes);
     ReadOut(h, recs);
     EXPECT_EQ(h.RecordCount(), 200u) << "run " << run;
     h_.reset();
-  }
-  EXPECT_GE(killed, 6);
+    testsupport::PutFile(File(), Bytes(ChargeFileHeader::Default(), {}));
+  };
+  reRead(-1);
+  const testsupport::KillTally t = testsupport::KillAtRandomInstants(
+      {.enough = 6, .time = std::chrono::seconds(4), .maxRuns = 200}, 1000000, writer, [&](int run, bool) {
+        reRead(run);
+        return true;
+      });
+  RecordProperty("killed", t.killed);
 }
 
 

@@ -247,19 +247,23 @@ TEST_F(CallDataTest, AKillWhileCallsAreAddedLeavesOnlyWholeLines) {
   CCallInfo call;
   Connected(call, "21", "0301234", kStart, 1);
   const std::string line = CSelectedCallInformationList::FormLine(call);
-  int killed = testsupport::KillAtRandomInstants(
-      12, 20000,
+  auto wholeLines = [&](int run) {
+    // Every line whole: a torn tail is ended by the next run's append.
+    CSelectedCallInformationList list(path_);
+    std::vector<std::string> lines = Lines(list);
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+      ASSERT_TRUE(lines[i] == line || line.compare(0, lines[i].size(), lines[i]) == 0)
+          << "run " << run << " line " << i << ": " << lines[i];
+  };
+  const testsupport::KillTally t = testsupport::KillAtRandomInstants(
+      {.enough = 12, .time = std::chrono::seconds(3)}, 20000,
       [&] {
         CSelectedCallInformationList list(path_);
         for (int i = 0; i < 2000; ++i) list.AddCall(&call);
       },
-      [&](int run) {
-        // Every line whole: a torn tail is ended by the next run's append.
-        CSelectedCallInformationList list(path_);
-        std::vector<std::string> lines = Lines(list);
-        for (std::size_t i = 0; i + 1 < lines.size(); ++i)
-          ASSERT_TRUE(lines[i] == line || line.compare(0, lines[i].size(), lines[i]) == 0)
-              << "run " << run << " line " << i << ": " << lines[i];
+      [&](int run, bool) {
+        wholeLines(run);
+        return true;
       });
   // Each kill at an fdatasync: what was synced is there, line by line.
   for (int nth : {1, 5, 40}) {
@@ -276,7 +280,7 @@ TEST_F(CallDataTest, AKillWhileCallsAreAddedLeavesOnlyWholeLines) {
     for (int i = 0; i < nth; ++i) want += line + "\r\n";
     EXPECT_EQ(FileBytes(path_), want) << nth;
   }
-  RecordProperty("killed", killed);
+  RecordProperty("killed", t.killed);
 }
 
 // ---------------------------------------------------------------- reading
