@@ -31,6 +31,9 @@ class PrintJob {
   void Begin();
   void Row(const std::string& text);  // a rule after every fifth row
   void End();                          // end of table and document
+  // The table closed under a double rule, the total in bold below it, and
+  // the end of the document.
+  void EndWithTotal(const std::string& total);
 
  private:
   IReportPrinter& printer_;
