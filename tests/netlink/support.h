@@ -108,7 +108,7 @@ inline Bytes Received(const Bytes& rec, std::size_t wireSize) {
 class Peer : public childprocess::ChildProcess {
  public:
   explicit Peer(std::vector<std::string> args)
-      : ChildProcess("netpeer", WithTimeLimit(std::move(args)), {.stopSignal = SIGTERM}) {}
+      : ChildProcess("netpeer", WithTimeLimit(std::move(args)), {.out = {}, .errorsToo = false, .stopSignal = SIGTERM}) {}
 
  private:
   static std::vector<std::string> WithTimeLimit(std::vector<std::string> args) {

@@ -72,16 +72,16 @@ class ChildProcess {
     const std::string l = line + "\n";
     return in_ >= 0 && ::write(in_, l.data(), l.size()) == static_cast<ssize_t>(l.size());
   }
-  // Its input closed, then the stop signal, and waited for.
+  // The stop signal, waited for; then its input closed.
   void Stop() {
-    if (in_ >= 0) ::close(in_);
-    in_ = -1;
     if (pid_ > 0) {
       ::kill(pid_, stopSignal_);
       while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
       }
       pid_ = -1;
     }
+    if (in_ >= 0) ::close(in_);
+    in_ = -1;
   }
   std::string Output() const {
     std::ifstream f(out_, std::ios::binary);

@@ -27,7 +27,7 @@
 #include "platform/msgbox.h"
 #include "platform/net/asyncsocket.h"
 #include "platform/text.h"
-#include "tests/core/link/viewstandin.h"
+#include "tests/core/link/linkrig.h"
 #include "tests/support/netrig.h"
 #include "tools/pbxsim/pbxsim.h"
 
@@ -50,78 +50,24 @@ struct View : ViewStandIn {
   }
 };
 
-class NetworkLink : public ::testing::Test {
+class NetworkLink : public LinkRig {
  protected:
   void SetUp() override {
-    saved_ = std::make_unique<CGlobalConfig>();
-    Copy(GlobalConfig(), *saved_);
-    dir_ = fs::temp_directory_path() / ("netlink_e2e_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    const fs::path sdfn = dir_ / "montab.ini";
-    {
-      std::ofstream f(sdfn);
-      f << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n";
-      for (const char* n : {"21", "22", "23"})
-        f << "[MONTAB-" << n << "]\r\nINTNUMBER=" << n << "\r\nMONON=1\r\nMONSTAT=1\r\nNAME=Nebenstelle " << n
-          << "\r\n";
-    }
-    CGlobalConfig& c = GlobalConfig();
-    c.SDFN = sdfn.string();
-    c.CPID = 6;  // the network link
-    c.NTPAR = 0;
-    c.NIU = 0;
-    c.SYSCON = 0;
-    c.IO1008 = 0;
-    c.OLDPROTOCOLL = 0;
-    c.CUTOFFLEADINGDIGIT = 1;
-    c.MCTO = 5;
-    plat::SetMessageBoxImpl(&boxes);
+    SetUpLink("netlink_e2e_", 6, view);  // the network link
+    GlobalConfig().NTPAR = 0;
     port = FreePort();
-
-    table = std::make_unique<CMonitorTable>();
-    filter = std::make_unique<CMessageFilter>();
-    handler = std::make_unique<CCallHandler>();
-    link = std::make_unique<CSytemObject>(view.id, filter.get(), table.get());
     net = std::make_unique<CNetworkLink>(link.get());
     net->onClosed = [this] { ++exits; };
-    view.link = link.get();
-    view.filter = filter.get();
     view.net = net.get();
-    filter->link = link.get();
-    filter->callHandler = handler.get();
-    filter->monitors = table.get();
-    filter->view = view.id;
-    handler->view = view.id;
-    handler->link = link.get();
-    handler->monitors = table.get();
   }
   void TearDown() override {
-    handler->JoinWorkers();
-    for (int i = 0; i < CMonitorTable::kEntries; ++i)
-      if (CMonitorEntry* e = table->EntryAt(i)) e->currentCall = nullptr;
+    StopCalls();
     view.net = nullptr;
     net.reset();
-    link.reset();
-    handler.reset();
-    filter.reset();
-    GlobalConfig().SDFN.clear();
-    table.reset();
+    DropLink();
     sim.StopNetwork();
     for (std::uint32_t h = 0; h < 10; ++h) PBXNWHCloseDLL(h);
-    plat::SetMessageBoxImpl(nullptr);
-    Copy(*saved_, GlobalConfig());
-    fs::remove_all(dir_);
-  }
-  static void Copy(const CGlobalConfig& from, CGlobalConfig& to) {
-    to.SDFN = from.SDFN;
-    to.CPID = from.CPID;
-    to.NTPAR = from.NTPAR;
-    to.NIU = from.NIU;
-    to.SYSCON = from.SYSCON;
-    to.IO1008 = from.IO1008;
-    to.OLDPROTOCOLL = from.OLDPROTOCOLL;
-    to.CUTOFFLEADINGDIGIT = from.CUTOFFLEADINGDIGIT;
-    to.MCTO = from.MCTO;
+    Restore();
   }
 
   // Sockets, messages and the loop's clock, moving together.
@@ -139,20 +85,11 @@ class NetworkLink : public ::testing::Test {
   bool Running() {
     return Pump([&] { return link->GetLinkState() == linkstate::kRunning && view.Count(hub::kMonitoringStarted) > 0; });
   }
-  CCallInfo* Current() { return handler->GetCurrentCall(hub::kIdView); }
 
-  std::unique_ptr<CGlobalConfig> saved_;
-  fs::path dir_;
-  plat::ManualLoop loop;
-  plat::ScriptedMessageBox boxes;
   pbxsim::PbxSim sim;
   std::uint16_t port = 0;
   View view;
   int exits = 0;
-  std::unique_ptr<CMonitorTable> table;
-  std::unique_ptr<CMessageFilter> filter;
-  std::unique_ptr<CCallHandler> handler;
-  std::unique_ptr<CSytemObject> link;
   std::unique_ptr<CNetworkLink> net;
 };
 
