@@ -259,3 +259,27 @@ TEST(ExitTwice, ASecondSigtermWhileStoppingEndsTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+// A terminate request while the link is still starting (the window just
+// up, the monitors not yet all asked for) ends the program as well.
+TEST(ExitEarly, SigtermWhileTheLinkStartsEndsTheProgram) {
+  Session s("program_exit_early");
+  ASSERT_TRUE(s.sim.Start());
+  PutFile(s.folder.Ini(), "[GLOBCONF]\r\nSDFN=montab.ini\r\nCBLFN=cblist.ini\r\nCPID=2\r\nCBLASOBOS=0\r\n");
+  PutFile(s.Path("montab.ini"), kMonTab);
+  auto env = ProgramEnv();
+  env["PALOMIR_COM3"] = s.sim.SlavePath();
+  s.started = std::time(nullptr);
+  ASSERT_TRUE(programrig::Start(s.child, (s.folder.bin / "brimlow").string(), s.folder.home.string(), env, true));
+  ASSERT_TRUE(s.child.WaitShown(20000));
+  const pid_t group = s.child.pid;
+  ::kill(s.child.pid, SIGTERM);
+  EXPECT_EQ(s.child.Wait(10000), 0);
+  EXPECT_TRUE(WaitUntil([&] { return GroupGone(group); }, 2000));
+  EXPECT_GE(std::atol(Key(s.folder.Ini(), "GLOBCONF", "LLOT").c_str()), static_cast<long>(s.started));
+  ExpectKeysKept(kMonTab, s.Path("montab.ini"));
+}
+
+}  // namespace
