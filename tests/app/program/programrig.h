@@ -117,9 +117,9 @@ struct Child {
 };
 
 // Starts program with the environment's additions (an empty value unsets)
-// in folder cwd, offscreen, with the probe on a pipe. With control, the
-// program also gets a control socket, and a process group of its own, so
-// that what it leaves behind can be found.
+// in folder cwd (also its PALOMIR_HOME unless env says), offscreen, with the
+// probe on a pipe. With control, the program also gets a control socket, and
+// a process group of its own, so that what it leaves behind can be found.
 inline bool Start(Child& c, const std::string& program, const std::string& cwd,
                   const std::map<std::string, std::string>& env, bool control = false) {
   int fds[2];
@@ -136,6 +136,9 @@ inline bool Start(Child& c, const std::string& program, const std::string& cwd,
       ::setpgid(0, 0);
       ::setenv("PALOMIR_TEST_CONTROL", std::to_string(::dup(sockets[1])).c_str(), 1);
     }
+    // The program's home is its working folder, as scripts/launch runs it:
+    // its drive folders land there, never in the user's.
+    ::setenv("PALOMIR_HOME", cwd.c_str(), 1);
     for (const auto& [k, v] : env) {
       if (v.empty())
         ::unsetenv(k.c_str());
