@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QThread>
 #include <QToolButton>
 
 #include "app/doc/brimlowdoc.h"
@@ -326,6 +327,15 @@ void CMainFrame::SetBusy(bool busy) {
 void CMainFrame::ExitCommand() { close(); }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
+  if (view_ && plat::ModalLoopDepth() > 0) {
+    // The session's close under an open dialog: the exit ends the dialogs
+    // first and then closes the frame itself.
+    e->ignore();
+    RunCommand(ID_APP_EXIT);
+    return;
+  }
+  // From here on nothing asks the user: the program is ending.
+  plat::BeginExit();
   const QRect g = geometry();
   frameplace::Save({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()}, isMinimized(), settingsFile_,
                    config_);
@@ -336,5 +346,14 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
   }
   closed_ = true;
   e->accept();
-  QCoreApplication::quit();
+  // Not quit(): that asks every window to close, and one that says no (or
+  // asks the user) would keep the program running. The windows go when the
+  // program takes itself apart after its loop.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
+
+plat::LRESULT CMainFrame::OnMessage(const plat::Message& m) {
+  // The assistant's "end the program": the exit command, like the menu's.
+  if (m.msg == kWmClose) RunCommand(ID_APP_EXIT);
+  return 0;
 }
