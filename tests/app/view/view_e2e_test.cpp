@@ -43,13 +43,7 @@ class Assembly : public viewrig::OverThePty {
     pace.busy = [] { return plat::net::OpenSocketCount() != 0 && plat::net::PumpSockets(2) != 0; };
     sdfn = WriteMonTab("21", {"21", "22", "23"}, "Nebenstelle");
     original = Read(sdfn);
-    CGlobalConfig& c = GlobalConfig();
-    c.CPID = 4;  // COM5
-    c.IO1008 = 0;
-    c.OLDPROTOCOLL = 0;
-    c.CUTOFFLEADINGDIGIT = 1;
-    c.MCTO = 5;
-    c.GDOH = 1;
+    LinkOnCom5();
     // The exit command closes the main window: the document is asked.
     r->frame.onExit = [this] { closed = r->doc->CanCloseFrame(); };
   }
