@@ -165,6 +165,15 @@ SOCKET Adopt(int fd, bool datagram) {
   return id;
 }
 
+// An on/off socket option.
+int SetSwitch(SOCKET s, int level, int name, bool on) {
+  Entry* e = Find(s);
+  if (!e) return Fail(WSAENOTSOCK);
+  const int v = on ? 1 : 0;
+  if (::setsockopt(e->fd, level, name, &v, sizeof v) != 0) return FailErrno();
+  return 0;
+}
+
 }  // namespace
 
 int ErrnoToWsa(int err) {
@@ -404,13 +413,7 @@ int GetPeerName(SOCKET s, SockAddr* a) {
   return 0;
 }
 
-int SetReuseAddr(SOCKET s, bool on) {
-  Entry* e = Find(s);
-  if (!e) return Fail(WSAENOTSOCK);
-  const int v = on ? 1 : 0;
-  if (::setsockopt(e->fd, SOL_SOCKET, SO_REUSEADDR, &v, sizeof v) != 0) return FailErrno();
-  return 0;
-}
+int SetReuseAddr(SOCKET s, bool on) { return SetSwitch(s, SOL_SOCKET, SO_REUSEADDR, on); }
 
 int SetKeepAlive(SOCKET s, int idleSec, int intervalSec, int count) {
   Entry* e = Find(s);
@@ -423,13 +426,7 @@ int SetKeepAlive(SOCKET s, int idleSec, int intervalSec, int count) {
   return 0;
 }
 
-int SetNoDelay(SOCKET s, bool on) {
-  Entry* e = Find(s);
-  if (!e) return Fail(WSAENOTSOCK);
-  const int v = on ? 1 : 0;
-  if (::setsockopt(e->fd, IPPROTO_TCP, TCP_NODELAY, &v, sizeof v) != 0) return FailErrno();
-  return 0;
-}
+int SetNoDelay(SOCKET s, bool on) { return SetSwitch(s, IPPROTO_TCP, TCP_NODELAY, on); }
 
 int AsyncSelect(SOCKET s, WindowId window, UINT msg, long events) {
   Entry* e = Find(s);
