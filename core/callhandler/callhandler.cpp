@@ -110,6 +110,8 @@ CCallInfo* CCallHandler::GetFreeCall(int requester) {
     filed_[raw] = Filed{raw->callRefId, raw->callId};
     byCallId_.emplace(CallKey(raw->callId, raw->callRefId), raw);
     pool_.emplace(raw->callRefId, std::move(rec));
+    // Room for every filed record, so a release never grows the list.
+    if (released_.capacity() < filed_.size()) released_.reserve(filed_.size() * 2);
   }
   TraceRef("GetFreeCall: CR-ID:", raw, requester);
   return raw;

@@ -56,7 +56,9 @@ TEST_F(EventPathTest, NoAllocationForAnEventThatMakesNoCallRecord) {
   const std::vector<CSTAMessage> traffic = eventpath::Traffic();
   eventpath::Rig r;
   long plain = 0, plainAllocs = 0, records = 0;
-  for (int round = 0; round < 2; ++round) {  // the first round warms the pool and the ring
+  // Also the first round: a release that outnumbers all before it must not
+  // grow the handler's list of released records then.
+  for (int round = 0; round < 2; ++round) {
     for (const CSTAMessage& m : traffic) {
       const std::size_t pool = r.handler.PoolSize();
       const long before = g_allocs.load();
@@ -67,7 +69,7 @@ TEST_F(EventPathTest, NoAllocationForAnEventThatMakesNoCallRecord) {
         ++records;
         r.handler.JoinWorkers();
         r.loop.RunUntilIdle();
-      } else if (round == 1) {
+      } else {
         ++plain;
         plainAllocs += allocs;
         EXPECT_EQ(allocs, 0) << "type " << m.Type() << " xref " << m.CrossRefId();
@@ -76,7 +78,7 @@ TEST_F(EventPathTest, NoAllocationForAnEventThatMakesNoCallRecord) {
     }
     r.handler.PurgeReleasedCalls();
   }
-  EXPECT_GT(plain, 5000);
+  EXPECT_GT(plain, 10000);
   EXPECT_GT(records, 100);
   EXPECT_EQ(plainAllocs, 0);
 }
