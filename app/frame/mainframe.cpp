@@ -3,13 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -22,6 +20,7 @@
 #include "platform/qtext.h"
 #include "platform/text.h"
 #include "platform/textid.h"
+#include "platform/winplace.h"
 
 namespace {
 
@@ -61,6 +60,7 @@ CMainFrame::CMainFrame(std::string settingsFile, CGlobalConfig& config)
 }
 
 CMainFrame::~CMainFrame() {
+  if (plat::place::MainWindow() == this) plat::place::SetMainWindow(nullptr, nullptr);
   while (busy_ > 0) SetBusy(false);
   Detach();
   plat::dlg::DeleteHelpId(id_);
@@ -133,13 +133,10 @@ bool CMainFrame::Create() {
   // Dropped files would open a second document: none are taken.
   setAcceptDrops(false);
 
-  std::vector<FrameRect> screens;
-  for (QScreen* s : QGuiApplication::screens()) {
-    const QRect g = s->geometry();
-    screens.push_back({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
-  }
-  placed_ = frameplace::Place(frameplace::Stored(settingsFile_, config_), screens);
-  setGeometry(placed_.left, placed_.top, placed_.Width(), placed_.Height());
+  // New windows go beside this one and keep its menu clear.
+  plat::place::SetMainWindow(this, menuBar());
+  placed_ = frameplace::Place(frameplace::Stored(settingsFile_, config_), plat::place::ScreenAreas());
+  plat::place::SetOuter(this, placed_);
   SetTitle(plat::GetTextOr(plat::TextId(0, 0), "Palomir"));
   UpdateCommandStates();
   return true;
@@ -326,9 +323,7 @@ void CMainFrame::SetBusy(bool busy) {
 void CMainFrame::ExitCommand() { close(); }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
-  const QRect g = geometry();
-  frameplace::Save({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()}, isMinimized(), settingsFile_,
-                   config_);
+  frameplace::Save(plat::place::OuterRect(this), isMinimized(), settingsFile_, config_);
   if (doc_ && !doc_->CanCloseFrame()) {
     // The link is being stopped; the view closes the frame again once it is.
     e->ignore();

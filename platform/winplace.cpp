@@ -1,0 +1,315 @@
+#include "platform/winplace.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMargins>
+#include <QPointer>
+#include <QScreen>
+#include <QLayout>
+#include <QWidget>
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+namespace plat::place {
+
+namespace {
+
+constexpr int kStep = 24;  // between windows that would share a corner
+
+int Overlap(int a0, int a1, int b0, int b1) { return std::max(0, std::min(a1, b1) - std::max(a0, b0)); }
+
+bool Inside(const Rect& r, const Rect& s) {
+  return r.left >= s.left && r.top >= s.top && r.right <= s.right && r.bottom <= s.bottom;
+}
+
+Rect At(int left, int top, int w, int h) { return Rect{left, top, left + w, top + h}; }
+
+// r moved (and shrunk where it must be) so that it lies within s.
+Rect Clamp(const Rect& r, const Rect& s) {
+  const int w = std::min(r.Width(), s.Width()), h = std::min(r.Height(), s.Height());
+  return At(std::clamp(r.left, s.left, s.right - w), std::clamp(r.top, s.top, s.bottom - h), w, h);
+}
+
+}  // namespace
+
+bool Reachable(const Rect& r, const std::vector<Rect>& screens) {
+  const int need = std::max(1, std::min(kGripWidth, r.Width()));
+  return std::any_of(screens.begin(), screens.end(), [&](const Rect& s) {
+    return r.top >= s.top && r.top + kGripHeight <= s.bottom && Overlap(r.left, r.right, s.left, s.right) >= need;
+  });
+}
+
+Rect OntoScreen(const Rect& r, const std::vector<Rect>& screens) {
+  if (screens.empty() || Reachable(r, screens)) return r;
+  const Rect* best = nullptr;
+  long long bestScore = LLONG_MIN;
+  for (const Rect& s : screens) {
+    const long long area = static_cast<long long>(Overlap(r.left, r.right, s.left, s.right)) *
+                           Overlap(r.top, r.bottom, s.top, s.bottom);
+    // Overlap counts first; without any, the nearer centre wins.
+    const long long dx = (r.left + r.right) / 2 - (s.left + s.right) / 2;
+    const long long dy = (r.top + r.bottom) / 2 - (s.top + s.bottom) / 2;
+    const long long score = area > 0 ? area : -(dx * dx + dy * dy);
+    if (!best || score > bestScore) {
+      best = &s;
+      bestScore = score;
+    }
+  }
+  return Clamp(r, *best);
+}
+
+Rect CentredOver(int w, int h, const Rect& owner, const Rect& screen, const Rect& clear) {
+  Rect r = Clamp(At(owner.left + (owner.Width() - w) / 2, owner.top + (owner.Height() - h) / 2, w, h), screen);
+  if (!clear.Empty() && r.Intersects(clear)) {
+    if (clear.bottom + r.Height() <= screen.bottom)
+      r = At(r.left, clear.bottom, r.Width(), r.Height());
+    else if (clear.top - r.Height() >= screen.top)
+      r = At(r.left, clear.top - r.Height(), r.Width(), r.Height());
+  }
+  return r;
+}
+
+Rect Beside(int w, int h, const Rect& anchor, const Rect& screen, const std::vector<Rect>& taken) {
+  const Rect candidates[] = {At(anchor.right, anchor.top, w, h), At(anchor.left, anchor.bottom, w, h),
+                             At(anchor.left - w, anchor.top, w, h)};
+  Rect r = Clamp(candidates[1], screen);
+  for (const Rect& c : candidates)
+    if (Inside(c, screen)) {
+      r = c;
+      break;
+    }
+  auto sharesCorner = [&](const Rect& c) {
+    return std::any_of(taken.begin(), taken.end(), [&](const Rect& t) {
+      return std::abs(t.left - c.left) < kStep / 2 && std::abs(t.top - c.top) < kStep / 2;
+    });
+  };
+  for (int i = 0; i < 16 && sharesCorner(r); ++i) {
+    const Rect next = At(r.left + kStep, r.top + kStep, r.Width(), r.Height());
+    if (!Inside(next, screen)) break;
+    r = next;
+  }
+  return r;
+}
+
+// ------------------------------------------------------------------ windows
+
+namespace {
+
+QPointer<QWidget> g_main;
+QPointer<QWidget> g_menu;
+QMargins g_margins;  // the last frame seen
+
+Rect FromQ(const QRect& q) { return Rect{q.left(), q.top(), q.left() + q.width(), q.top() + q.height()}; }
+
+bool FrameKnown(const QWidget* w) {
+  return w && w->isWindow() && !w->testAttribute(Qt::WA_DontShowOnScreen) && w->frameGeometry() != w->geometry();
+}
+
+void Learn(const QWidget* w) {
+  const QRect f = w->frameGeometry(), g = w->geometry();
+  g_margins = QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom());
+}
+
+QSize EstimatedOuterSize(const QWidget* w) {
+  if (FrameKnown(w)) return w->frameGeometry().size();
+  return w->size().grownBy(g_margins);
+}
+
+// Puts a window that was placed before its frame was known where it was
+// meant to go, once the frame is known.
+class Placer : public QObject {
+ public:
+  static constexpr int kMaxEvents = 32;
+
+  Placer(QWidget* w, QPoint corner, QSize outer) : QObject(w), window_(w), corner_(corner), outer_(outer) {
+    setObjectName(QStringLiteral("plat_placer"));
+    w->installEventFilter(this);
+  }
+  static Placer* Of(const QWidget* w) { return w->findChild<Placer*>(QStringLiteral("plat_placer"), Qt::FindDirectChildrenOnly); }
+
+  Rect Wanted() const {
+    const QSize s = outer_.isValid() ? outer_ : EstimatedOuterSize(window_);
+    return At(corner_.x(), corner_.y(), s.width(), s.height());
+  }
+  void Set(QPoint corner, QSize outer) {
+    corner_ = corner;
+    outer_ = outer;
+    events_ = 0;
+  }
+  void Finish() {
+    if (window_) window_->removeEventFilter(this);
+    setObjectName(QString());
+    deleteLater();
+  }
+
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (o != window_ || busy_) return false;
+    if (e->type() != QEvent::Show && e->type() != QEvent::Move && e->type() != QEvent::Resize) return false;
+    QWidget* w = window_;
+    if (!FrameKnown(w)) {
+      if (++events_ > kMaxEvents) Finish();
+      return false;
+    }
+    Learn(w);
+    busy_ = true;
+    if (outer_.isValid() && w->frameGeometry().size() != outer_) w->resize(outer_.shrunkBy(g_margins));
+    if (w->frameGeometry().topLeft() != corner_) w->move(corner_);
+    busy_ = false;
+    Finish();
+    return false;
+  }
+
+ private:
+  QWidget* window_;
+  QPoint corner_;
+  QSize outer_;
+  int events_ = 0;
+  bool busy_ = false;
+};
+
+void Place(QWidget* w, QPoint corner, QSize outer) {
+  if (!w) return;
+  Placer* pending = Placer::Of(w);
+  if (FrameKnown(w)) {
+    Learn(w);
+    if (pending) pending->Finish();
+    if (outer.isValid()) w->resize(outer.shrunkBy(g_margins));
+    w->move(corner);
+    return;
+  }
+  if (outer.isValid()) w->resize(outer.shrunkBy(g_margins));
+  // A window not made yet is framed at the corner it is given; one that
+  // exists unframed takes its inner corner.
+  if (!w->testAttribute(Qt::WA_WState_Created))
+    w->move(corner);
+  else
+    w->move(corner + QPoint(g_margins.left(), g_margins.top()));
+  if (pending)
+    pending->Set(corner, outer);
+  else
+    new Placer(w, corner, outer);
+}
+
+Rect AreaAt(const Rect& r) {
+  const QPoint centre((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  const QScreen* s = QGuiApplication::screenAt(centre);
+  if (!s) s = QGuiApplication::primaryScreen();
+  return s ? FromQ(s->availableGeometry()) : Rect{0, 0, 1024, 768};
+}
+
+Rect PrimaryArea() {
+  const QScreen* s = QGuiApplication::primaryScreen();
+  return s ? FromQ(s->availableGeometry()) : Rect{0, 0, 1024, 768};
+}
+
+bool Shown(const QWidget* w) { return w && w->isVisible() && !w->isMinimized(); }
+
+Rect MenuBand() {
+  const Rect frame = OuterRect(g_main);
+  int bottom = frame.top + 2 * kGripHeight;
+  if (g_menu && g_menu->isVisible()) bottom = g_menu->mapToGlobal(QPoint(0, g_menu->height())).y();
+  return Rect{frame.left, frame.top, frame.right, std::max(bottom, frame.top + 1)};
+}
+
+}  // namespace
+
+void SetMainWindow(QWidget* frame, QWidget* menuBar) {
+  g_main = frame;
+  g_menu = menuBar;
+}
+
+QWidget* MainWindow() { return g_main.data(); }
+
+std::vector<Rect> ScreenAreas() {
+  std::vector<Rect> areas;
+  for (const QScreen* s : QGuiApplication::screens()) areas.push_back(FromQ(s->availableGeometry()));
+  return areas;
+}
+
+Rect OuterRect(const QWidget* w) {
+  if (!w) return {};
+  if (const Placer* p = Placer::Of(w)) return p->Wanted();
+  if (FrameKnown(w)) {
+    Learn(w);
+    return FromQ(w->frameGeometry());
+  }
+  const QRect g = w->geometry();
+  const QSize s = EstimatedOuterSize(w);
+  return At(g.left() - g_margins.left(), g.top() - g_margins.top(), s.width(), s.height());
+}
+
+void MoveOuter(QWidget* w, int left, int top) { Place(w, QPoint(left, top), QSize()); }
+
+void SetOuter(QWidget* w, const Rect& r) { Place(w, QPoint(r.left, r.top), QSize(r.Width(), r.Height())); }
+
+bool Restore(QWidget* w, const Rect& stored, bool keepSize) {
+  if (!w || stored.Empty()) return false;
+  Rect r = stored;
+  if (keepSize) {
+    const QSize s = EstimatedOuterSize(w);
+    r = At(stored.left, stored.top, s.width(), s.height());
+  }
+  r = OntoScreen(r, ScreenAreas());
+  if (keepSize)
+    MoveOuter(w, r.left, r.top);
+  else
+    SetOuter(w, r);
+  return true;
+}
+
+void PlaceBesideMain(QWidget* w) {
+  if (!w) return;
+  const QSize s = EstimatedOuterSize(w);
+  if (!g_main || g_main == w || !Shown(g_main)) {
+    const Rect area = PrimaryArea();
+    MoveOuter(w, area.left, area.top);
+    return;
+  }
+  const Rect anchor = OuterRect(g_main);
+  std::vector<Rect> taken;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (t != w && t != g_main && Shown(t) && (t->windowType() == Qt::Window || t->windowType() == Qt::Dialog))
+      taken.push_back(OuterRect(t));
+  const Rect r = Beside(s.width(), s.height(), anchor, AreaAt(anchor), taken);
+  MoveOuter(w, r.left, r.top);
+}
+
+void PlaceOver(QWidget* w, const QWidget* owner) {
+  if (!w) return;
+  const QSize s = EstimatedOuterSize(w);
+  const QWidget* o = owner ? owner->window() : nullptr;
+  if (!Shown(o)) o = Shown(g_main) ? g_main.data() : nullptr;
+  const Rect ownerRect = o ? OuterRect(o) : PrimaryArea();
+  const Rect area = AreaAt(ownerRect);
+  if (!Shown(g_main) || g_main == w) {
+    const Rect r = CentredOver(s.width(), s.height(), ownerRect, area, Rect{});
+    MoveOuter(w, r.left, r.top);
+    return;
+  }
+  // Clear of the whole main window where there is room, else of its menu.
+  Rect r = CentredOver(s.width(), s.height(), ownerRect, area, OuterRect(g_main));
+  const Rect band = MenuBand();
+  if (r.Intersects(band)) r = CentredOver(s.width(), s.height(), ownerRect, area, band);
+  MoveOuter(w, r.left, r.top);
+}
+
+namespace {
+Rect WorkArea() { return Shown(g_main) ? AreaAt(OuterRect(g_main)) : PrimaryArea(); }
+}  // namespace
+
+bool TooLarge(const QWidget* w) {
+  if (!w) return false;
+  const QSize s = (w->layout() ? w->sizeHint() : w->size()).grownBy(g_margins);
+  const Rect area = WorkArea();
+  return s.width() > area.Width() || s.height() > area.Height();
+}
+
+void InnerRoom(int* width, int* height) {
+  const Rect area = WorkArea();
+  if (width) *width = area.Width() - g_margins.left() - g_margins.right();
+  if (height) *height = area.Height() - g_margins.top() - g_margins.bottom();
+}
+
+}  // namespace plat::place
