@@ -72,14 +72,20 @@ Rect CentredOver(int w, int h, const Rect& owner, const Rect& screen, const Rect
 }
 
 Rect Beside(int w, int h, const Rect& anchor, const Rect& screen, const std::vector<Rect>& taken) {
-  const Rect candidates[] = {At(anchor.right, anchor.top, w, h), At(anchor.left, anchor.bottom, w, h),
-                             At(anchor.left - w, anchor.top, w, h)};
-  Rect r = Clamp(candidates[1], screen);
-  for (const Rect& c : candidates)
-    if (Inside(c, screen)) {
-      r = c;
-      break;
-    }
+  // Along a side of the anchor, slid along that side as far as the screen asks.
+  auto alongY = [&](int y) { return std::clamp(y, screen.top, std::max(screen.top, screen.bottom - h)); };
+  auto alongX = [&](int x) { return std::clamp(x, screen.left, std::max(screen.left, screen.right - w)); };
+  Rect r;
+  if (anchor.right + w <= screen.right)
+    r = At(anchor.right, alongY(anchor.top), w, h);
+  else if (anchor.bottom + h <= screen.bottom)
+    r = At(alongX(anchor.left), anchor.bottom, w, h);
+  else if (anchor.left - w >= screen.left)
+    r = At(anchor.left - w, alongY(anchor.top), w, h);
+  else if (anchor.top - h >= screen.top)
+    r = At(alongX(anchor.left), anchor.top - h, w, h);
+  else
+    r = Clamp(At(anchor.left, anchor.bottom, w, h), screen);
   auto sharesCorner = [&](const Rect& c) {
     return std::any_of(taken.begin(), taken.end(), [&](const Rect& t) {
       return std::abs(t.left - c.left) < kStep / 2 && std::abs(t.top - c.top) < kStep / 2;
@@ -117,6 +123,8 @@ QSize EstimatedOuterSize(const QWidget* w) {
   return w->size().grownBy(g_margins);
 }
 
+void PlaceWaiting();
+
 // Puts a window that was placed before its frame was known where it was
 // meant to go, once the frame is known.
 class Placer : public QObject {
@@ -146,7 +154,11 @@ class Placer : public QObject {
 
   bool eventFilter(QObject* o, QEvent* e) override {
     if (o != window_ || busy_) return false;
-    if (e->type() != QEvent::Show && e->type() != QEvent::Move && e->type() != QEvent::Resize) return false;
+    // A window shown again at its old inner place gets no move when the
+    // window manager frames it: its first paint comes after that.
+    if (e->type() != QEvent::Show && e->type() != QEvent::Move && e->type() != QEvent::Resize &&
+        e->type() != QEvent::Paint)
+      return false;
     QWidget* w = window_;
     if (!FrameKnown(w)) {
       if (++events_ > kMaxEvents) Finish();
@@ -158,6 +170,7 @@ class Placer : public QObject {
     if (w->frameGeometry().topLeft() != corner_) w->move(corner_);
     busy_ = false;
     Finish();
+    if (w == g_main) PlaceWaiting();
     return false;
   }
 
@@ -192,6 +205,20 @@ void Place(QWidget* w, QPoint corner, QSize outer) {
     new Placer(w, corner, outer);
 }
 
+// Windows placed by the main window before it was framed: placed again
+// once its frame, and so its true size, is known.
+struct Waiting {
+  QPointer<QWidget> window;
+  QPointer<QWidget> owner;
+  bool beside;
+};
+std::vector<Waiting> g_waiting;
+
+void WaitForMain(QWidget* w, const QWidget* owner, bool beside) {
+  if (!g_main || g_main == w || FrameKnown(g_main)) return;
+  g_waiting.push_back({w, const_cast<QWidget*>(owner), beside});
+}
+
 Rect AreaAt(const Rect& r) {
   const QPoint centre((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   const QScreen* s = QGuiApplication::screenAt(centre);
@@ -205,6 +232,9 @@ Rect PrimaryArea() {
 }
 
 bool Shown(const QWidget* w) { return w && w->isVisible() && !w->isMinimized(); }
+// The main window counts before it is first shown: what opens at start
+// goes beside the place it is about to take.
+bool Present(const QWidget* w) { return w && !w->isMinimized(); }
 
 Rect MenuBand() {
   const Rect frame = OuterRect(g_main);
@@ -213,11 +243,22 @@ Rect MenuBand() {
   return Rect{frame.left, frame.top, frame.right, std::max(bottom, frame.top + 1)};
 }
 
+void PlaceWaiting() {
+  std::vector<Waiting> waiting;
+  waiting.swap(g_waiting);
+  for (const Waiting& p : waiting) {
+    if (!p.window) continue;
+    if (p.beside) PlaceBesideMain(p.window);
+    else PlaceOver(p.window, p.owner);
+  }
+}
+
 }  // namespace
 
 void SetMainWindow(QWidget* frame, QWidget* menuBar) {
   g_main = frame;
   g_menu = menuBar;
+  g_waiting.clear();
 }
 
 QWidget* MainWindow() { return g_main.data(); }
@@ -262,17 +303,22 @@ bool Restore(QWidget* w, const Rect& stored, bool keepSize) {
 void PlaceBesideMain(QWidget* w) {
   if (!w) return;
   const QSize s = EstimatedOuterSize(w);
-  if (!g_main || g_main == w || !Shown(g_main)) {
+  if (!Present(g_main) || g_main == w) {
     const Rect area = PrimaryArea();
     MoveOuter(w, area.left, area.top);
     return;
   }
+  WaitForMain(w, nullptr, true);
   const Rect anchor = OuterRect(g_main);
   std::vector<Rect> taken;
   for (QWidget* t : QApplication::topLevelWidgets())
     if (t != w && t != g_main && Shown(t) && (t->windowType() == Qt::Window || t->windowType() == Qt::Dialog))
       taken.push_back(OuterRect(t));
-  const Rect r = Beside(s.width(), s.height(), anchor, AreaAt(anchor), taken);
+  const Rect area = AreaAt(anchor);
+  Rect r = Beside(s.width(), s.height(), anchor, area, taken);
+  // No side had room: at least the menu stays free where it can.
+  const Rect band = MenuBand();
+  if (r.Intersects(band) && band.bottom + r.Height() <= area.bottom) r = At(r.left, band.bottom, r.Width(), r.Height());
   MoveOuter(w, r.left, r.top);
 }
 
@@ -280,14 +326,16 @@ void PlaceOver(QWidget* w, const QWidget* owner) {
   if (!w) return;
   const QSize s = EstimatedOuterSize(w);
   const QWidget* o = owner ? owner->window() : nullptr;
-  if (!Shown(o)) o = Shown(g_main) ? g_main.data() : nullptr;
+  if (!Shown(o) && o != g_main) o = nullptr;
+  if (!o && Present(g_main)) o = g_main.data();
   const Rect ownerRect = o ? OuterRect(o) : PrimaryArea();
   const Rect area = AreaAt(ownerRect);
-  if (!Shown(g_main) || g_main == w) {
+  if (!Present(g_main) || g_main == w) {
     const Rect r = CentredOver(s.width(), s.height(), ownerRect, area, Rect{});
     MoveOuter(w, r.left, r.top);
     return;
   }
+  WaitForMain(w, owner, false);
   // Clear of the whole main window where there is room, else of its menu.
   Rect r = CentredOver(s.width(), s.height(), ownerRect, area, OuterRect(g_main));
   const Rect band = MenuBand();
@@ -296,7 +344,7 @@ void PlaceOver(QWidget* w, const QWidget* owner) {
 }
 
 namespace {
-Rect WorkArea() { return Shown(g_main) ? AreaAt(OuterRect(g_main)) : PrimaryArea(); }
+Rect WorkArea() { return Present(g_main) ? AreaAt(OuterRect(g_main)) : PrimaryArea(); }
 }  // namespace
 
 bool TooLarge(const QWidget* w) {

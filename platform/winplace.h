@@ -35,9 +35,10 @@ Rect OntoScreen(const Rect& r, const std::vector<Rect>& screens);
 // w x h centred over owner, within screen, and out of clear when there is
 // room for that below it.
 Rect CentredOver(int w, int h, const Rect& owner, const Rect& screen, const Rect& clear);
-// w x h beside anchor: to its right, else below it, else to its left, the
-// first that fits the screen; stepped on diagonally while its corner
-// meets the corner of one of taken.
+// w x h beside anchor: to its right, else below it, else to its left,
+// else above it, the first side with room on the screen (slid along that
+// side to stay on it); stepped on diagonally while its corner meets the
+// corner of one of taken.
 Rect Beside(int w, int h, const Rect& anchor, const Rect& screen, const std::vector<Rect>& taken);
 
 // --------------------------------------------------------------- windows

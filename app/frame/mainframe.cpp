@@ -53,8 +53,12 @@ CMainFrame::CMainFrame(std::string settingsFile, CGlobalConfig& config)
   plat::dlg::AddHelpId(id_, 0);
   commands_.Register(ID_VIEW_TOOLBAR, [this] {
     if (toolbar_) toolbar_->setVisible(!toolbar_->isVisible());
+    RecalcLayout();
   });
-  commands_.Register(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+  commands_.Register(ID_VIEW_STATUS_BAR, [this] {
+    statusBar()->setVisible(!statusBar()->isVisible());
+    RecalcLayout();
+  });
   commands_.Register(ID_HELP_INDEX, [this] { Help(); });
   commands_.Register(ID_HELP, [this] { Help(); });
 }
@@ -133,6 +137,7 @@ bool CMainFrame::Create() {
   // Dropped files would open a second document: none are taken.
   setAcceptDrops(false);
 
+  RecalcLayout();
   // New windows go beside this one and keep its menu clear.
   plat::place::SetMainWindow(this, menuBar());
   placed_ = frameplace::Place(frameplace::Stored(settingsFile_, config_), plat::place::ScreenAreas());
@@ -308,6 +313,12 @@ void CMainFrame::UpdateMenu() { UpdateCommandStates(); }
 
 void CMainFrame::RecalcLayout() {
   if (layout()) layout()->activate();
+  // Fitted to the (empty) form: never so low that the bars or the status
+  // line are cut, whatever place it was given.
+  int bars = menuBar()->sizeHint().height();
+  if (toolbar_ && !toolbar_->isHidden()) bars += toolbar_->sizeHint().height();
+  if (!statusBar()->isHidden()) bars += statusBar()->sizeHint().height();
+  setMinimumHeight(bars);
 }
 
 void CMainFrame::SetBusy(bool busy) {

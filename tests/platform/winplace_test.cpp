@@ -74,6 +74,8 @@ TEST(WindowPlace, NewWindowsGoBesideTheMainWindowEachOnACornerOfItsOwn) {
       {"and a third", 300, 200, bar, {{480, 0, 780, 200}, {504, 24, 804, 224}}, {528, 48, 828, 248}},
       {"a corner elsewhere does not count", 300, 200, bar, {{600, 300, 700, 400}}, {480, 0, 780, 200}},
       {"no room right or below: left of it", 300, 200, {700, 400, 1024, 768}, {}, {400, 400, 700, 600}},
+      {"main window low on the screen: above it", 801, 311, {299, 480, 779, 553}, {}, {223, 169, 1024, 480}},
+      {"right of it, slid up onto the screen", 300, 200, {100, 700, 480, 768}, {}, {480, 568, 780, 768}},
       {"nothing fits: below, on the screen", 1000, 700, {0, 0, 1024, 200}, {}, {0, 68, 1000, 768}},
   };
   for (const Case& c : cases)

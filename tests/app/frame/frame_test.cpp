@@ -265,6 +265,26 @@ TEST(FramePlace, TheFrameComesBackWhereItWasAfterThreeRestarts) {
   }
 }
 
+// Whatever height it was given, the frame fits its bars and its status
+// line once the view has made it fit the form.
+TEST(FramePlace, TheBarsAndTheStatusLineAreNeverCut) {
+  const char* const stored[] = {nullptr, "100,50,600,70", "100,50,600,400"};
+  for (const char* mfrm : stored) {
+    SCOPED_TRACE(mfrm ? mfrm : "nothing stored");
+    Rig r;
+    if (mfrm) WriteMfrm(r.ini, mfrm);
+    r.Build();
+    r.frame->show();
+    QApplication::processEvents();
+    const QWidget* status = r.frame->statusBar();
+    EXPECT_GE(r.frame->height(), r.frame->menuBar()->height() + status->sizeHint().height());
+    EXPECT_LE(status->geometry().bottom(), r.frame->rect().bottom());
+    EXPECT_GE(status->height(), status->sizeHint().height());
+    // A taller place stays as it was.
+    if (mfrm && std::string(mfrm) == "100,50,600,400") EXPECT_EQ(r.frame->frameGeometry().height(), 350);
+  }
+}
+
 TEST(FramePlace, MinimisedCloseWritesMfrmButNotPosition1) {
   viewrig::SavedGlobals g;
   const std::string ini = (g.dir / "brimlow.ini").string();

@@ -34,9 +34,9 @@ namespace place = plat::place;
 // Each test program makes its application once: on a screen of its own size.
 void App1024() {
   static const bool screen = [] {
-    const std::string spec = std::string("offscreen:configfile=") + BRIMLOW_SOURCE_DIR +
+    const std::string platform = std::string("offscreen:configfile=") + BRIMLOW_SOURCE_DIR +
                              "/tests/platform/dialogkit/screen1024.json";
-    setenv("QT_QPA_PLATFORM", spec.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
     return true;
   }();
   (void)screen;
