@@ -1,5 +1,23 @@
 # Helpers shared by every folder.
 
+# What every test runs with: no display, the tests' own fonts (only the
+# DejaVu faces that scripts/setup installs, so the machine's other fonts
+# change no result), and the leaks of the system's libraries set aside.
+set(BRIMLOW_TEST_FONTS "${PROJECT_BINARY_DIR}/tests/fonts.conf")
+set(BRIMLOW_FONT_CACHE "${PROJECT_BINARY_DIR}/tests/fontcache")
+configure_file("${PROJECT_SOURCE_DIR}/tests/fonts/fonts.conf.in" "${BRIMLOW_TEST_FONTS}" @ONLY)
+set(BRIMLOW_TEST_ENV
+  "QT_QPA_PLATFORM=offscreen"
+  "FONTCONFIG_FILE=${BRIMLOW_TEST_FONTS}"
+  "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+  "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+# Scratch files in memory where the machine has it: the kill and crash
+# tests sync hundreds of times, and a disk that other work keeps busy would
+# set their pace. A kill leaves the same files there as on a disk.
+if(IS_DIRECTORY /dev/shm)
+  list(APPEND BRIMLOW_TEST_ENV "TMPDIR=/dev/shm")
+endif()
+
 # brimlow_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [TSAN])
 # One GoogleTest program; each of its cases shows up in ctest by name.
 # TSAN marks a program whose threads are checked again in the
@@ -24,12 +42,9 @@ function(brimlow_test)
   target_compile_definitions(${T_NAME} PRIVATE
     BRIMLOW_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     BRIMLOW_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  set(env "QT_QPA_PLATFORM=offscreen"
-          "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   # The test environment travels through env(1): a list given as the
   # ENVIRONMENT property of discovered tests keeps only its first entry.
-  set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env}")
+  set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${BRIMLOW_TEST_ENV}")
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
@@ -53,7 +68,7 @@ function(brimlow_fuzz)
   if(BRIMLOW_TESTS AND NOT BRIMLOW_TSAN)
     add_test(NAME fuzz_corpus.${F_NAME} COMMAND ${F_NAME}_replay ${F_CORPUS})
     set_tests_properties(fuzz_corpus.${F_NAME} PROPERTIES LABELS "fuzz;${F_LABEL}"
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+      ENVIRONMENT "${BRIMLOW_TEST_ENV}")
   endif()
   if(BRIMLOW_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     add_executable(${F_NAME}_fuzz ${F_SOURCES})

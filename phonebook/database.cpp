@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #include "core/base/globallog.h"
 #include "platform/fileio.h"
@@ -264,12 +265,29 @@ bool CMyDataBase::BuildIndex() {
   const std::uint32_t count = header_.Count();
   index_.Reserve(count);
   std::vector<std::uint8_t> buf;
+  // The slots of a batch of records are fetched together before they are
+  // filled: the table is larger than the caches, and one wait for memory
+  // per record would cost more than reading the file.
+  struct Pending {
+    std::uint32_t hash, offset;
+  };
+  Pending pending[64];
+  std::size_t n = 0;
+  auto flush = [&] {
+    for (std::size_t k = 0; k < n; ++k) index_.Add(pending[k].hash, pending[k].offset);
+    n = 0;
+  };
   bool ok = ForEachRecord(file_, kHeader, kRecord, count, buf, [&](std::uint32_t i, const std::uint8_t* rec) {
-    std::uint32_t off = kHeader + i * kRecord;
-    if (rec[DataBaseRecord::kInUse]) index_.Add(NumberKey(rec), off);
-    else ++deletedCount_;
+    if (!rec[DataBaseRecord::kInUse]) {
+      ++deletedCount_;
+      return true;
+    }
+    pending[n] = {NumberKey(rec), kHeader + i * kRecord};
+    index_.Prefetch(pending[n].hash);
+    if (++n == std::size(pending)) flush();
     return true;
   });
+  flush();
   if (!ok) Log(plat::StrFormatC("Telefonbuch %s: nicht zu lesen (%s)", path_.c_str(), std::strerror(errno)));
   return ok;
 }
@@ -574,7 +592,21 @@ int CMyDataBase::DeleteItem(CMyDataBaseItem* item, int) {
     item->SetRecordInUse(true);
     return 0;
   }
-  return PurgeLocked(1);
+  if (PurgeLocked(1)) return 1;
+  if (PurgeWaits()) return 0;  // a walk is under way: the next purge takes it
+  // The purge failed: the record is put back, so what the caller is told
+  // (not deleted) is what the book holds.
+  item->SetRecordInUse(true);
+  item->SetModified(true);
+  if (!WriteItem(*item))
+    Log(plat::StrFormatC("Telefonbuch %s: gelöschter Datensatz nicht wiederhergestellt", path_.c_str()));
+  return 0;
+}
+
+bool CMyDataBase::PurgeWaits() const {
+  for (const auto& l : lists_)
+    if (l.inUse) return true;
+  return false;
 }
 
 int CMyDataBase::ViewRequestFlag(int value) {
@@ -656,13 +688,8 @@ std::string CMyDataBase::NextLine(int n) {
 bool CMyDataBase::IsOwnFile(const std::string& path) const {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   if (path_.empty()) return false;
-  struct stat target {};
-  const bool exists = ::stat(path.c_str(), &target) == 0;
-  for (const std::string& own : {path_, DeletedFilePath()}) {
-    if (own == path) return true;
-    struct stat st {};
-    if (exists && ::stat(own.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) return true;
-  }
+  for (const std::string& own : {path_, DeletedFilePath()})
+    if (plat::io::IsFileOrTemporaryOf(path, own)) return true;
   return false;
 }
 
@@ -709,8 +736,7 @@ int CMyDataBase::Purge(int, int flags) {
 }
 
 int CMyDataBase::PurgeLocked(int flags) {
-  for (const auto& l : lists_)
-    if (l.inUse) return 0;  // a walk is under way: the deleted records wait
+  if (PurgeWaits()) return 0;  // a walk is under way: the deleted records wait
   if (!file_.IsOpen() || file_.IsReadOnly()) return 0;
   if (deletedCount_ == 0) return 1;
   const bool replace = (flags & 1) != 0;

@@ -72,7 +72,9 @@ class CMyDataBase : public CMyDataBaseInterface {
   int SaveItem(CMyDataBaseItem* item, int n);
   // Any item of the database. 1, 0 when not written.
   int UpdateItem(CMyDataBaseItem* item, int n);
-  // Marks the record deleted, then purges. 1 when the purge ran.
+  // Marks the record deleted, then purges. 1 when the purge ran; 0 when it
+  // waits for a walk (the record stays marked) or failed (the record is in
+  // use again, item included).
   int DeleteItem(CMyDataBaseItem* item, int n);
   int CheckRecordCount();
   int ViewRequestFlag(int value);
@@ -148,6 +150,8 @@ class CMyDataBase : public CMyDataBaseInterface {
   bool WriteCountWord();
   int CheckRecordCountLocked();
   int PurgeLocked(int flags);
+  // A list buffer is in use: a purge now would move records under a walk.
+  bool PurgeWaits() const;
   void RemapAfterPurge(const std::vector<std::uint32_t>& newOffsetOfRecord);
   bool ReadItemAt(CMyDataBaseItem& item, std::uint32_t offset);
   std::string Render(CMyDataBaseItem* item, bool forPrint, const std::string& tmpl);

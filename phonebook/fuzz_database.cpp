@@ -10,12 +10,13 @@
 #include <iterator>
 #include <string>
 
+#include "fuzz/scratch.h"
 #include "phonebook/database.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  char tmpl[] = "/tmp/brimlow_fuzz_pbXXXXXX";
-  if (!::mkdtemp(tmpl)) return 0;
-  const std::string dir = tmpl;
+  std::string tmpl = fuzzscratch::File("pbXXXXXX");
+  if (!::mkdtemp(tmpl.data())) return 0;
+  const std::string dir = tmpl.c_str();
   const std::string path = dir + "/book.db";
   std::string input(reinterpret_cast<const char*>(data), size);
   std::ofstream(path, std::ios::binary) << input;

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/scratch.h"
 #include "phonebook/structfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
-  char path[] = "/tmp/brimlow_fuzz_structXXXXXX";
+  std::string tmpl = fuzzscratch::File("structXXXXXX");
+  char* path = tmpl.data();
   int fd = ::mkstemp(path);
   if (fd < 0) return 0;
   std::size_t body = size - 3;

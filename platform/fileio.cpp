@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/text.h"
 
@@ -224,6 +225,42 @@ bool ReplaceFile(const std::string& target, const std::string& data) {
   }
   SyncParentDir(path);
   return true;
+}
+
+namespace {
+
+std::string ResolvedPath(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path p = fs::absolute(path, ec);
+  if (ec) return path;
+  for (int hops = 0; hops < 40; ++hops) {
+    if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) break;
+    const fs::path target = fs::read_symlink(p, ec);
+    if (ec) break;
+    p = target.is_absolute() ? target : p.parent_path() / target;
+  }
+  const fs::path r = fs::weakly_canonical(p, ec);
+  return ec ? p.lexically_normal().string() : r.string();
+}
+
+}  // namespace
+
+bool IsFileOrTemporaryOf(const std::string& path, const std::string& own) {
+  if (path.empty() || own.empty()) return false;
+  struct stat a {}, b {};
+  if (::stat(path.c_str(), &a) == 0 && ::stat(own.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
+    return true;
+  const std::string p = ResolvedPath(path);
+  const std::string o = ResolvedPath(own);
+  if (p == o) return true;
+  auto temporaryOf = [&p](const std::string& file) {
+    return Folder(p) == Folder(file) && TemporaryPid(BaseName(p), BaseName(file)) >= 0;
+  };
+  // Temporaries lie beside the name the owner writes through, a link or not.
+  std::error_code ec;
+  const std::string given = std::filesystem::absolute(own, ec).lexically_normal().string();
+  return temporaryOf(o) || (!ec && temporaryOf(given));
 }
 
 }  // namespace plat::io

@@ -54,4 +54,10 @@ bool ReplaceFile(const std::string& target, const std::string& data);
 // Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& file);
 
+// True when path names the file own or one of its temporaries
+// ("<own>.tmp<pid>_<n>"): the same device and inode where both exist,
+// else the same path once resolved (absolute, "." and ".." taken out,
+// symbolic links followed, a dangling one too, since a write goes there).
+bool IsFileOrTemporaryOf(const std::string& path, const std::string& own);
+
 }  // namespace plat::io

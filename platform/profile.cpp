@@ -84,15 +84,19 @@ struct IniFile {
       t.remove_prefix(1);
       std::size_t close = t.find(']');
       l.kind = Line::Section;
-      l.name = Trim(close == std::string_view::npos ? t : t.substr(0, close));
+      l.name = CText(close == std::string_view::npos ? t : t.substr(0, close));
       return;
     }
     std::size_t eq = t.find('=');
     if (eq == std::string_view::npos) return;
     l.kind = Line::Key;
-    l.name = Trim(t.substr(0, eq));
-    l.value = Trim(t.substr(eq + 1));
+    l.name = CText(t.substr(0, eq));
+    l.value = CText(t.substr(eq + 1));
   }
+
+  // Callers hand names and values over as C strings, so a NUL in the file
+  // ends them: what is read can be written back as it was read.
+  static std::string_view CText(std::string_view s) { return Trim(s.substr(0, s.find('\0'))); }
 
   // Index of the first header of the section, or -1.
   long FindSection(std::string_view name) const {
@@ -156,6 +160,40 @@ ReadResult Load(const char* file, IniFile* ini) {
   return r;
 }
 
+}  // namespace
+
+struct ProfileReadScope::Snapshot {
+  std::string file;
+  bool loaded = false;
+  IniFile ini;
+  Snapshot* outer = nullptr;
+};
+
+namespace {
+
+thread_local ProfileReadScope::Snapshot* t_scope = nullptr;
+
+ProfileReadScope::Snapshot* ScopeOf(const char* file) {
+  if (!file || !*file) return nullptr;
+  for (ProfileReadScope::Snapshot* s = t_scope; s; s = s->outer)
+    if (s->file == file) return s;
+  return nullptr;
+}
+
+// The parsed file: this thread's snapshot when a scope holds it, else a
+// fresh read into scratch.
+const IniFile& Read(const char* file, IniFile* scratch) {
+  if (ProfileReadScope::Snapshot* s = ScopeOf(file)) {
+    if (!s->loaded) {
+      Load(file, &s->ini);
+      s->loaded = true;
+    }
+    return s->ini;
+  }
+  Load(file, scratch);
+  return *scratch;
+}
+
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 // A name list as the enumerating reads give it: each name terminated, the
@@ -187,8 +225,8 @@ DWORD CopyList(const std::vector<std::string_view>& names, char* buf, DWORD size
 DWORD GetPrivateProfileString(const char* section, const char* key, const char* def, char* buf, DWORD size,
                               const char* file) {
   if (!buf || size == 0) return 0;
-  IniFile ini;
-  Load(file, &ini);
+  IniFile scratch;
+  const IniFile& ini = Read(file, &scratch);
   if (!section) {
     std::vector<std::string_view> names;
     for (const Line& l : ini.lines)
@@ -228,8 +266,8 @@ std::string GetProfileText(const char* section, const char* key, const char* def
 
 UINT GetPrivateProfileInt(const char* section, const char* key, int def, const char* file) {
   if (!section || !key) return static_cast<UINT>(def);
-  IniFile ini;
-  Load(file, &ini);
+  IniFile scratch;
+  const IniFile& ini = Read(file, &scratch);
   long h = ini.FindSection(section);
   long k = h >= 0 ? ini.FindKey(h, key) : -1;
   if (k < 0) return static_cast<UINT>(def);
@@ -417,9 +455,13 @@ bool ProfileBatch::Write(const char* section, const char* key, const char* value
   if (key && (HasLineBreak(k) || k.find('=') != std::string_view::npos || k.empty() || k.front() == '[' ||
               k.front() == ';'))
     return false;
-  // A line break inside a value would turn its rest into lines of its own.
+  // A line feed inside a value would turn its rest into lines of its own;
+  // a lone CR does not end a line, so the value keeps it.
   std::string_view v = value ? std::string_view(value) : std::string_view();
-  v = v.substr(0, v.find_first_of("\r\n"));
+  // A CR at its end would join the line end and turn an LF line into a
+  // CR LF one; a read trims it anyway.
+  v = v.substr(0, v.find('\n'));
+  while (!v.empty() && v.back() == '\r') v.remove_suffix(1);
   Op op;
   op.section = std::string(sec);
   op.hasKey = key != nullptr;
@@ -435,6 +477,7 @@ std::size_t ProfileBatch::Pending() const { return ops_.size(); }
 
 bool ProfileBatch::Commit() {
   if (file_.empty()) return false;
+  if (ProfileReadScope::Snapshot* s = ScopeOf(file_.c_str())) s->loaded = false;  // read again after this
   std::lock_guard<std::mutex> lk(WriteMutex());
   std::string raw;
   const ReadResult read = ReadWhole(file_.c_str(), &raw);
@@ -461,6 +504,18 @@ bool ProfileBatch::Commit() {
   }
   if (read == ReadResult::Missing && !created) return true;  // removals from no file
   return io::ReplaceFile(file_, out);
+}
+
+ProfileReadScope::ProfileReadScope(const std::string& file) : snapshot_(new Snapshot) {
+  snapshot_->file = file;
+  snapshot_->outer = t_scope;
+  t_scope = snapshot_;
+}
+
+ProfileReadScope::~ProfileReadScope() {
+  // Scopes end in the reverse order of their start on one thread.
+  t_scope = snapshot_->outer;
+  delete snapshot_;
 }
 
 }  // namespace plat

@@ -60,4 +60,21 @@ class ProfileBatch {
   std::vector<Op> ops_;
 };
 
+// While a scope lives, this thread's reads of its file parse the file once:
+// a loader that reads many keys pays one read, not one per key. The reads
+// see the file as it was at the first of them; a write to the file through
+// this thread makes the next read fetch it again. Scopes may nest.
+class ProfileReadScope {
+ public:
+  explicit ProfileReadScope(const std::string& file);
+  ~ProfileReadScope();
+  ProfileReadScope(const ProfileReadScope&) = delete;
+  ProfileReadScope& operator=(const ProfileReadScope&) = delete;
+
+  struct Snapshot;
+
+ private:
+  Snapshot* snapshot_;
+};
+
 }  // namespace plat

@@ -10,12 +10,10 @@
 
 #include "platform/profile.h"
 #include "platform/text.h"
+#include "fuzz/scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string file = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    return std::string(tmp && *tmp ? tmp : "/tmp") + plat::StrFormatC("/profile_fuzz_%ld.ini", static_cast<long>(::getpid()));
-  }();
+  static const std::string file = fuzzscratch::File("profile.ini");
   if (FILE* f = std::fopen(file.c_str(), "wb")) {
     if (size) std::fwrite(data, 1, size, f);
     std::fclose(f);

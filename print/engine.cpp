@@ -446,22 +446,18 @@ int Engine::PrintRow(XTokenLine& cells, bool isHeader, bool mayBreak) {
     const char* text = cells.GetTokenAt(i);
     Box& b = boxes[i];
     if (c.kind == Column::kSample) {
-      if (c.fontGen != l_.fontGen) {
-        c.sampleExtent = s_.TextExtent(c.sample);
-        c.fontGen = l_.fontGen;
-      }
-      b.w = c.sampleExtent.cx;
+      b.w = FixedWidth(i);
       b.h = c.sampleExtent.cy;
       b.tw = c.align == 'l' ? 0 : s_.TextExtent(text).cx;
     } else {
       const Extent e = s_.TextExtent(text);
       b.tw = e.cx;
       b.h = e.cy;
-      b.w = c.kind == Column::kWidth ? Px(c.width, Axis::X) : e.cx;
+      b.w = c.kind == Column::kWidth ? FixedWidth(i) : e.cx;
     }
   }
   if (mayBreak && Room(boxes[n - 1].h) && isHeader) return 2;  // the new page's start printed it
-  const std::int32_t sep = Px(t.columnSep, Axis::X);
+  const std::int32_t sep = ColumnSep();
   std::int64_t x = l_.x;
   for (std::size_t i = 0; i < n; ++i) {
     const Box& b = boxes[i];
@@ -476,6 +472,56 @@ int Engine::PrintRow(XTokenLine& cells, bool isHeader, bool mayBreak) {
   l_.x = LeftPx();
   Advance(boxes[n - 1].w, boxes[n - 1].h);
   return 1;
+}
+
+void Engine::SetHeader(const char* cells) {
+  l_.table.header.Parse(cells);
+  for (Column& c : l_.table.columns) c.headGen = 0;
+}
+
+// A heading wider than its column's sample would run into the next
+// column: the column takes the heading's width with the current font.
+int Engine::HeadWidth(std::size_t column) {
+  TableState& t = l_.table;
+  Column& c = t.columns[column];
+  if (c.headGen != l_.fontGen) {
+    const char* head = column < t.header.GetTokenCount() ? t.header.GetTokenAt(column) : nullptr;
+    c.headWidth = head && *head ? s_.TextExtent(head).cx : 0;
+    c.headGen = l_.fontGen;
+  }
+  return c.headWidth;
+}
+
+// The width a column has in every row: its sample's or its millimetres,
+// and never less than its heading; a column of text only its heading's.
+int Engine::FixedWidth(std::size_t column) {
+  Column& c = l_.table.columns[column];
+  int w = 0;
+  if (c.kind == Column::kSample) {
+    if (c.fontGen != l_.fontGen) {
+      c.sampleExtent = s_.TextExtent(c.sample);
+      c.fontGen = l_.fontGen;
+    }
+    w = c.sampleExtent.cx;
+  } else if (c.kind == Column::kWidth) {
+    w = Px(c.width, Axis::X);
+  }
+  return std::max(w, HeadWidth(column));
+}
+
+// A table wider than the text would run off the sheet: its gaps narrow so
+// that it ends at the right edge, but to no less than a millimetre.
+std::int32_t Engine::ColumnSep() {
+  TableState& t = l_.table;
+  const std::int32_t sep = Px(t.columnSep, Axis::X);
+  if (t.columns.size() < 2 || sep <= 0 || l_.rightEdge < 0) return sep;
+  const std::size_t gaps = t.columns.size() - 1;
+  std::int64_t width = 0;
+  for (std::size_t i = 0; i < t.columns.size(); ++i) width += FixedWidth(i);
+  const std::int64_t room = static_cast<std::int64_t>(l_.rightEdge) - LeftPx() - width;
+  if (room >= static_cast<std::int64_t>(sep) * static_cast<std::int64_t>(gaps)) return sep;
+  const std::int32_t least = std::min(sep, Px(Measure{kMm, 1}, Axis::X));
+  return static_cast<std::int32_t>(std::max<std::int64_t>(least, room / static_cast<std::int64_t>(gaps)));
 }
 
 void Engine::DrawTableRule() {
@@ -494,7 +540,7 @@ int Engine::BeginTable(const char* format) {
   if (!format || !*format) return 0;
   if (t.format.Parse(format) <= 0) return 0;
   BuildColumns();
-  t.header.Parse(nullptr);
+  SetHeader(nullptr);
   t.active = true;
   t.leftX = l_.x;
   t.topY = l_.y;
@@ -519,7 +565,7 @@ int Engine::TableHeader(int sub, const char* text) {
       if (i) samples += '\t';
       samples += t.columns[i].sample;
     }
-    t.header.Parse(samples.c_str());
+    SetHeader(samples.c_str());
     return 1;
   }
   if (!l_.inDocument) return 0;
@@ -527,7 +573,7 @@ int Engine::TableHeader(int sub, const char* text) {
   if (l_.pageStartPending) PageStart();
   if (sub == 21) {
     if (!text) return 0;
-    t.header.Parse(text);
+    SetHeader(text);
   }
   const bool lineBefore = t.lineUnderHeader;
   const int printed = PrintRow(t.header, true, true);
@@ -559,6 +605,12 @@ int Engine::TableLine() {
 // --- the LaTeX command language ---
 
 int Engine::PageStyleDina4() {
+  // The text's 180 x 270 mm stand 15 mm from the left and the top edge of
+  // the sheet, also on a printer whose page begins at the paper's corner.
+  constexpr Measure kTop{kMm, 15};
+  l_.profile[kTopMargin] = kTop;
+  l_.topMargin = kTop;
+  if (l_.inDocument && l_.y < TopPx()) l_.y = TopPx();
   Latex("\\oddsidemargin{15mm}");
   Latex("\\textwidth{180mm}");
   Latex("\\textheight{270mm}");

@@ -54,6 +54,10 @@ struct Column {
   // The sample's extent with the font of generation fontGen.
   Extent sampleExtent;
   std::uint64_t fontGen = 0;
+  // The width of the column's heading (0 without one) with the font of
+  // generation headGen (0: not measured since the heading changed).
+  int headWidth = 0;
+  std::uint64_t headGen = 0;
 };
 
 struct TableState {
@@ -147,6 +151,10 @@ class Engine {
   int PrintRow(XTokenLine& cells, bool isHeader, bool mayBreak);
   void DrawTableRule();
   void BuildColumns();
+  void SetHeader(const char* cells);
+  int HeadWidth(std::size_t column);
+  int FixedWidth(std::size_t column);
+  std::int32_t ColumnSep();
   int MeasureCommand(int token, const Measure& m);
 
   PageLayout& l_;

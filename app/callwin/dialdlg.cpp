@@ -131,9 +131,13 @@ plat::LRESULT CDialDlg::Notify(plat::UINT code, plat::WPARAM wParam, plat::LPARA
     case hub::kBringToFront:
       callwin::BringToFront(w, Id());
       break;
-    case hub::kCallCleared:
-      SetInCall(false);
+    case hub::kCallCleared: {
+      // Only the end of the keypad's own call: another call's end (a held
+      // one, a consultation) leaves "Halt" to hang this one up.
+      const auto* call = reinterpret_cast<const CCallInfo*>(static_cast<std::intptr_t>(lParam));
+      if (callRef_ < 0 || (call && call->callRefId == callRef_)) SetInCall(false);
       break;
+    }
     case hub::kCallActive:
       if (const auto* call = reinterpret_cast<const CCallInfo*>(static_cast<std::intptr_t>(lParam))) {
         Remember(call);

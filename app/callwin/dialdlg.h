@@ -32,7 +32,8 @@ class CDialDlg : public plat::Dialog, public ICallWindow {
   // ICallWindow
   bool Create(plat::WindowId view) override;
   bool IsOpen() const override { return IsCreated(); }
-  // 1026 to the front, 1028 idle, 1029 (lParam a CCallInfo*) in call.
+  // 1026 to the front, 1028 (lParam the CCallInfo* that ended) idle when
+  // it is the keypad's own call, 1029 (lParam a CCallInfo*) in call.
   plat::LRESULT Notify(plat::UINT code, plat::WPARAM wParam, plat::LPARAM lParam) override;
   void Show(int show) override;
   void Destroy() override { DestroyWindow(); }

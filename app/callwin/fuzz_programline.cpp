@@ -1,6 +1,6 @@
 // The program keys' command line from any setting and any partner number:
 // the number reaches an argument only as a dial string, and only where the
-// token stood.
+// token stood; a refused number leaves what no number leaves.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -18,11 +18,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (ok && cmd.program.empty()) std::abort();
   const bool good = IsDialString(number);
   if (cmd.numberRefused && (good || number.empty())) std::abort();
-  // Nothing of a refused number gets through, and a word never holds a
-  // blank that the setting did not quote.
-  if (!good && !number.empty() && number.find_first_not_of("0123456789+*#") != std::string::npos) {
-    for (const std::string& a : cmd.args)
-      if (a.find(number) != std::string::npos && setting.find(number) == std::string::npos) std::abort();
+  // A refused number leaves the same words as no number at all: the token
+  // gives way to the empty text, whatever its neighbours then spell.
+  if (!good) {
+    ProgramCommand none;
+    BuildProgramCommand(setting, std::string(), &none);
+    if (none.program != cmd.program || none.args != cmd.args) std::abort();
+  }
+  // A dial string stands where the token stood, and only there.
+  if (good && ok) {
+    ProgramCommand none;
+    BuildProgramCommand(setting, std::string(), &none);
+    if (none.args.size() != cmd.args.size()) std::abort();
+    int changed = 0;
+    for (std::size_t i = 0; i < cmd.args.size(); ++i) {
+      if (cmd.args[i] == none.args[i]) continue;
+      ++changed;
+      if (cmd.args[i].size() != none.args[i].size() + number.size()) std::abort();
+    }
+    if (changed > 1) std::abort();
   }
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "app/dialogs/calldatareport.h"
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,9 @@ namespace {
 constexpr const char* kDocument = "CallInfoList.log";
 constexpr int kRowsPerBlock = 5;
 
-// The page values of the configuration's page-layout texts.
-constexpr int kPageLeftMargin = 1, kPageTextWidth = 256, kPageTextHeight = 512, kPageColumnSep = 4096;
+// The configuration's page texts by flag. The odd side margin's text is
+// empty, so the margin of the document style stands.
+constexpr int kPageOddSideMargin = 2, kPageTextWidth = 256, kPageTextHeight = 512, kPageColumnSep = 4096;
 
 }  // namespace
 
@@ -34,6 +36,38 @@ std::uint16_t CMarpelReportPrinter::LaTeX(std::uint16_t job, const char* text) {
 }
 std::uint16_t CMarpelReportPrinter::Release(std::uint16_t job) { return MARPLAPIReleasePrintJob(job); }
 
+std::string CallDataReportRow(const std::string& line) {
+  static constexpr std::size_t kPartOfColumn[] = {0, 1, 3, 2, 6, 5};
+  std::vector<std::string> parts;
+  for (std::size_t from = 0;;) {
+    const std::size_t tab = line.find('\t', from);
+    parts.push_back(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
+    if (tab == std::string::npos) break;
+    from = tab + 1;
+  }
+  std::string row;
+  for (std::size_t i = 0; i < std::size(kPartOfColumn); ++i) {
+    if (i) row += '\t';
+    if (kPartOfColumn[i] < parts.size()) row += parts[kPartOfColumn[i]];
+  }
+  return row;
+}
+
+void BeginReport(IReportPrinter& printer, std::uint16_t job, const char* document) {
+  auto latex = [&](const std::string& s) { printer.LaTeX(job, s.c_str()); };
+  printer.Sequence(job, MARPL_CMD_START_DOC, 0, MARPL_KIND_TEXT, document);
+  latex("\\documentstyle[10pt,german,dina4]{article}");
+  latex("\\rm");
+  CGlobalConfig& cfg = GlobalConfig();
+  auto page = [&](const char* command, int flag) {
+    latex(plat::StrFormatC("\\%s{%s}", command, cfg.GetReportString(256, flag)));
+  };
+  page("oddsidemargin", kPageOddSideMargin);
+  page("columnsep", kPageColumnSep);
+  page("textwidth", kPageTextWidth);
+  page("textheight", kPageTextHeight);
+}
+
 bool PrintCallDataReport(ICallDataSource& list, IReportPrinter& printer, plat::WindowId owner) {
   const std::uint16_t job = printer.Create(kDocument, MARPL_FILE_PRINTER, MARPL_KEEP_FILE);
   if (job == MARPL_NO_JOB) {
@@ -50,18 +84,8 @@ bool PrintCallDataReport(ICallDataSource& list, IReportPrinter& printer, plat::W
   };
   auto plain = [&](std::uint16_t cmd, std::uint16_t sub) { printer.Sequence(job, cmd, sub, MARPL_KIND_NONE, nullptr); };
   auto latex = [&](const std::string& s) { printer.LaTeX(job, s.c_str()); };
-  CGlobalConfig& cfg = GlobalConfig();
-  auto page = [&](const char* command, int flag) {
-    latex(plat::StrFormatC("\\%s{%s}", command, cfg.GetReportString(256, flag)));
-  };
 
-  text(MARPL_CMD_START_DOC, 0, kDocument);
-  latex("\\documentstyle[10pt,german,dina4]{article}");
-  latex("\\rm");
-  page("oddsidemargin", kPageLeftMargin);
-  page("columnsep", kPageColumnSep);
-  page("textwidth", kPageTextWidth);
-  page("textheight", kPageTextHeight);
+  BeginReport(printer, job, kDocument);
 
   const std::string title = list.GetReportText(0);
   text(MARPL_CMD_PAGE_HEADER, MARPL_SUB_HEADER_SET, title);
@@ -79,7 +103,7 @@ bool PrintCallDataReport(ICallDataSource& list, IReportPrinter& printer, plat::W
 
   int n = 0;
   for (const std::string& line : ReadCallDataLines(list)) {
-    text(MARPL_CMD_TABLE_ROW, MARPL_SUB_DEFAULT, line);
+    text(MARPL_CMD_TABLE_ROW, MARPL_SUB_DEFAULT, CallDataReportRow(line));
     if (++n % kRowsPerBlock == 0) plain(MARPL_CMD_TABLE_LINE, 0);
   }
 

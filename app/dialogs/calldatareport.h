@@ -4,6 +4,7 @@
 // stream; the program binds the library's exports.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "platform/win32types.h"
 
@@ -31,6 +32,16 @@ class CMarpelReportPrinter : public IReportPrinter {
   std::uint16_t LaTeX(std::uint16_t job, const char* text) override;
   std::uint16_t Release(std::uint16_t job) override;
 };
+
+// The start of every report: the document named document, its style and
+// font, and the page geometry of the configuration's page texts.
+void BeginReport(IReportPrinter& printer, std::uint16_t job, const char* document);
+
+// A line of the list (date, time, cost, the two charge texts, the called
+// and the calling number, tab-separated) as a row of the printed list, its
+// parts under the headings: date, time ("von"), the first charge text
+// ("bis"), cost, caller, called. Missing parts stay empty.
+std::string CallDataReportRow(const std::string& line);
 
 // Prints the list: true when the job was filled and handed to the printer;
 // false when no job could be taken (logged) or the print dialog was

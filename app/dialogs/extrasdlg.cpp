@@ -5,6 +5,11 @@
 #include "phonebook/iface/picker.h"
 #include "platform/textid.h"
 
+namespace {
+// Beside the control ids that name the other deferred actions.
+constexpr int kRefuseExternal = 1;
+}  // namespace
+
 CExtrasDlg::CExtrasDlg(CMonitorTable& table, IForwardingRecord* record)
     : CListDialog(plat::dlg::kProgram, kResourceId), table_(table), record_(record) {}
 
@@ -81,6 +86,10 @@ bool CExtrasDlg::OnCommand(int id, plat::Notify code) {
 }
 
 void CExtrasDlg::OnDeferred(int action, std::int64_t) {
+  if (action == kRefuseExternal) {
+    Box(plat::TextId(34, 12), plat::MB_OK | plat::MB_ICONWARNING);
+    return;
+  }
   if (action != IDC_DATABASE) return;
   IPhoneBookPicker* picker = CurrentPhoneBookPicker();
   PickedRecord rec;
@@ -98,9 +107,10 @@ void CExtrasDlg::OnOK() {
     if (!number.empty() && !table_.SetCollectorPhone(number))
       GlobalLog().WriteEntry(("Extras: " + number + " ist keine beobachtete Nebenstelle.").c_str());
   } else {
-    // The phone book keeps no forwarding of its own to hand the number to.
-    GlobalLog().WriteEntry(
-        ("Extras: Weiterleitung zur externen Rufnummer " + GetItemText(IDC_NUMBER) + " wird nicht gespeichert.").c_str());
+    // The phone book keeps no forwarding of its own to hand the number to:
+    // refused, so nobody takes it for stored. The dialog stays open.
+    Defer(kRefuseExternal);
+    return;
   }
   EndDialog(plat::IDOK);
 }

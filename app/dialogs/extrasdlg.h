@@ -1,6 +1,8 @@
 // Dialog 196 "Extras": forwarding of selected callers, to a watched
 // extension (the monitor table's collector phone) or to an external
-// number. For one phone book record it edits that record's forwarding.
+// number. For one phone book record it edits that record's forwarding;
+// for all callers an external number has nowhere to be kept, so OK
+// refuses it with a box and the dialog stays open.
 #pragma once
 #include <string>
 

@@ -23,8 +23,11 @@ bool COwnWorkstationDlg::OnInitDialog() {
 
 void COwnWorkstationDlg::ShowEntry(const std::string& text) {
   const CMonitorEntry* e = table_.FindByNumber(CMonitorTable::NumberKey(text));
-  SetItemText(IDC_NAME, e ? e->name : std::string());
-  SetItemText(IDC_SALUTATION, e ? e->title : std::string());
+  shownFor_ = CMonitorTable::NumberKey(text);
+  shownName_ = e ? e->name : std::string();
+  shownTitle_ = e ? e->title : std::string();
+  SetItemText(IDC_NAME, shownName_);
+  SetItemText(IDC_SALUTATION, shownTitle_);
 }
 
 bool COwnWorkstationDlg::OnCommand(int id, plat::Notify code) {
@@ -39,7 +42,15 @@ bool COwnWorkstationDlg::OnCommand(int id, plat::Notify code) {
 }
 
 void COwnWorkstationDlg::OnOK() {
-  CMonitorEntry* e = table_.FindByNumber(CMonitorTable::NumberKey(GetItemText(IDC_EXTENSION)));
+  const std::string typed = GetItemText(IDC_EXTENSION);
+  CMonitorEntry* e = table_.FindByNumber(CMonitorTable::NumberKey(typed));
+  // A number typed and confirmed at once was never shown: a field that
+  // still holds another extension's text takes this one's (empty when it
+  // has none); what the user typed into a field stays.
+  if (CMonitorTable::NumberKey(typed) != shownFor_) {
+    if (GetItemText(IDC_NAME) == shownName_) SetItemText(IDC_NAME, e ? e->name : std::string());
+    if (GetItemText(IDC_SALUTATION) == shownTitle_) SetItemText(IDC_SALUTATION, e ? e->title : std::string());
+  }
   chosen_ = e ? e->Number() : std::string();
   if (readOnly_ || !e) {
     EndDialog(plat::IDOK);

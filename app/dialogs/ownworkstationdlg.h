@@ -30,6 +30,10 @@ class COwnWorkstationDlg : public plat::Dialog {
   CMonitorTable& table_;
   bool readOnly_;
   std::string chosen_;
+  // The extension whose texts the name and salutation fields were given.
+  std::string shownFor_;
+  std::string shownName_;
+  std::string shownTitle_;
 };
 
 // The document's command: on OK with a watched extension it becomes the

@@ -416,6 +416,7 @@ int CCallBackList::Load(const std::string& file) {
     GlobalLog().WriteEntry("Rueckrufliste: keine Anrufverwaltung, Liste nicht geladen");
     return 0;
   }
+  const plat::ProfileReadScope once(file);  // every entry's keys from one read of the file
   const long lc = plat::AtolC(plat::GetProfileText(kSection, "LC", "0", file, 128).c_str());
   // Only sections that exist: a count that lies can neither loop for long
   // nor bring empty entries.

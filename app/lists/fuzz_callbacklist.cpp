@@ -11,11 +11,12 @@
 #include "app/lists/callbacklist.h"
 #include "core/callhandler/callhandler.h"
 #include "platform/eventloop.h"
+#include "fuzz/scratch.h"
 
 namespace {
 
 std::string TempName(const char* what) {
-  return std::string("/tmp/brimlow_fuzz_") + what + "_" + std::to_string(::getpid()) + ".ini";
+  return fuzzscratch::File(std::string(what) + ".ini");
 }
 
 std::string ReadAll(const std::string& path) {

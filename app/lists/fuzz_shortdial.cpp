@@ -8,10 +8,11 @@
 #include <string>
 
 #include "app/lists/shortdial.h"
+#include "fuzz/scratch.h"
 
 namespace {
 std::string TempName(const char* what) {
-  return std::string("/tmp/brimlow_fuzz_") + what + "_" + std::to_string(::getpid()) + ".ini";
+  return fuzzscratch::File(std::string(what) + ".ini");
 }
 }  // namespace
 

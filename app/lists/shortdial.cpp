@@ -96,10 +96,17 @@ const ShortDialEntry* CShortDialHandler::GetEntry(int n) {
 
 int CShortDialHandler::SetEntry(int n, const ShortDialEntry& entry) {
   if (n < 0 || n >= kEntries) return 0;
+  const ShortDialEntry before = table_[n];
   table_[n].CopyFrom(entry);
   table_[n].set = 1;
+  if (SaveAll(file_) != 0) {
+    // The file still holds the old entry, and so does the table: the keys
+    // show what a restart would bring back.
+    table_[n] = before;
+    return -1;
+  }
   if (registerItem) registerItem(n, 0, 2, table_[n].number);
-  return SaveAll(file_);
+  return 0;
 }
 
 std::string CShortDialHandler::GetEntryText(int n) const {
@@ -156,6 +163,7 @@ int CShortDialHandler::SaveAll(const std::string& file) {
 }
 
 int CShortDialHandler::LoadAll(const std::string& file) {
+  const plat::ProfileReadScope once(file);
   for (int n = 0; n < kEntries; ++n) {
     table_[n].Clear();
     table_[n].Load(file, SectionOf(n));

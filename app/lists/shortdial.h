@@ -74,7 +74,8 @@ class CShortDialHandler : public ISpeedDialStore {
   // 0..19 makes n current; the current entry (null while none).
   const ShortDialEntry* GetEntry(int n);
   // Stores a copy as set and saves all entries: 0, or -1 when the file
-  // could not be written (logged); 0 without storing for n outside 0..19.
+  // could not be written (logged; the entry stays as the file holds it);
+  // 0 without storing for n outside 0..19.
   int SetEntry(int n, const ShortDialEntry& entry);
   std::string GetEntryText(int n) const;    // "*" when not set or out of range
   std::string GetEntryNumber(int n) const;  // "*" likewise

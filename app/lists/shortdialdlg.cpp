@@ -129,7 +129,11 @@ int EditShortDialEntry(CShortDialHandler& store, int n, CMonitorTable* monitors,
   if (!e || n < 0 || n >= CShortDialHandler::kEntries) return plat::IDCANCEL;
   CShortDialEditDlg dlg(n, *e, monitors);
   int r = dlg.DoModal(owner);
-  if (r == plat::IDOK) store.SetEntry(n, dlg.Entry());
+  if (r == plat::IDOK && store.SetEntry(n, dlg.Entry()) != 0) {
+    plat::MessageBox(owner, lists::Text(plat::TextId(36, 18)), lists::Text(plat::TextId(36, 0)),
+                     plat::MB_OK | plat::MB_ICONERROR);
+    return plat::IDCANCEL;
+  }
   return r;
 }
 

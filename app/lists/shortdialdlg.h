@@ -65,7 +65,8 @@ class CShortDialListDlg : public CListDialog {
 };
 
 // The editor for entry n as the memory keys open it: on OK the entry is
-// stored (SetEntry). Returns the dialog's result.
+// stored (SetEntry). IDOK when it was; a failed save is shown in a box
+// and gives IDCANCEL, the entry as it was.
 int EditShortDialEntry(CShortDialHandler& store, int n, CMonitorTable* monitors, plat::WindowId owner);
 // The document's menu command "Kurzwahl".
 int RunShortDialListDlg(CShortDialHandler* store, CMonitorTable* monitors, plat::WindowId owner);

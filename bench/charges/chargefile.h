@@ -1,13 +1,15 @@
 // The charge file both charge benchmarks read: a header and records of
 // calls, one in a hundred from a watched extension. Made once a size and
-// folder, then reused.
+// folder, then reused; the folder goes at exit.
 #pragma once
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "charges/handler/chargerecord.h"
 
@@ -15,7 +17,15 @@ namespace benchcharges {
 
 inline std::string MakeChargeFile(const std::string& folder, int records) {
   const auto dir = std::filesystem::temp_directory_path() / (folder + "_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  if (std::filesystem::create_directories(dir)) {
+    static std::vector<std::filesystem::path> made;
+    if (made.empty())
+      std::atexit([] {
+        std::error_code ec;
+        for (const auto& d : made) std::filesystem::remove_all(d, ec);
+      });
+    made.push_back(dir);
+  }
   const std::string path = (dir / ("charges" + std::to_string(records) + ".log")).string();
   if (std::filesystem::exists(path)) return path;
   std::string bytes(ChargeFileHeader::kSize, '\0');

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bound.h"
 #include "bench/charges/chargefile.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "core/base/globalconfig.h"
@@ -75,4 +76,11 @@ BENCHMARK(BM_LinesForEveryRecord_1M)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  return benchbound::Main(
+      argc, argv,
+      {{"selection of 1% / reading every record", "BM_SelectionMode0_1M", "BM_ReadEveryRecord48Bytes", 1.5, true},
+       {"a line for every record / reading every record", "BM_LinesForEveryRecord_1M", "BM_ReadEveryRecord48Bytes", 6.0,
+        true},
+       {"selection over 1,000,000 / over 100,000 records", "BM_SelectionMode0_1M", "BM_SelectionMode0_100k", 11.0, true}});
+}

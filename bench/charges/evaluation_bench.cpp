@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bound.h"
 #include "bench/charges/chargefile.h"
 #include "app/service/servicerecordfile.h"
 #include "charges/dialogs/callevaluationdlg.h"
@@ -77,8 +78,12 @@ int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  benchbound::Reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   TheRig().dlg.reset();
-  return 0;
+  return benchbound::CheckRatios(reporter, {{"dialog 201 filled / its lines alone", "BM_FillDialogList_1M",
+                                             "BM_LinesAlone_1M", 1.5, true}})
+             ? 0
+             : 1;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bound.h"
 #include "app/dialogs/calldatadlg.h"
 #include "app/dialogs/calldatalist.h"
 #include "core/base/globalconfig.h"
@@ -59,4 +60,7 @@ BENCHMARK(BM_FillCallData)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  return benchbound::Main(argc, argv,
+                          {{"dialog 182 newest first / oldest first", "BM_FillCallData/1", "BM_FillCallData/0", 1.5, true}});
+}

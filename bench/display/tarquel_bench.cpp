@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bound.h"
 #include "platform/eventloop.h"
 #include "plugins/display/overviewdlg.h"
 #include "plugins/display/tarquel.h"
@@ -79,9 +80,10 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   TARQAPIClose();
-  if (g_boundNs <= 0 || g_unboundNs <= 0) return 1;
-  const double ratio = g_boundNs / g_unboundNs;
-  std::printf("a bound tile's update costs %.1f times an unbound item's (%.0f ns against %.0f ns)\n", ratio,
-              g_boundNs, g_unboundNs);
-  return ratio <= 20.0 ? 0 : 1;
+  if (g_boundNs <= 0 || g_unboundNs <= 0) {
+    benchbound::NoFigure("a bound tile's update / an unbound item's", true, 20);
+    return 0;
+  }
+  std::printf("a bound tile's update %.0f ns, an unbound item's %.0f ns\n", g_boundNs, g_unboundNs);
+  return benchbound::Report("a bound tile's update / an unbound item's", g_boundNs / g_unboundNs, true, 20) ? 0 : 1;
 }

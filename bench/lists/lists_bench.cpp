@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bound.h"
 #include "app/lists/callbacklist.h"
 #include "app/lists/shortdial.h"
 #include "core/callhandler/callhandler.h"
@@ -108,30 +109,16 @@ void BM_SetEntry(benchmark::State& state) {
 }
 BENCHMARK(BM_SetEntry)->Unit(benchmark::kMicrosecond);
 
-// Keeps each run's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> perIteration;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (!r.error_occurred && r.iterations > 0) perIteration[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  benchbound::Reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  auto ratio = [&](const char* measured, const char* yardstick) {
-    auto m = reporter.perIteration.find(measured), y = reporter.perIteration.find(yardstick);
-    if (m == reporter.perIteration.end() || y == reporter.perIteration.end() || y->second <= 0) return;
-    std::printf("%s / %s = %.2f (at most 4)\n", measured, yardstick, m->second / y->second);
-  };
-  ratio("BM_SaveCallbackList200", "BM_PlainWriteCallbackFile");
-  ratio("BM_SetEntry", "BM_PlainWriteSpeedDialFile");
+  benchmark::Shutdown();
+  const bool met = benchbound::CheckRatios(
+      reporter, {{"callback list save of 200 / one profile write", "BM_SaveCallbackList200", "BM_PlainWriteCallbackFile", 4.0},
+                 {"speed-dial entry set / one profile write", "BM_SetEntry", "BM_PlainWriteSpeedDialFile", 4.0}});
   std::filesystem::remove_all(Dir());
-  return 0;
+  return met ? 0 : 1;
 }

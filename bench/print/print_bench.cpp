@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bound.h"
 #include "print/jobs.h"
 #include "print/marpel32.h"
 
@@ -106,6 +107,7 @@ void BM_BarePainter(benchmark::State& state) {
 
 class Ratio : public benchmark::ConsoleReporter {
  public:
+  Ratio() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
       const double perRow = r.GetAdjustedRealTime() / kRows;
@@ -127,8 +129,10 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   Ratio reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  if (g_bare > 0 && g_library > 0)
-    std::printf("table row through the library / bare painter row: %.2f (limit 2.00)\n", g_library / g_bare);
   benchmark::Shutdown();
-  return 0;
+  if (g_bare <= 0 || g_library <= 0) {
+    benchbound::NoFigure("table row through the library / bare painter row", true, 2.0);
+    return 0;
+  }
+  return benchbound::Report("table row through the library / bare painter row", g_library / g_bare, true, 2.0) ? 0 : 1;
 }

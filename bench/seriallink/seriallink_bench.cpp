@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bound.h"
 #include "core/callhandler/callhandler.h"
 #include "core/filter/messagefilter.h"
 #include "core/iface/viewhub.h"
@@ -173,4 +174,4 @@ BENCHMARK(BM_DeliveredToCurrentCall)->UseManualTime()->Unit(benchmark::kMicrosec
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return benchbound::FiguresOnly(argc, argv); }

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bound.h"
 #include "libs/texts/langfile.h"
 #include "libs/texts/veskoapi.h"
 
@@ -53,3 +54,5 @@ void BM_LookupEveryText(benchmark::State& state) {
 BENCHMARK(BM_LookupEveryText)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+int main(int argc, char** argv) { return benchbound::FiguresOnly(argc, argv); }

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "bench/bound.h"
 #include "core/wire/csta_requests.h"
 #include "core/wire/line_packet.h"
 
@@ -88,4 +89,4 @@ BENCHMARK(BM_ZlibLevel1)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return benchbound::FiguresOnly(argc, argv); }

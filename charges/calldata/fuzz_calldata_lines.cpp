@@ -11,6 +11,7 @@
 
 #include "charges/calldata/selectedcallinfolist.h"
 #include "core/calls/callinfo.h"
+#include "fuzz/scratch.h"
 #include "platform/fileio.h"
 
 namespace {
@@ -33,7 +34,7 @@ std::vector<std::string> PlainSplit(const std::string& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string path = "/tmp/brimlow_fuzz_calldata_" + std::to_string(::getpid());
+  static const std::string path = fuzzscratch::File("calldata");
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   if (!plat::io::ReplaceFile(path, bytes)) return 0;
   {

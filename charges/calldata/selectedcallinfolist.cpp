@@ -170,10 +170,9 @@ std::string CSelectedCallInformationList::GetReportText(int code) {
       return s;
     }
     case 2:
-      // A line has seven parts (both numbers come last), and the page
-      // engine drops a row with more parts than columns: one column each.
-      return "r{31. 12. 99},r{Xxxxxxxxx},r{23:59:00},r{999.99 XX},l{0099000011112222},l{0099000011112222},"
-             "l{0099000011112222}";
+      // One column a heading; the printed list puts each line's parts
+      // under them. "bis" shows the first charge text, mostly "?".
+      return "r{31. 12. 99},r{23:59:00},l{?},r{999.99 XX},l{0099000011112222},l{0099000011112222}";
     case 3:
       return plat::StrFormatC("%s:\t%s", Text(plat::TextId(58, 2)).c_str(), GlobalConfig().GetReportString(257, 1));
     case 4:

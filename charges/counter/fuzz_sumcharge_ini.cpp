@@ -15,6 +15,7 @@
 #include "core/monitor/monitortable.h"
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
+#include "fuzz/scratch.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ class CheckingDisplay : public IDisplayControl {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static plat::ScriptedMessageBox boxes;
   plat::SetMessageBoxImpl(&boxes);
-  static const std::string file = "/tmp/brimlow_fuzz_sumcharge_" + std::to_string(::getpid()) + ".ini";
+  static const std::string file = fuzzscratch::File("sumcharge.ini");
   std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
                                                                  static_cast<std::streamsize>(size));
   plat::ManualLoop loop;

@@ -79,6 +79,7 @@ void CSumChargeHandler::Commit(plat::ProfileBatch& batch) {
 int CSumChargeHandler::LoadSettings(const std::string& file) {
   if (!file.empty()) file_ = file;
   const std::string path = Path();
+  const plat::ProfileReadScope once(path);
   auto text = [&](const char* key, const char* def) {
     return plat::GetProfileText(kGeneral, key, def, path, kValueSize);
   };
@@ -187,9 +188,16 @@ void CSumChargeHandler::ShowTile(SumChargeExtension& e, std::int32_t parent) {
   UpdateContents(e);
 }
 
+// A group's tab shows its short name; groups stored without one (made
+// from the monitor table by earlier versions) get the name they were shown
+// with then, and keep it.
+std::string CSumChargeHandler::GroupLabel(std::size_t position) { return plat::StrFormatC("Gr. %zu", position + 1); }
+
 void CSumChargeHandler::BuildFromGroups() {
   const std::string path = Path();
-  for (auto& g : groups_) {
+  for (std::size_t i = 0; i < groups_.size(); ++i) {
+    SumChargeGroup* g = groups_[i].get();
+    if (g->shortName.empty()) g->shortName = GroupLabel(i);
     g->item = display_->AddItem(0);
     if (g->item >= 0) display_->SetItemParam(g->item, "Label", g->shortName);
     for (const std::string& number : g->members) {
@@ -224,8 +232,10 @@ void CSumChargeHandler::BuildFromMonitors() {
     if (shown % n == 0) {
       auto g = std::make_unique<SumChargeGroup>();
       g->groupId = static_cast<std::uint16_t>(shown / n);
+      // Stored with the group: the next start labels its tab from the file.
+      g->shortName = GroupLabel(groups_.size());
       g->item = display_->AddItem(0);
-      if (g->item >= 0) display_->SetItemParam(g->item, "Label", plat::StrFormatC("Gr. %d", shown / n + 1));
+      if (g->item >= 0) display_->SetItemParam(g->item, "Label", g->shortName);
       groups_.push_back(std::move(g));
       group = groups_.back().get();
     }
@@ -233,6 +243,17 @@ void CSumChargeHandler::BuildFromMonitors() {
     group->AddMember(ref);
     ShowTile(ref, group->item);
   }
+}
+
+// The device number the PBX's charge messages name an extension by is its
+// slot in the monitor table (10 + index), as far as the PBX counts devices:
+// known from the start, before any units came in (they confirm it).
+const std::string& CSumChargeHandler::Token(SumChargeExtension& e) {
+  if (!e.token.empty() || !monitors_ || !charges_) return e.token;
+  CMonitorEntry* entry = monitors_->FindByNumber(e.number);
+  const int index = entry ? monitors_->IndexOf(entry) : -1;
+  if (index >= 0 && index < charges_->DeviceCount()) e.token = entry->SlotKey();
+  return e.token;
 }
 
 SumChargeExtension* CSumChargeHandler::FindExtension(int kind, const std::string& key) {
@@ -296,9 +317,7 @@ int CSumChargeHandler::ProcessCSTAMessage(const CSTAMessage& m) {
     if (!e) return 3;
     const bool cleared = type == CSTA_CONNECTION_CLEARED;
     if (e->item >= 0 && display_) display_->SetItemParam(e->item, "State1", cleared ? "0" : "1");
-    // The token comes with the first units the PBX reports; without it a
-    // request would ask for nobody.
-    if (cleared && charges_ && !e->token.empty()) charges_->RequestDeviceUnits(e->token);
+    if (cleared && charges_ && !Token(*e).empty()) charges_->RequestDeviceUnits(e->token);
     return 3;
   }
   if (type != CSTA_PRIVATE) return 3;
@@ -384,7 +403,7 @@ plat::LRESULT CSumChargeHandler::ExecuteCommand(plat::UINT message, plat::WPARAM
       return 0;
     }
     case kDeleteUnits:
-      if (!e->token.empty()) charges_->DeleteDeviceUnits(e->token);
+      if (!Token(*e).empty()) charges_->DeleteDeviceUnits(e->token);
       return 0;
     case kInfo: ShowExtensionInfo(*e, from); return 0;
     case kCall: Call(*e); return 0;

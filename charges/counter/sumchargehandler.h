@@ -66,6 +66,9 @@ class CSumChargeHandler : public CSTAMessageListener, public IChargeListener, pu
   // kind 0 number, 1 device token, 2 tile; null when none.
   SumChargeExtension* FindExtension(int kind, const std::string& key);
   SumChargeExtension* FindByItem(std::int32_t item);
+  // The extension's device token; an empty one is filled from its place
+  // in the monitor table when the PBX counts that many devices.
+  const std::string& Token(SumChargeExtension& e);
   void UpdateContents(SumChargeExtension& e);
   void UpdateLabels(SumChargeExtension& e);
   void ShowExtensionInfo(SumChargeExtension& e, plat::WindowId parent);
@@ -103,6 +106,7 @@ class CSumChargeHandler : public CSTAMessageListener, public IChargeListener, pu
  private:
   CGlobalConfig& Config() const { return *config_; }
   std::string Path() const;
+  static std::string GroupLabel(std::size_t position);
   void BuildFromGroups();
   void BuildFromMonitors();
   void ShowTile(SumChargeExtension& e, std::int32_t parent);

@@ -1,6 +1,5 @@
 #include "charges/dialogs/chargeprint.h"
 
-#include "core/base/globalconfig.h"
 #include "core/base/globallog.h"
 #include "platform/text.h"
 #include "print/marpel32.h"
@@ -9,8 +8,6 @@ namespace chargedlg {
 
 namespace {
 constexpr int kRowsPerBlock = 5;
-// The configuration's page-layout texts: margin, column gap, width, height.
-constexpr int kPageMargin = 1, kPageColumnSep = 4096, kPageWidth = 256, kPageHeight = 512;
 }  // namespace
 
 PrintJob::PrintJob(IReportPrinter& printer, const char* document, plat::WindowId owner)
@@ -52,17 +49,7 @@ void PrintJob::TabbedLines(const std::string& text) {
 }
 
 void PrintJob::Begin() {
-  Text(MARPL_CMD_START_DOC, 0, document_);
-  LaTeX("\\documentstyle[10pt,german,dina4]{article}");
-  LaTeX("\\rm");
-  CGlobalConfig& cfg = GlobalConfig();
-  auto page = [&](const char* command, int flag) {
-    LaTeX(plat::StrFormatC("\\%s{%s}", command, cfg.GetReportString(256, flag)));
-  };
-  page("oddsidemargin", kPageMargin);
-  page("columnsep", kPageColumnSep);
-  page("textwidth", kPageWidth);
-  page("textheight", kPageHeight);
+  if (open_) BeginReport(printer_, job_, document_.c_str());
 }
 
 void PrintJob::Row(const std::string& text) {

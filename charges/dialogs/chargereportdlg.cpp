@@ -15,7 +15,7 @@
 
 namespace {
 
-enum Deferred { kSelect = 1, kAskDelete, kSave, kReceiver, kPrint, kBox, kAskStop };
+enum Deferred { kSelect = 1, kAskDelete, kSave, kReceiver, kPrint, kBox, kAskStop, kAskEmpty, kNotDeleted };
 constexpr int kReportMode = CChargeAndLogHandler::kModeInternal;
 constexpr std::size_t kReceiverSize = 1024;
 
@@ -74,6 +74,15 @@ void CChargeReportDlg::Fill(int extStyle) {
 }
 
 void CChargeReportDlg::OnChargeWindowNotify(int code, const std::string& text) {
+  if (deleting_ && (code == chargecode::kPbxRecordsDeleted || code == chargecode::kFailed)) {
+    // The answer to our delete: only a confirmed one may empty the file.
+    deleting_ = false;
+    EnableItem(IDC_DELETE, handler_ != nullptr);
+    SetItemText(IDC_STATUS, "");
+    if (code == chargecode::kPbxRecordsDeleted) Defer(kAskEmpty);
+    else Defer(kNotDeleted, handler_ ? handler_->LastRefusal() : -1);
+    return;
+  }
   switch (code) {
     case 4:
       Fill(0);
@@ -168,6 +177,17 @@ void CChargeReportDlg::OnDeferred(int action, std::int64_t arg) {
     case kBox:
       Box(plat::TextId(37, static_cast<int>(arg)), plat::MB_OK | plat::MB_ICONINFORMATION);
       break;
+    case kAskEmpty:
+      if (plat::MessageBox(Id(), Joined(plat::TextId(37, 29), plat::TextId(37, 30)), GetWindowText(),
+                           plat::MB_YESNO | plat::MB_ICONQUESTION) == plat::IDYES) {
+        handler_->Command(8);
+        Fill(0);
+      }
+      break;
+    case kNotDeleted:
+      plat::MessageBox(Id(), Joined(plat::TextId(37, arg >= 0 ? 31 : 38), plat::TextId(37, 40)), GetWindowText(),
+                       plat::MB_OK | plat::MB_ICONWARNING);
+      break;
     case kAskStop: {
       leaving_ = false;
       if (busy_ && handler_) {
@@ -194,12 +214,14 @@ void CChargeReportDlg::AskDelete() {
     return;
   }
   if (Box(plat::TextId(37, 33), plat::MB_YESNO | plat::MB_ICONQUESTION) != plat::IDYES) return;
-  handler_->DeleteAllPbxRecords();
-  if (plat::MessageBox(Id(), Joined(plat::TextId(37, 29), plat::TextId(37, 30)), GetWindowText(),
-                       plat::MB_YESNO | plat::MB_ICONQUESTION) == plat::IDYES) {
-    handler_->Command(8);
-    Fill(0);
+  // The PBX's answer decides the rest (OnChargeWindowNotify): the charge
+  // file is offered for emptying only once the PBX confirmed.
+  if (handler_->DeleteAllPbxRecords() != 1) {
+    Box(plat::TextId(37, 34), plat::MB_OK | plat::MB_ICONWARNING);
+    return;
   }
+  deleting_ = true;
+  EnableItem(IDC_DELETE, false);
 }
 
 void CChargeReportDlg::Save() {

@@ -36,6 +36,8 @@ class CChargeReportDlg : public CListDialog, public IChargeWindow {
   void Fill(int extStyle);
   const chargedlg::ReportLines& Lines() const;
   bool Busy() const { return busy_; }
+  // A delete of the PBX's records waits for its answer.
+  bool Deleting() const { return deleting_; }
   const std::string& Receiver() const { return receiver_; }
   void SetReceiver(const std::string& text) { receiver_ = text; }
 
@@ -63,6 +65,7 @@ class CChargeReportDlg : public CListDialog, public IChargeWindow {
   std::unique_ptr<chargedlg::ReportListView> list_;
   std::string receiver_;
   bool busy_ = false;
+  bool deleting_ = false;
   bool attached_ = false;
   bool leaving_ = false;
 };

@@ -1,5 +1,6 @@
 #include "charges/handler/chargeandloghandler.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <random>
 
 #include "charges/handler/chargetime.h"
 #include "core/base/globalconfig.h"
@@ -136,6 +138,9 @@ int CChargeAndLogHandler::OpenChargeFile(const std::string& name) {
   return selOpen_ ? 1 : 0;
 }
 
+// The selection file is named as the settings layer names its temporaries
+// ("<prefix>.tmp<pid>_<n>"), so a start removes those that runs killed
+// before they could remove their own.
 void CChargeAndLogHandler::OpenSelectionFile() {
   const char* tmp = std::getenv("TMPDIR");
   std::string dir = tmp && *tmp ? tmp : "/tmp";
@@ -143,16 +148,23 @@ void CChargeAndLogHandler::OpenSelectionFile() {
   for (char c : T(plat::TextId(48, 40)))
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) prefix += c;
   if (prefix.empty()) prefix = "chg";
-  std::string templ = dir + "/" + prefix + "XXXXXX";
-  std::vector<char> buf(templ.begin(), templ.end());
-  buf.push_back('\0');
-  const int fd = ::mkstemp(buf.data());
+  const std::string base = dir + "/" + prefix;
+  plat::io::RemoveStaleTemporaries(base);
+  // Random, so that a name cannot be taken in advance by someone else.
+  std::random_device entropy;
+  std::string name;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    name = plat::StrFormatC("%s.tmp%ld_%u", base.c_str(), static_cast<long>(::getpid()), entropy());
+    fd = plat::io::Open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) {
-    Log(plat::StrFormatC("%s: %s", templ.c_str(), std::strerror(errno)));
+    Log(plat::StrFormatC("%s: %s", base.c_str(), std::strerror(errno)));
     return;
   }
-  ::close(fd);
-  selName_ = buf.data();
+  plat::io::Close(fd);
+  selName_ = name;
   if (selFile_.OpenOrCreate(selName_) < 0 || !ResetSelectionFile()) {
     Log(plat::StrFormatC("%s: %s", selName_.c_str(), std::strerror(errno)));
     selFile_.Close();
@@ -508,6 +520,8 @@ int CChargeAndLogHandler::ProcessChargeMessage(const CSTAMessage& m) {
       EndJob();
       readIndex_ = 0;
       WriteCharges();
+      // The records window asked for it and waits for this answer.
+      ForwardToWindows(0, chargecode::kPbxRecordsDeleted, {});
       NotifyListeners(chargecode::kPbxRecordsDeleted);
       break;
     case EXTPBX_GETMAXNUMBEROFCALLINFOS_CONF: {
@@ -664,6 +678,16 @@ void CChargeAndLogHandler::OnUnitsDeleted(const CSTAMessage& m) {
 }
 
 void CChargeAndLogHandler::OnRequestFailed(std::uint32_t) {
+  refusal_ = -1;
+  GiveUp();
+}
+
+void CChargeAndLogHandler::OnRequestRefused(std::uint32_t, int code) {
+  refusal_ = code;
+  GiveUp();
+}
+
+void CChargeAndLogHandler::GiveUp() {
   if (job_ == kJobNone && !countAsked_) return;
   if (job_ == kJobRecords) ReleaseLock(jobstate::kChargeReadout);
   if (job_ == kJobSums) ReleaseLock(jobstate::kChargeSums);

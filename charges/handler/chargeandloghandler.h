@@ -73,6 +73,7 @@ class CChargeAndLogHandler : public IChargeLogHandler, public IReportFieldProvid
   int ProcessChargeMessage(const CSTAMessage& reply) override;
   int GetMaxRecordCount() override { return maxCount_; }
   void OnRequestFailed(std::uint32_t job) override;
+  void OnRequestRefused(std::uint32_t job, int code) override;
   void OnReadOutFinished() override;
 
   // ------------------------------------------------------------ listeners
@@ -145,6 +146,9 @@ class CChargeAndLogHandler : public IChargeLogHandler, public IReportFieldProvid
 
   // ------------------------------------------------------------ inspection
   int Job() const { return job_; }
+  // Why the last request given up failed: the PBX's failure code when it
+  // refused it, -1 when it went unanswered.
+  int LastRefusal() const { return refusal_; }
   int ReadOutIndex() const { return readIndex_; }
   std::uint32_t ReadOutTime() const { return readTime_; }
   int AvailableCount() const { return available_; }
@@ -179,6 +183,7 @@ class CChargeAndLogHandler : public IChargeLogHandler, public IReportFieldProvid
   void ReleaseLock(std::uint32_t state);
   void Status(int target, const std::string& text);
   void EndJob();
+  void GiveUp();
   void FinishRecords();
   void PersistReadOut();
   bool PersistHeader();
@@ -241,6 +246,7 @@ class CChargeAndLogHandler : public IChargeLogHandler, public IReportFieldProvid
   Step step_ = Step::kNone;
   std::string asked_;  // the index or device the step waits for
   bool countAsked_ = false;
+  int refusal_ = -1;
   CSTAMessage request_{};
 
   std::string pattern_ = "*";

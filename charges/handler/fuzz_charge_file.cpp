@@ -12,11 +12,12 @@
 #include "core/base/globalconfig.h"
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
+#include "fuzz/scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static plat::ScriptedMessageBox boxes;
   plat::SetMessageBoxImpl(&boxes);
-  static const std::string file = "/tmp/brimlow_fuzz_chargefile_" + std::to_string(::getpid()) + ".log";
+  static const std::string file = fuzzscratch::File("chargefile.log");
   std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
                                                                  static_cast<std::streamsize>(size));
   plat::ManualLoop loop;

@@ -13,11 +13,12 @@
 #include "core/filter/messagefilter.h"
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
+#include "fuzz/scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static plat::ScriptedMessageBox boxes;
   plat::SetMessageBoxImpl(&boxes);
-  static const std::string file = "/tmp/brimlow_fuzz_charges_" + std::to_string(::getpid()) + ".log";
+  static const std::string file = fuzzscratch::File("charges.log");
   ::unlink(file.c_str());
   plat::ManualLoop loop;
   CGlobalConfig config;

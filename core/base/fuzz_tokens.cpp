@@ -8,10 +8,11 @@
 #include <string>
 
 #include "core/base/textlogfile.h"
+#include "fuzz/scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const char* const kSeparators[] = {"\r\n", "\n", ";", "", "\t\t", "0123456789"};
-  static const std::string path = "/tmp/brimlow_fuzz_tokens_" + std::to_string(::getpid());
+  static const std::string path = fuzzscratch::File("tokens");
   if (size == 0) return 0;
   const std::string content(reinterpret_cast<const char*>(data) + 1, size - 1);
   if (FILE* f = std::fopen(path.c_str(), "wb")) {

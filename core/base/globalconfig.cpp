@@ -442,15 +442,16 @@ const char* CGlobalConfig::GetReportString(int kind, int flag) {
   if (!localtime_r(&now, &tm)) return "";
   const int year = tm.tm_year + 1900, month = tm.tm_mon + 1;
   switch (flag) {
+    // Minutes and seconds keep two digits: 9:05:07 h, never 9:5:7 h.
     case 1:
-      plat::FormatC(m_ReportString, sizeof m_ReportString, "%i.%i.%i, %i:%i:%i h", tm.tm_mday, month,
+      plat::FormatC(m_ReportString, sizeof m_ReportString, "%i.%i.%i, %i:%02i:%02i h", tm.tm_mday, month,
                     year, tm.tm_hour, tm.tm_min, tm.tm_sec);
       break;
     case 2:
       plat::FormatC(m_ReportString, sizeof m_ReportString, "%i.%i.%i", tm.tm_mday, month, year);
       break;
     case 4:
-      plat::FormatC(m_ReportString, sizeof m_ReportString, "%i:%i:%i h", tm.tm_hour, tm.tm_min,
+      plat::FormatC(m_ReportString, sizeof m_ReportString, "%i:%02i:%02i h", tm.tm_hour, tm.tm_min,
                     tm.tm_sec);
       break;
     default:

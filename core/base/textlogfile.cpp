@@ -107,7 +107,8 @@ int CTextLogFile::OpenAppend(const char* name) {
 // A writer killed inside a line's write can leave part of it when the line
 // crosses a page of the file (the kernel stops between pages): end that part
 // with the separator, so the lines written now stay whole and nothing of
-// what is there is lost.
+// what is there is lost. A bare line feed (the file was edited elsewhere)
+// ends a line as well: a separator behind it would be an empty line.
 void CTextLogFile::EndTornLine() {
   if (separator_.empty()) return;
   struct stat st {};
@@ -117,6 +118,7 @@ void CTextLogFile::EndTornLine() {
   const off_t from = st.st_size >= static_cast<off_t>(n) ? st.st_size - static_cast<off_t>(n) : 0;
   const ssize_t got = ::pread(fd_, tail, n, from);
   if (got == static_cast<ssize_t>(n) && std::string_view(tail, n) == separator_) return;
+  if (separator_.back() == '\n' && got > 0 && tail[got - 1] == '\n') return;
   if (!plat::io::Write(fd_, separator_.data(), n)) lastError_ = errno;
 }
 

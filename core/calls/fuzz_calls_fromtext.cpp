@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/calls/callinfo.h"
+#include "fuzz/scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     c.SetFromText(layout, text);
     for (int out = 1; out <= 8; ++out) (void)c.GetDescription(out);
   }
-  static const std::string file = "/tmp/calls_fromtext_" + std::to_string(::getpid()) + ".ini";
+  static const std::string file = fuzzscratch::File("calls_fromtext.ini");
   if (FILE* f = std::fopen(file.c_str(), "wb")) {
     std::fwrite(data, 1, size, f);
     std::fclose(f);

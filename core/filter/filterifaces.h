@@ -62,6 +62,11 @@ class IChargeLogHandler {
   virtual int GetMaxRecordCount() = 0;
   // Notification 7: the outstanding request of its job was given up.
   virtual void OnRequestFailed(std::uint32_t job) = 0;
+  // The PBX refused the outstanding request with a universal failure.
+  virtual void OnRequestRefused(std::uint32_t job, int code) {
+    (void)code;
+    OnRequestFailed(job);
+  }
   // The filter's own read-out ended.
   virtual void OnReadOutFinished() = 0;
 };

@@ -242,6 +242,13 @@ void CMessageFilter::OnFailure(const CSTAMessage& r) {
     FailMakeCall();
     return;
   }
+  // The start-up's device count is private too: its refusal is the start-up's.
+  const bool chargeJob = job_ == jobstate::kFree || job_ == jobstate::kChargeReadout || job_ == jobstate::kViewJob ||
+                         job_ == jobstate::kChargeSums;
+  if (chargeJob && hasOutstanding_ && outstanding_.Type() == CSTA_PRIVATE && AnswersOutstanding(r)) {
+    RefusePrivate(code);
+    return;
+  }
   if (job_ == jobstate::kMonitorStart) {
     CMonitorEntry* e = MonitorEntryAnswered(r);
     if (e && e->monitorState == CMonitorEntry::kStartRequested) {
@@ -261,6 +268,24 @@ void CMessageFilter::OnFailure(const CSTAMessage& r) {
     case jobstate::kApiCaps: LinkEvent(linkev::kCapabilities); break;
     default: LinkEvent(linkev::kDeviceCountDone); break;
   }
+}
+
+// A refused charge request ends its job as an unanswered one does, but
+// without repeats: a refusal is the PBX's answer.
+void CMessageFilter::RefusePrivate(int code) {
+  hasOutstanding_ = false;
+  SetRequestTimer(0, 0);
+  LogFailure(code);
+  const std::uint32_t job = job_;
+  if (job == jobstate::kChargeReadout || job == jobstate::kChargeSums) {
+    TakeOrRelease(job, 0);
+  } else if (job == jobstate::kViewJob) {
+    TakeOrRelease(job, 0);
+    readCount_ = 0;
+    readIndex_ = 0;
+    if (callHandler) callHandler->OnCallEvent(CSTA_PRIVATE, nullptr);
+  }
+  if (charge) charge->OnRequestRefused(job, code);
 }
 
 void CMessageFilter::FailMakeCall() {

@@ -115,6 +115,7 @@ class CMessageFilter : public CPBXJobLock, public IPBXLinkFilter, public IMonito
   void StopMonitor(std::uint32_t crossRefId);
   // The PBX refused the make-call request: its record ends as a call would.
   void FailMakeCall();
+  void RefusePrivate(int code);
   void LogFailure(int code);
   void OnFailure(const CSTAMessage& r);
   void OnConferenced(const CSTAMessage& r);

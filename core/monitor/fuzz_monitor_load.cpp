@@ -8,9 +8,10 @@
 
 #include "core/base/globalconfig.h"
 #include "core/monitor/monitortable.h"
+#include "fuzz/scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string file = "/tmp/monitor_load_" + std::to_string(::getpid()) + ".ini";
+  static const std::string file = fuzzscratch::File("monitor_load.ini");
   FILE* f = std::fopen(file.c_str(), "wb");
   if (!f) return 0;
   std::fwrite(data, 1, size, f);

@@ -304,6 +304,7 @@ int CMonitorTable::Load(const std::string& name) {
   if (!name.empty() || !entries_) return 0;
   std::string file = FileName();
   if (file.empty()) return 0;
+  const plat::ProfileReadScope once(file);
   for (int i = 0; i < count_; ++i) {
     CMonitorEntry& e = entries_[i];
     std::string sec = plat::StrFormatC("%s-%s", "MONTAB", e.slotKey);

@@ -1,7 +1,5 @@
 #include "phonebook/dialogs/exportdlg.h"
 
-#include <sys/stat.h>
-
 #include "phonebook/dialogs/busycursor.h"
 #include "platform/filedlg.h"
 #include "platform/fileio.h"
@@ -13,12 +11,6 @@ namespace pb {
 namespace {
 
 constexpr plat::UINT kDoBrowse = plat::WM_USER + 821;
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
 
 }  // namespace
 
@@ -131,7 +123,7 @@ std::string ExportText(IPhoneBookStore& store, const std::string& recordTemplate
 ExportResult WriteExport(IPhoneBookStore& store, const std::string& path, const std::string& recordTemplate,
                          const std::string& namesLine) {
   for (const std::string& own : store.OwnFiles())
-    if (own == path || SameFile(own, path)) return ExportResult::kRefused;
+    if (plat::io::IsFileOrTemporaryOf(path, own)) return ExportResult::kRefused;
   BusyCursor busy;
   const std::string text = ExportText(store, recordTemplate, namesLine);
   const bool ok = plat::io::ReplaceFile(path, text);

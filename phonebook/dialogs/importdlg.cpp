@@ -120,6 +120,7 @@ ImportStats RunImport(plat::WindowId owner, IPhoneBookStore& store, CDataBaseImp
     }
     if (!store.Save(r, false)) {
       stats.failed = true;
+      ++stats.notImported;
       break;
     }
     ++stats.imported;
@@ -131,6 +132,9 @@ ImportStats RunImport(plat::WindowId owner, IPhoneBookStore& store, CDataBaseImp
       unsynced = 0;
     }
   }
+  // The lines a failure left unread are not imported either.
+  if (stats.failed)
+    while (file.ReadLine(0) == 1) ++stats.notImported;
   // Also after a failed write: the batch ends, and with it the deferred
   // syncs of every later append.
   if ((unsynced > 0 || stats.failed) && !store.Sync()) stats.failed = true;

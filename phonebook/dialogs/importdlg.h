@@ -22,7 +22,7 @@ struct ImportOptions {
 
 struct ImportStats {
   long imported = 0;
-  long notImported = 0;     // lines read but not stored, and lines too long
+  long notImported = 0;     // every line not stored: dropped, too long, or left by a failure
   long missingColumns = 0;  // columns linked that a line lacked
   bool failed = false;      // a write failed: the import stopped there
 };

@@ -102,6 +102,22 @@ void ImportLines::Rewind() {
   skipped_ = 0;
 }
 
+std::size_t ImportLines::ClosingQuote(std::size_t open) const {
+  const std::size_t size = text_.size();
+  for (std::size_t i = open + 1; i < size; ++i) {
+    if (text_[i] != '"') continue;
+    if (i + 1 < size && text_[i + 1] == '"') {
+      ++i;
+      continue;
+    }
+    // A spreadsheet closes a column right before its end: anything else
+    // after the quote means the quote at open was a character.
+    if (i + 1 == size || text_[i + 1] == separator_ || text_[i + 1] == '\r' || text_[i + 1] == '\n') return i;
+    return std::string::npos;
+  }
+  return std::string::npos;
+}
+
 bool ImportLines::Next(std::vector<std::string>* columns) {
   const std::size_t size = text_.size();
   while (pos_ < size) {
@@ -111,42 +127,39 @@ bool ImportLines::Next(std::vector<std::string>* columns) {
     columns->emplace_back();
     bool tooLong = false;
     bool atColumnStart = true;
-    bool quoted = false;
     std::size_t i = pos_;
     // One record: up to a line end outside quotes.
     for (; i < size; ++i) {
       const char c = text_[i];
       if (i - start > kMaxLine) tooLong = true;
-      if (quoted) {
-        if (c == '"') {
-          if (i + 1 < size && text_[i + 1] == '"') {
-            if (!tooLong) columns->back() += '"';
-            ++i;
-          } else {
-            quoted = false;
-          }
-        } else if (c == '\r' || c == '\n') {
-          if (c == '\r' && i + 1 < size && text_[i + 1] == '\n') ++i;
-          ++line_;
-          if (!tooLong) columns->back() += "\r\n";
-        } else if (!tooLong) {
-          columns->back() += c;
-        }
-        continue;
-      }
       if (c == '\r' || c == '\n') break;
       if (c == separator_) {
         if (!tooLong) columns->emplace_back();
         atColumnStart = true;
         continue;
       }
-      if (c == '"' && atColumnStart) {
-        quoted = true;
-        atColumnStart = false;
+      const bool opens = c == '"' && atColumnStart;
+      atColumnStart = false;
+      const std::size_t close = opens ? ClosingQuote(i) : std::string::npos;
+      if (close == std::string::npos) {
+        if (!tooLong) columns->back() += c;
         continue;
       }
-      atColumnStart = false;
-      if (!tooLong) columns->back() += c;
+      // A quoted column, breaks and separators in it included.
+      for (++i; i < close; ++i) {
+        const char q = text_[i];
+        if (i - start > kMaxLine) tooLong = true;
+        if (q == '"') {
+          ++i;  // the first of two
+          if (!tooLong) columns->back() += '"';
+        } else if (q == '\r' || q == '\n') {
+          if (q == '\r' && i + 1 < close && text_[i + 1] == '\n') ++i;
+          ++line_;
+          if (!tooLong) columns->back() += "\r\n";
+        } else if (!tooLong) {
+          columns->back() += q;
+        }
+      }
     }
     // Past the line end.
     const bool empty = i == start;

@@ -17,10 +17,13 @@ enum class TextEncoding { kCp1252, kUtf8, kUtf8Bom, kUtf16Le, kUtf16Be };
 bool DecodeImportText(const std::string& bytes, std::string* text, TextEncoding* encoding = nullptr);
 
 // The lines of a decoded text, each split into columns. A column that
-// begins with a double quote runs to its closing quote ("" is one quote);
+// begins with a double quote runs to its closing quote ("" is one quote),
+// which is followed by a separator, a line end or the end of the text;
 // separators and line breaks inside it belong to it, a quoted break comes
-// out as CR LF. Empty lines are no records. A line longer than kMaxLine is
-// skipped and counted.
+// out as CR LF. A quote that does not close so is a character, and its
+// column ends at the next separator or line end like any other: one broken
+// line never swallows the lines after it. Empty lines are no records. A
+// line longer than kMaxLine is skipped and counted.
 class ImportLines {
  public:
   static constexpr std::size_t kMaxLine = 1024 * 1024;
@@ -40,6 +43,10 @@ class ImportLines {
   std::size_t PhysicalLine() const { return physical_; }
 
  private:
+  // The closing quote of a column opened by the quote at open; npos when
+  // it never closes as a spreadsheet closes one.
+  std::size_t ClosingQuote(std::size_t open) const;
+
   std::string text_;
   char separator_ = '\t';
   std::size_t pos_ = 0;

@@ -14,8 +14,9 @@ class LibrarySink : public IPrintSink {
     return MARPLAPICreatePrintFile(name.c_str(), MARPL_FILE_PRINTER, MARPL_KEEP_FILE);
   }
   bool Configure(std::uint16_t job, plat::WindowId owner) override { return MARPLAPIConfigPrintJobEx(job, owner) == 1; }
-  void Command(std::uint16_t job, std::uint16_t command, std::uint16_t kind, const void* data) override {
-    MARPLAPISetSequence(job, command, 0, kind, data);
+  void Command(std::uint16_t job, std::uint16_t command, std::uint16_t sub, std::uint16_t kind,
+               const void* data) override {
+    MARPLAPISetSequence(job, command, sub, kind, data);
   }
   void Release(std::uint16_t job) override { MARPLAPIReleasePrintJob(job); }
 };
@@ -25,15 +26,19 @@ IPrintSink*& SinkSlot() {
   return sink;
 }
 
-constexpr std::int16_t kMargin = 50;
+constexpr std::int16_t kMarginMm = 15;
 constexpr std::int32_t kTabStops[] = {525, 850, 1165, 1515, 1899, -1};
 
 std::string Label(int entry) { return plat::GetTextOr(plat::TextId(11, entry), ""); }
 
 void PrintOne(IPrintSink& sink, std::uint16_t job, const PbRecord& r, const std::string& tpl) {
   for (const std::string& line : RenderForPrint(r, tpl))
-    sink.Command(job, MARPL_CMD_TABBED_LINE, MARPL_KIND_TEXT, line.c_str());
-  for (int i = 0; i < 2; ++i) sink.Command(job, MARPL_CMD_TABBED_LINE, MARPL_KIND_TEXT, "");
+    sink.Command(job, MARPL_CMD_TABBED_LINE, 0, MARPL_KIND_TEXT, line.c_str());
+  for (int i = 0; i < 2; ++i) sink.Command(job, MARPL_CMD_TABBED_LINE, 0, MARPL_KIND_TEXT, "");
+}
+
+void Latex(IPrintSink& sink, std::uint16_t job, const char* command) {
+  sink.Command(job, MARPL_CMD_LATEX, MARPL_SUB_DEFAULT, MARPL_KIND_TEXT, command);
 }
 
 }  // namespace
@@ -52,20 +57,40 @@ std::string PrintTemplate(bool withNote) {
   return tpl;
 }
 
+std::string PrintDocumentName(const PbRecord* one) {
+  std::string name = plat::GetTextOr(plat::TextId(11, 67), "Datenbank");
+  if (!one) return name;
+  std::string who = FlattenBreaks(one->text[kCompany] + " " + one->text[kName], true);
+  if (who.find_first_not_of(' ') == std::string::npos) who = FlattenBreaks(one->text[kNumber], true);
+  // A printer to files names the file after the document: no folders.
+  for (char& c : who)
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '-';
+  const std::size_t first = who.find_first_not_of(' '), last = who.find_last_not_of(' ');
+  who = first == std::string::npos ? std::string("?") : who.substr(first, last - first + 1);
+  return name + " - " + who;
+}
+
 int PrintRecords(plat::WindowId owner, IPhoneBookStore& store, const std::vector<std::int64_t>* hits,
                  const PbRecord* one) {
   IPrintSink& sink = PrintSink();
-  const std::uint16_t job = sink.Create(plat::GetTextOr(plat::TextId(11, 67), "Datenbank"));
+  const std::uint16_t job = sink.Create(PrintDocumentName(one));
   if (job == MARPL_NO_JOB) return 0;
   if (!sink.Configure(job, owner)) {
     sink.Release(job);
     return 0;
   }
-  // The document takes its first position from the margins it starts with.
-  sink.Command(job, MARPL_CMD_LEFT_MARGIN, MARPL_KIND_NUMBER, &kMargin);
-  sink.Command(job, MARPL_CMD_TOP_MARGIN, MARPL_KIND_NUMBER, &kMargin);
-  sink.Command(job, MARPL_CMD_TABS_DEVICE, MARPL_KIND_NUMBER, kTabStops);
-  sink.Command(job, MARPL_CMD_START_DOC, MARPL_KIND_NONE, nullptr);
+  // The library keeps a job slot's page from job to job: a report's header
+  // and font are not this document's. The document takes its first
+  // position from the margins it starts with; the foot skip keeps the
+  // bottom of the sheet free on any paper.
+  sink.Command(job, MARPL_CMD_PAGE_HEADER, MARPL_SUB_HEADER_SET, MARPL_KIND_TEXT, "");
+  sink.Command(job, MARPL_CMD_PAGE_FOOTER, 0, MARPL_KIND_TEXT, "");
+  Latex(sink, job, "\\rm");
+  sink.Command(job, MARPL_CMD_LEFT_MARGIN, MARPL_SUB_MM, MARPL_KIND_NUMBER, &kMarginMm);
+  sink.Command(job, MARPL_CMD_TOP_MARGIN, MARPL_SUB_MM, MARPL_KIND_NUMBER, &kMarginMm);
+  Latex(sink, job, "\\footskip{15mm}");
+  sink.Command(job, MARPL_CMD_TABS_DEVICE, 0, MARPL_KIND_NUMBER, kTabStops);
+  sink.Command(job, MARPL_CMD_START_DOC, 0, MARPL_KIND_NONE, nullptr);
   int printed = 0;
   if (one) {
     PrintOne(sink, job, *one, PrintTemplate(true));
@@ -84,7 +109,9 @@ int PrintRecords(plat::WindowId owner, IPhoneBookStore& store, const std::vector
       });
     }
   }
-  sink.Command(job, MARPL_CMD_END_DOC, MARPL_KIND_NONE, nullptr);
+  // The reports that may take this slot next count on no foot skip.
+  Latex(sink, job, "\\footskip{0mm}");
+  sink.Command(job, MARPL_CMD_END_DOC, 0, MARPL_KIND_NONE, nullptr);
   sink.Release(job);
   return printed;
 }

@@ -1,10 +1,10 @@
 #include "phonebook/store/dbstore.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -63,7 +63,7 @@ void CDataBaseStore::FromBytes(const std::uint8_t* rec, std::int64_t offset, std
   out->treatment = t >= 0 && t <= 3 ? t : 0;
   out->inUse = rec[DataBaseRecord::kInUse] != 0;
   out->selector = pbfile::I16At(rec, DataBaseRecord::kSelector);
-  {
+  if (fields == kAllFields) {  // no field of a window shows it: only whole records carry it
     const char* p = reinterpret_cast<const char*>(rec + DataBaseRecord::kTarget);
     out->target.assign(p, ::strnlen(p, DataBaseRecord::kTargetWidth - 1));
   }
@@ -131,24 +131,36 @@ void CDataBaseStore::ForEach(const std::function<bool(const PbRecord&)>& fn, std
   if (count == 0 || !db_.IsOpen()) return;
   const int fd = ::open(db_.Path().c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
-  // Mapped, not copied: a walk costs little more than the pages it touches.
-  // The file only ever shrinks on this thread, never during a walk.
-  struct stat st {};
-  const std::size_t want = static_cast<std::size_t>(kHeader) + static_cast<std::size_t>(count) * kRecord;
-  void* map = ::fstat(fd, &st) == 0 && static_cast<std::size_t>(st.st_size) >= want
-                  ? ::mmap(nullptr, want, PROT_READ, MAP_PRIVATE, fd, 0)
-                  : MAP_FAILED;
-  ::close(fd);
-  if (map == MAP_FAILED) return;
-  ::madvise(map, want, MADV_SEQUENTIAL);
-  const auto* base = static_cast<const std::uint8_t*>(map);
+  // Read in chunks, not mapped: a copy from the page cache costs less than
+  // faulting the file in page by page, a chunk is still in the cache while
+  // its records are taken apart, and a file cut short by another process
+  // ends the walk instead of faulting.
+  constexpr std::uint32_t kChunk = 256;
+  std::vector<std::uint8_t> buf(static_cast<std::size_t>(kChunk * kRecord));
   PbRecord r;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::int64_t at = kHeader + static_cast<std::int64_t>(i) * kRecord;
-    FromBytes(base + at, at, generation, &r, fields);
-    if (!fn(r)) break;
+  for (std::uint32_t i = 0; i < count;) {
+    const std::uint32_t n = std::min(kChunk, count - i);
+    const std::int64_t start = kHeader + static_cast<std::int64_t>(i) * kRecord;
+    std::size_t got = 0;
+    const std::size_t want = static_cast<std::size_t>(n * kRecord);
+    while (got < want) {
+      const ssize_t k = ::pread(fd, buf.data() + got, want - got, static_cast<off_t>(start) + static_cast<off_t>(got));
+      if (k < 0 && errno == EINTR) continue;
+      if (k <= 0) break;
+      got += static_cast<std::size_t>(k);
+    }
+    const std::uint32_t whole = static_cast<std::uint32_t>(got / static_cast<std::size_t>(kRecord));
+    for (std::uint32_t k = 0; k < whole; ++k) {
+      FromBytes(buf.data() + k * kRecord, start + k * kRecord, generation, &r, fields);
+      if (!fn(r)) {
+        ::close(fd);
+        return;
+      }
+    }
+    if (whole < n) break;
+    i += n;
   }
-  ::munmap(map, want);
+  ::close(fd);
 }
 
 std::vector<std::int64_t> CDataBaseStore::Search(int field, const std::string& pattern, int options) {

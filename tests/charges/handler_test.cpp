@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <chrono>
 
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -392,6 +396,73 @@ struct RecordingWindow : IChargeWindow {
   }
 };
 
+// A run in a child process that opens the charge file and then waits to
+// be killed; its selection file's name comes back through a pipe.
+struct SelectionRun {
+  pid_t pid = -1;
+  std::string selection;
+  SelectionRun(CGlobalConfig& config, const std::string& file) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid = ::fork();
+    if (pid == 0) {
+      ::close(fds[0]);
+      CChargeAndLogHandler h(&config);
+      h.OpenChargeFile(file);
+      const std::string name = h.SelectionFileName() + "\n";
+      [[maybe_unused]] ssize_t w = ::write(fds[1], name.data(), name.size());
+      for (;;) ::pause();
+    }
+    ::close(fds[1]);
+    for (char c; selection.empty() || selection.back() != '\n';) {
+      pollfd p{fds[0], POLLIN, 0};
+      if (::poll(&p, 1, 10000) <= 0 || ::read(fds[0], &c, 1) != 1) break;
+      selection += c;
+    }
+    ::close(fds[0]);
+    if (!selection.empty() && selection.back() == '\n') selection.pop_back();
+  }
+  void Kill() {
+    if (pid <= 0) return;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+  ~SelectionRun() { Kill(); }
+};
+
+// Runs killed with their selection file open leave it in $TMPDIR: the next
+// start removes those, and keeps the one of a run that still goes on and
+// any other file there.
+TEST_F(HandlerTest, AStartRemovesTheSelectionFilesOfKilledRuns) {
+  testsupport::PutFile(File(), Bytes(ChargeFileHeader::Default(), Sample()));
+  std::vector<std::string> killed;
+  for (int run = 0; run < 3; ++run) {
+    SelectionRun r(config_, File());
+    ASSERT_FALSE(r.selection.empty()) << run;
+    r.Kill();
+    EXPECT_TRUE(std::filesystem::exists(r.selection)) << r.selection;
+    killed.push_back(r.selection);
+  }
+  SelectionRun alive(config_, File());
+  ASSERT_FALSE(alive.selection.empty());
+  const std::vector<std::string> others = {(dir_ / "T4840").string(), (dir_ / "T4840.tmp").string(),
+                                           (dir_ / "T4840abcdef").string(), (dir_ / "T4840.tmpx_1").string()};
+  for (const std::string& o : others) testsupport::PutFile(o, "keep");
+
+  CChargeAndLogHandler& h = Open(Bytes(ChargeFileHeader::Default(), Sample()));
+  for (const std::string& k : killed) EXPECT_FALSE(std::filesystem::exists(k)) << k;
+  EXPECT_TRUE(std::filesystem::exists(alive.selection));
+  for (const std::string& o : others) EXPECT_EQ(testsupport::FileBytes(o), "keep") << o;
+  ASSERT_TRUE(h.SelectionFileOpen());
+  EXPECT_EQ(h.SelectionFileName().rfind((dir_ / ("T4840.tmp" + std::to_string(::getpid()) + "_")).string(), 0), 0u)
+      << h.SelectionFileName();
+  const std::string own = h.SelectionFileName();
+  h_.reset();
+  EXPECT_FALSE(std::filesystem::exists(own));
+  alive.Kill();
+}
+
 TEST_F(HandlerTest, WindowsGetTheirCodes) {
   CChargeAndLogHandler& h = Open(Bytes(ChargeFileHeader::Default(), {}));
   RecordingWindow records, sums, third;
@@ -436,26 +507,25 @@ TEST_F(HandlerTest, KilledReadOutLosesAndDoublesNothing) {
     ReadOut(h, part);
     ReadOut(h, recs);
   };
-  // How long an untouched run takes here sets the range of the instants.
+  // An untouched run first, then runs killed at instants inside it.
   testsupport::PutFile(File(), Bytes(ChargeFileHeader::Default(), {}));
-  const auto t0 = std::chrono::steady_clock::now();
   ASSERT_FALSE(testsupport::RunChild(writer, 0));
-  const long fullUs = static_cast<long>(
-      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
-  std::uniform_int_distribution<long> delay(50, std::max(100L, fullUs));
-  int killed = 0;
-  // At least 12 runs, and more until 6 of them were killed in the middle.
-  for (int run = 0; (run < 12 || killed < 6) && run < 200; ++run) {
-    testsupport::PutFile(File(), Bytes(ChargeFileHeader::Default(), {}));
-    killed += testsupport::RunChild(writer, delay(testsupport::KillRandom()));
+  auto reRead = [&](int run) {
     const std::string bytes = testsupport::FileBytes(File());
     ASSERT_GE(bytes.size(), 256u);
     CChargeAndLogHandler& h = Open(bytes);
     ReadOut(h, recs);
     EXPECT_EQ(h.RecordCount(), 200u) << "run " << run;
     h_.reset();
-  }
-  EXPECT_GE(killed, 6);
+    testsupport::PutFile(File(), Bytes(ChargeFileHeader::Default(), {}));
+  };
+  reRead(-1);
+  const testsupport::KillTally t = testsupport::KillAtRandomInstants(
+      {.enough = 6, .time = std::chrono::seconds(4), .maxRuns = 200}, 1000000, writer, [&](int run, bool) {
+        reRead(run);
+        return true;
+      });
+  RecordProperty("killed", t.killed);
 }
 
 

@@ -16,10 +16,7 @@ namespace {
 class ChargesOverThePty : public viewrig::OverThePty {
  protected:
   void SetUp() override {
-    r = std::make_unique<viewrig::Rig>();
-    pace.sleep = std::chrono::microseconds(200);
-    pace.advanceMs = 1;
-    pumpMs = 30000;
+    NewStreamingRig();
     WriteMonTab("21", {"21"});
     CGlobalConfig& c = GlobalConfig();
     c.CPID = 4;
@@ -101,6 +98,23 @@ TEST(PbxSimChargeCommands, FeedTheLog) {
   }
   EXPECT_EQ(sim.DeviceUnits(21), 2 + 1 + 2 + 3);
   EXPECT_EQ(sim.DeviceUnits(22), 1);
+}
+
+TEST(PbxSimChargeCommands, RefusalsAndMarks) {
+  pbxsim::PbxSim sim;
+  struct Case {
+    const char* line;
+    const char* out;  // "?" for an error text
+  } cases[] = {
+      {"chargefail 14 12", ""}, {"chargefail -1", ""},     {"chargefail 14", "?"},
+      {"echo mark 1", "mark 1"}, {"echo", "echo"},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    EXPECT_TRUE(pbxsim::RunCommand(sim, c.line, out)) << c.line;
+    const std::string want = std::string(c.out) == "?" ? "unknown command: " + std::string(c.line) : c.out;
+    EXPECT_EQ(out, want) << c.line;
+  }
 }
 
 }  // namespace

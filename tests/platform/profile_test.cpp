@@ -235,3 +235,76 @@ TEST_F(Profile, TwoThreadsWritingOneFileLoseNothing) {
     EXPECT_EQ(static_cast<int>(GetPrivateProfileInt("B", StrFormatC("K%02d", i).c_str(), -1, file_.c_str())), i);
   }
 }
+
+// What a read gives back, written again, reads back the same: the lists and
+// stores load a file and save what they loaded.
+TEST_F(Profile, AValueReadBackWritesBackTheSameBytes) {
+  using namespace std::string_literals;
+  struct Case {
+    const char* what;
+    std::string line;   // the key's line as the file holds it
+    std::string value;  // what a read gives
+  } cases[] = {
+      {"plain", "k=x\r\n", "x"},
+      {"lone CR inside", "k=x\rshrtdial-07AL-19]\r\n", "x\rshrtdial-07AL-19]"},
+      {"lone CR, LF file", "k=a\rb\n", "a\rb"},
+      {"NUL inside", "k=08\0" "15\r\n"s, "08"},
+      {"NUL after a blank", "k=ab \0cd\r\n"s, "ab"},
+      {"NUL first", "k=\0x\r\n"s, ""},
+      {"blanks around", "k=  a b \t\r\n", "a b"},
+  };
+  for (const Case& c : cases) {
+    Put("[S]\r\n" + c.line + "[T]\r\nz=1\r\n");
+    const std::string read = Get("S", "k");
+    EXPECT_EQ(read, c.value) << c.what;
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", read.c_str(), file_.c_str())) << c.what;
+    EXPECT_EQ(Get("S", "k"), read) << c.what;
+    const std::string once = Bytes();
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", Get("S", "k").c_str(), file_.c_str())) << c.what;
+    EXPECT_EQ(Bytes(), once) << c.what;
+    EXPECT_EQ(Get("T", "z"), "1") << c.what;
+  }
+  // A NUL ends a name too, for reads, lists and writes alike.
+  Put("[S\0x]\r\nk\0y=1\r\n"s);
+  EXPECT_EQ(Get("S", "k"), "1");
+  char names[32];
+  EXPECT_EQ(GetPrivateProfileString("S", nullptr, "", names, sizeof names, file_.c_str()), 2u);
+  EXPECT_EQ(std::string(names, 3), std::string("k\0\0", 3));
+  // A value with a line feed keeps what stands before it.
+  ASSERT_TRUE(WritePrivateProfileString("S", "k", "a\rb\nc", file_.c_str()));
+  EXPECT_EQ(Get("S", "k"), "a\rb");
+  // A CR at a value's end never changes the line ends of the file.
+  Put("[S]\nk=1\n");
+  ASSERT_TRUE(WritePrivateProfileString("S", "k", "ab\r\r", file_.c_str()));
+  ASSERT_TRUE(WritePrivateProfileString("S", "n", "2", file_.c_str()));
+  EXPECT_EQ(Bytes(), "[S]\nk=ab\nn=2\n");
+}
+
+// A loader's scope reads the file once; its own writes are seen, another
+// thread and another file read as before.
+TEST_F(Profile, AReadScopeReadsTheFileOnceAndSeesItsOwnWrites) {
+  Put("[A]\r\nk=1\r\n");
+  const std::string other = (dir_ / "other.ini").string();
+  std::ofstream(other, std::ios::binary) << "[A]\r\nk=o\r\n";
+  {
+    ProfileReadScope scope(file_);
+    EXPECT_EQ(Get("A", "k"), "1");
+    Put("[A]\r\nk=2\r\n");  // changed behind the scope's back
+    EXPECT_EQ(Get("A", "k"), "1");
+    EXPECT_EQ(static_cast<int>(GetPrivateProfileInt("A", "k", -1, file_.c_str())), 1);
+    std::string seen;
+    std::thread([&] { seen = GetProfileText("A", "k", "", file_); }).join();
+    EXPECT_EQ(seen, "2");
+    EXPECT_EQ(GetProfileText("A", "k", "", other), "o");
+    ASSERT_TRUE(WritePrivateProfileString("A", "n", "3", file_.c_str()));
+    EXPECT_EQ(Get("A", "k"), "2");
+    EXPECT_EQ(Get("A", "n"), "3");
+    {
+      ProfileReadScope inner(other);
+      EXPECT_EQ(GetProfileText("A", "k", "", other), "o");
+      EXPECT_EQ(Get("A", "n"), "3");
+    }
+  }
+  Put("[A]\r\nk=4\r\n");
+  EXPECT_EQ(Get("A", "k"), "4");
+}

@@ -218,8 +218,11 @@ TEST(ViewPlugIns, TheViewerHearsEachRecordBeforeTheChargeCounters) {
   } cases[] = {
       {testrec::Delivered(501, "21", "0301", "21"),
        {"viewer.CSTAMessageHandlerProc(57)", "display.ItemSetParamAsString(42,State1=1)"}},
+      // The end of the call: the counters ask the PBX for the extension's
+      // units, a request the viewer hears as well.
       {testrec::Event(56, 501, "21"),
-       {"viewer.CSTAMessageHandlerProc(56)", "display.ItemSetParamAsString(42,State1=0)"}},
+       {"viewer.CSTAMessageHandlerProc(56)", "display.ItemSetParamAsString(42,State1=0)",
+        "viewer.CSTAMessageHandlerProc(93)"}},
   };
   std::size_t from = mark;
   for (const auto& c : cases) {

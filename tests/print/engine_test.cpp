@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <vector>
 
 #include "print/units.h"
 #include "support.h"
@@ -135,8 +136,10 @@ TEST_F(Engine, TheDocumentStyleTakesSizesAndDina4AndIgnoresOtherOptions) {
   EXPECT_EQ(Tex(job, "\\documentstyle[10pt,german,dina4]{article}"), 1);
   EXPECT_EQ(rec->fonts.back().height, -50);
   EXPECT_EQ(L(job).rightEdge, 2340);
-  EXPECT_EQ(L(job).pageHeightLimit, 3240);
+  // 15 mm down and 270 mm of text: the 283 mm of the device end it first.
+  EXPECT_EQ(L(job).pageHeightLimit, 3400);
   EXPECT_EQ(marpel::ToDevice(L(job).leftMargin, marpel::Axis::X, surface->Info().Res()), 180);
+  EXPECT_EQ(marpel::ToDevice(L(job).topMargin, marpel::Axis::Y, surface->Info().Res()), 180);
   const std::uint16_t other = Started();
   EXPECT_EQ(MARPLAPISetPageStyle(other, "dina4"), 1);
   EXPECT_EQ(L(other).rightEdge, 2340);
@@ -368,4 +371,98 @@ TEST_F(Engine, PageHeaderPrintedNowAndTextWithoutLineFeed) {
   EXPECT_EQ(rec->FindText("cd")->y, rec->FindText("ab")->y);
   EXPECT_EQ(Cmd(job, 9, 26), 1);
   EXPECT_EQ(rec->FindText("Jetzt", 1)->y, 0);
+}
+
+// The page style frames the text 15 mm from the left and the top edge; the
+// header, the first line and a new page all begin there.
+TEST_F(Engine, Dina4StartsEveryPage15MillimetresDown) {
+  const std::uint16_t job = Started(2520, 3564);  // A4 at 12 units a millimetre
+  EXPECT_EQ(Tex(job, "\\documentstyle[10pt,german,dina4]{article}"), 1);
+  EXPECT_EQ(L(job).y, 180);
+  EXPECT_EQ(L(job).pageHeightLimit, 180 + 3240);
+  MARPLAPISetPageHeader(job, "Kopf");
+  for (int i = 0; i < 80; ++i) MARPLAPITabbedText(job, ("Zeile " + std::to_string(i)).c_str());
+  Cmd(job, 2, 0);
+  ASSERT_GE(rec->Pages(), 2);
+  for (int p = 1; p <= rec->Pages(); ++p) {
+    auto t = rec->Texts(p);
+    ASSERT_GE(t.size(), 3u);
+    EXPECT_EQ(t[0].text, "Kopf");
+    EXPECT_EQ(t[0].x, 180) << p;
+    EXPECT_EQ(t[0].y, 180) << p;
+    for (const Op& o : t) EXPECT_LE(o.y + kLine, 180 + 3240) << o.text;
+  }
+  // Without a page style a document still begins at the sheet's corner.
+  const std::uint16_t plain = Started();
+  MARPLAPITabbedText(plain, "oben");
+  EXPECT_EQ(rec->FindText("oben")->y, 0);
+}
+
+// A heading wider than its column's sample widens the column, so no two
+// headings overlap and the rows stay under their headings.
+TEST_F(Engine, AColumnIsAsWideAsItsHeading) {
+  struct Case {
+    const char* format;
+    const char* head;
+    const char* row;
+    std::vector<int> widths;  // of the columns' boxes
+  } cases[] = {
+      // "Anrufer" (175) in a column of "000" (75), right and left aligned.
+      {"r{99},l{000},r{999}", "Nr\tAnrufer\tPreis", "1\t21\t3", {50, 175, 125}},
+      // A width in millimetres and a column without sample or width.
+      {"r[5mm],l{Xx}", "Gerufener\tAb", "7\tyy", {225, 50}},
+      // Headings narrower than the samples change nothing.
+      {"l{0099000011112222},r{23:59:00}", "Nr\tZeit", "0301111\t12:00:00", {400, 200}},
+      // Fewer headings than columns.
+      {"l{0},l{0}", "Nummer", "1\t2", {150, 25}},
+  };
+  for (const Case& c : cases) {
+    const std::uint16_t job = Started();
+    Tex(job, "\\columnsep{1mm}");
+    ASSERT_EQ(Cmd(job, 6, 19, c.format), 1) << c.format;
+    ASSERT_EQ(Cmd(job, 8, 21, c.head), 1) << c.format;
+    ASSERT_EQ(MARPLAPITableEntry(job, c.row), 1) << c.format;
+    const auto t = rec->Texts();
+    const std::size_t cols = c.widths.size();
+    const std::size_t heads = t.size() - cols;
+    int left = 0, headEnd = 0;
+    for (std::size_t i = 0; i < cols; ++i) {
+      const Op& cell = t[heads + i];
+      // Each cell lies inside its box, and so does its heading.
+      EXPECT_GE(cell.x, left) << c.format << " column " << i;
+      EXPECT_LE(cell.x2, left + c.widths[i]) << c.format << " column " << i;
+      if (i < heads) {
+        EXPECT_GE(t[i].x, left) << c.format << " heading " << i;
+        EXPECT_LE(t[i].x2, left + c.widths[i]) << c.format << " heading " << i;
+      }
+      left += c.widths[i] + 12;
+      if (i < heads) headEnd = left - 12;
+    }
+    // The rules end where the first row printed, the heading, ends.
+    EXPECT_EQ(L(job).table.rightEnd, headEnd) << c.format;
+    Cmd(job, 2, 0);
+    MARPLAPIReleasePrintJob(job);
+  }
+}
+
+// A table wider than the text narrows its gaps to end at the right edge,
+// to no less than a millimetre; one that fits keeps them.
+TEST_F(Engine, ATableTooWideNarrowsItsGaps) {
+  struct Case {
+    const char* textWidth;
+    int gap;  // between the three columns of 100 units
+  } cases[] = {{"\\textwidth{100mm}", 48}, {"\\textwidth{396}", 48}, {"\\textwidth{350}", 25}, {"\\textwidth{310}", 12}};
+  for (const Case& c : cases) {
+    const std::uint16_t job = Started();
+    Tex(job, "\\columnsep{4mm}");
+    Tex(job, c.textWidth);
+    Cmd(job, 6, 19, "l{Xxxx},r{9999},l{abcd}");
+    ASSERT_EQ(MARPLAPITableEntry(job, "a\tb\tc"), 1) << c.textWidth;
+    const auto t = rec->Texts();
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[1].x2, 100 + c.gap + 100) << c.textWidth;
+    EXPECT_EQ(t[2].x, 2 * (100 + c.gap)) << c.textWidth;
+    Cmd(job, 2, 0);
+    MARPLAPIReleasePrintJob(job);
+  }
 }

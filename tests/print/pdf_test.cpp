@@ -23,6 +23,7 @@
 #include "print/marpel32.h"
 #include "reports.h"
 #include "tests/platform/dialogkit/testapp.h"
+#include "tests/support/pdfwords.h"
 #include "tests/support/testsupport.h"
 
 using namespace printtest;
@@ -30,80 +31,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kPt = 72.0 / 25.4;  // points a millimetre
+constexpr double kPt = testsupport::kPointsPerMm;
 
-struct Word {
-  int page;
-  double xMin, yMin, xMax, yMax;
-  std::string text;
-};
+using Word = testsupport::PdfWord;
+using Line = testsupport::PdfLine;
+using testsupport::HavePoppler;
 
-std::string Shell(const std::string& cmd) {
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
-  return out;
-}
-
-bool HavePoppler() { return std::system("pdftotext -v >/dev/null 2>&1") == 0; }
-
-std::string Unescape(std::string s) {
-  const std::pair<const char*, const char*> ents[] = {{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}};
-  for (auto [from, to] : ents)
-    for (std::size_t at; (at = s.find(from)) != std::string::npos;) s.replace(at, std::strlen(from), to);
-  return s;
-}
-
-std::vector<Word> Words(const fs::path& pdf) {
-  const std::string html = Shell("pdftotext -bbox '" + pdf.string() + "' - 2>/dev/null");
-  std::vector<Word> words;
-  int page = 0;
-  static const std::regex word(
-      R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
-  std::istringstream in(html);
-  for (std::string line; std::getline(in, line);) {
-    if (line.find("<page ") != std::string::npos) ++page;
-    std::smatch m;
-    if (std::regex_search(line, m, word))
-      words.push_back({page, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), Unescape(m[5])});
-  }
-  return words;
-}
-
-// Words grouped into lines by page and top.
-struct Line {
-  int page;
-  double y, yMax;
-  std::vector<Word> words;
-  std::string Text() const {
-    std::string s;
-    for (const Word& w : words) s += (s.empty() ? "" : " ") + w.text;
-    return s;
-  }
-};
-
-std::vector<Line> Lines(const std::vector<Word>& words) {
-  std::vector<Line> lines;
-  for (const Word& w : words) {
-    auto it = std::find_if(lines.begin(), lines.end(),
-                           [&](const Line& l) { return l.page == w.page && std::abs(l.y - w.yMin) < 0.5; });
-    if (it == lines.end()) {
-      lines.push_back({w.page, w.yMin, w.yMax, {}});
-      it = lines.end() - 1;
-    }
-    it->words.push_back(w);
-    it->yMax = std::max(it->yMax, w.yMax);
-  }
-  for (Line& l : lines)
-    std::sort(l.words.begin(), l.words.end(), [](const Word& a, const Word& b) { return a.xMin < b.xMin; });
-  std::sort(lines.begin(), lines.end(),
-            [](const Line& a, const Line& b) { return a.page != b.page ? a.page < b.page : a.y < b.y; });
-  return lines;
-}
+std::vector<Word> Words(const fs::path& pdf) { return testsupport::PdfWords(pdf.string()); }
+std::vector<Line> Lines(const std::vector<Word>& words) { return testsupport::PdfLines(words); }
 
 std::string SpaceJoined(const std::vector<std::string>& cells) {
   std::string s;
@@ -171,8 +106,8 @@ TEST_P(Reports, LayOutAsTheProgramExpects) {
     EXPECT_GE(pages, 2);
   }
 
-  // Every page: the header at 15 mm, its number ending at 195 mm, and no
-  // word below 270 mm.
+  // Every page: the header 15 mm from the left and the top, its number
+  // ending at 195 mm, and no word below 15 + 270 mm.
   std::map<int, const Line*> headerOf;
   for (const Line& l : lines)
     if (!headerOf.count(l.page)) headerOf[l.page] = &l;
@@ -180,9 +115,20 @@ TEST_P(Reports, LayOutAsTheProgramExpects) {
     const Line& head = *headerOf[pg];
     EXPECT_EQ(head.Text(), r.header + " " + std::to_string(pg)) << "page " << pg;
     EXPECT_NEAR(head.words.front().xMin, 15 * kPt, 1.0) << "page " << pg;
+    EXPECT_NEAR(head.y, 15 * kPt, 1.0) << "page " << pg;
     EXPECT_NEAR(head.words.back().xMax, 195 * kPt, 1.0) << "page " << pg;
   }
-  for (const Word& w : words) EXPECT_LE(w.yMax, 270 * kPt + 0.5) << w.text << " on page " << w.page;
+  for (const Word& w : words) {
+    EXPECT_LE(w.yMax, 285 * kPt + 0.5) << w.text << " on page " << w.page;
+    EXPECT_GE(w.xMin, 15 * kPt - 1.0) << w.text << " on page " << w.page;
+  }
+
+  // The table's headings: each a word of its own, none reaching the next.
+  for (const Line& l : lines) {
+    if (l.Text() != SpaceJoined(r.head)) continue;
+    for (std::size_t i = 1; i < l.words.size(); ++i)
+      EXPECT_LT(l.words[i - 1].xMax, l.words[i].xMin) << l.words[i - 1].text << " / " << l.words[i].text;
+  }
 
   // The title: below the header's rule, at the left margin.
   const Line* title = nullptr;
@@ -210,6 +156,15 @@ TEST_P(Reports, LayOutAsTheProgramExpects) {
     std::istringstream f(r.format);
     for (std::string kind; std::getline(f, kind, ',');) align.push_back(kind[0]);
   }
+  // Every time of day and duration whole, its seconds clear of the next cell.
+  static const std::regex time(R"(\d{1,2}:\d{2}:\d{2})");
+  for (const Line* l : rowLines)
+    for (std::size_t i = 0; i < l->words.size(); ++i) {
+      const Word& w = l->words[i];
+      if (w.text.find(':') == std::string::npos) continue;
+      EXPECT_TRUE(std::regex_match(w.text, time)) << w.text;
+      if (i + 1 < l->words.size()) EXPECT_LT(w.xMax, l->words[i + 1].xMin) << w.text;
+    }
   std::vector<std::set<long>> edges(align.size());
   for (std::size_t i = 0; i < r.rows.size(); ++i) {
     std::size_t w = 0;
@@ -307,7 +262,7 @@ TEST(PdfFolder, TheEnvironmentSendsEveryDocumentToItsFile) {
   EXPECT_TRUE(fs::exists(dir / "notiz.txt.pdf"));
   EXPECT_EQ(plat::PdfPathFor("/out/", plat::Utf8ToCp1252("c:\\reports\\Gebühr.log")), "/out/Gebühr.log.pdf");
   if (HavePoppler()) {
-    EXPECT_NE(Shell("pdftotext '" + (dir / "notiz.txt.pdf").string() + "' -").find("zweite Zeile"), std::string::npos);
+    EXPECT_NE(testsupport::ShellOutput("pdftotext '" + (dir / "notiz.txt.pdf").string() + "' -").find("zweite Zeile"), std::string::npos);
   }
   // Without the environment, the folder dialog names the documents it is
   // asked for.
@@ -377,7 +332,7 @@ TEST(Exports, ExactlyTheNamesOfTheMapAndEachOneBinds) {
   }
   EXPECT_EQ(wanted.size(), 31u);
   std::set<std::string> defined;
-  std::istringstream nm(Shell("nm -D --defined-only '" + lib.string() + "'"));
+  std::istringstream nm(testsupport::ShellOutput("nm -D --defined-only '" + lib.string() + "'"));
   for (std::string addr, type, name; nm >> addr >> type >> name;) defined.insert(name);
   EXPECT_EQ(defined, wanted);
   void* h = dlopen(lib.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -395,7 +350,7 @@ TEST(Exports, ExactlyTheNamesOfTheMapAndEachOneBinds) {
 }
 
 TEST(Cups, OnePageOnTheFirstQueue) {
-  const std::string queues = Shell("lpstat -p 2>/dev/null");
+  const std::string queues = testsupport::ShellOutput("lpstat -p 2>/dev/null");
   std::smatch m;
   if (!std::regex_search(queues, m, std::regex(R"(printer (\S+))")))
     GTEST_SKIP() << "no printer queue (lpstat -p lists none)";

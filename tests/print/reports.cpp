@@ -139,7 +139,7 @@ Report MakeReport(Kind k, int rows) {
       r.header = "Gebührennachweis";
       r.title = "Zeitraum: 01.03.2026 - 05.03.2026";
       r.format = "r{31.12.99},r{23:59:00},r{88:88:88},l{000},l{0099000011112222},r{999.99 DM}";
-      r.head = {"Datum", "Zeit", "Dauer", "Nst", "Gerufener", "Preis"};
+      r.head = {"Datum", "Zeit", "Dauer", "Anrufer", "Gerufener", "Preis"};
       for (int i = 0; i < rows; ++i) {
         auto c = CallRow(i, false, true);
         c[3] = F("%d", 21 + i % 3);

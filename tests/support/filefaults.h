@@ -4,8 +4,10 @@
 // rename.
 #pragma once
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +24,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/fileio.h"
 
@@ -110,8 +114,18 @@ inline bool RunChild(const std::function<void()>& body, long killAfterUs, int* e
     ::_exit(0);
   }
   if (killAfterUs > 0) {
-    std::this_thread::sleep_for(std::chrono::microseconds(killAfterUs));
-    ::kill(pid, SIGKILL);
+    // Waits on the child itself, so one that ends first costs no more time.
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd >= 0) {
+      pollfd p{pidfd, POLLIN, 0};
+      const timespec wait{killAfterUs / 1000000, (killAfterUs % 1000000) * 1000};
+      while (::ppoll(&p, 1, &wait, nullptr) < 0 && errno == EINTR) {
+      }
+      ::close(pidfd);
+    } else {
+      std::this_thread::sleep_for(std::chrono::microseconds(killAfterUs));
+    }
+    ::kill(pid, SIGKILL);  // a child that ended is a zombie until reaped: no other process gets it
   }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -127,19 +141,59 @@ inline std::mt19937& KillRandom(std::uint32_t seed = 0) {
   return rng;
 }
 
+// How long a loop of killed children goes on: until enough of them were
+// killed in the middle of their work or the time is up, whichever comes
+// first (and never past maxRuns). At least one run is always made. What a
+// test asserts must not depend on how far the loop got: a slow or busy
+// machine makes fewer runs, never a failure.
+struct KillBudget {
+  int enough = 40;
+  std::chrono::milliseconds time{4000};
+  int maxRuns = 400;
+};
+
+struct KillTally {
+  int runs = 0;
+  int killed = 0;  // ended by the kill
+  int midway = 0;  // ... in the middle of the work, as the check said
+};
+
 // Runs writer in a child again and again, each time killed with SIGKILL at
-// a random instant up to maxUs microseconds in; after each run check(run)
-// looks at the files. Returns how many runs were really killed (a writer
-// that finishes first exits normally).
-inline int KillAtRandomInstants(int runs, long maxUs, const std::function<void()>& writer,
-                                const std::function<void(int run)>& check) {
-  std::uniform_int_distribution<long> delay(50, maxUs);
-  int killed = 0;
-  for (int run = 0; run < runs; ++run) {
-    killed += RunChild(writer, delay(KillRandom()));
-    check(run);
+// a random instant between 50 us and maxUs; a writer that ends by itself
+// first exits normally, and the time it took bounds the next instants (so
+// the kills land inside the work at any speed). After each run
+// check(run, killed) looks at the files and answers whether the kill
+// landed in the middle of the work.
+inline KillTally KillAtRandomInstants(const KillBudget& budget, long maxUs, const std::function<void()>& writer,
+                                      const std::function<bool(int run, bool killed)>& check) {
+  using Clock = std::chrono::steady_clock;
+  const auto end = Clock::now() + budget.time;
+  KillTally t;
+  long upTo = std::max(100L, maxUs);
+  while (t.runs < budget.maxRuns && t.midway < budget.enough && (t.runs == 0 || Clock::now() < end) &&
+         !::testing::Test::HasFailure()) {
+    const long us = std::uniform_int_distribution<long>(50, upTo)(KillRandom());
+    const auto t0 = Clock::now();
+    const bool killed = RunChild(writer, us);
+    if (!killed) {
+      const long took = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count());
+      upTo = std::max(100L, std::min(upTo, took));
+    }
+    t.killed += killed;
+    t.midway += check(t.runs, killed) && killed;
+    ++t.runs;
   }
-  return killed;
+  return t;
+}
+
+// The same for a writer that never ends by itself: every run is killed,
+// every kill is in the middle; runs bounded as above.
+inline KillTally KillEndlessWriter(const KillBudget& budget, long maxUs, const std::function<void()>& writer,
+                                   const std::function<void(int run)>& check) {
+  return KillAtRandomInstants(budget, maxUs, writer, [&](int run, bool) {
+    check(run);
+    return true;
+  });
 }
 
 // Sets a limit on the size of the files this process writes, as a nearly

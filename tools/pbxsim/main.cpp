@@ -36,8 +36,9 @@ void Usage() {
       "commands: incoming CALLING EXT | outgoing EXT NUMBER | answer [CALL] |\n"
       "  hold DEV [CALL] | retrieve DEV [CALL] | clear DEV [CALL] |\n"
       "  transfer DEV HELD ACTIVE | busy [CALL] | fail INVOKE CODE |\n"
-      "  noise random [N]|truncated|checksum | wait MS | monitors | quit |\n"
-      "  charge CALLING CALLED SECONDS UNITS [START] | charges N | chargemax N | chargesilent KIND\n",
+      "  noise random [N]|truncated|checksum | wait MS | monitors | echo TEXT | quit |\n"
+      "  charge CALLING CALLED SECONDS UNITS [START] | charges N | chargemax N | chargesilent KIND |\n"
+      "  chargefail KIND CODE\n",
       stderr);
 }
 

@@ -527,12 +527,15 @@ void PbxSim::OnRecord(const CSTAMessage& in) {
     case CSTA_PRIVATE: {
       const std::uint8_t kind = in.PrivateKind();
       if (kind % 2 != 0) return;
+      int refusal = -1;
       {
         std::lock_guard<std::mutex> lk(mu_);
         if (silentKinds_.count(kind)) return;
-        conf = ChargeReply(in);
+        if (auto f = failKinds_.find(kind); f != failKinds_.end()) refusal = f->second;
+        else conf = ChargeReply(in);
       }
-      Send(conf);
+      if (refusal >= 0) Failure(in.InvokeId(), in.CrossRefId(), refusal);
+      else Send(conf);
       return;
     }
     case CSTA_GETAPI_CAPS:
@@ -783,6 +786,12 @@ void PbxSim::SetChargeSilent(int kind) {
   else silentKinds_.insert(kind);
 }
 
+void PbxSim::SetChargeFail(int kind, int code) {
+  std::lock_guard<std::mutex> lk(mu_);
+  if (kind < 0) failKinds_.clear();
+  else failKinds_[kind] = code;
+}
+
 std::vector<ChargeEntry> PbxSim::Charges() const {
   std::lock_guard<std::mutex> lk(mu_);
   return std::vector<ChargeEntry>(charges_.begin(), charges_.end());
@@ -1005,6 +1014,14 @@ bool RunCommand(PbxSim& sim, const std::string& line, std::string& out) {
     sim.SetChargeMax(static_cast<std::size_t>(std::max(0L, plat::AtolC(args[0].c_str()))));
   } else if (cmd == "chargesilent" && !args.empty()) {
     sim.SetChargeSilent(static_cast<int>(plat::AtolC(args[0].c_str())));
+  } else if (cmd == "chargefail" && !args.empty() && (args.size() >= 2 || plat::AtolC(args[0].c_str()) < 0)) {
+    sim.SetChargeFail(static_cast<int>(plat::AtolC(args[0].c_str())),
+                      args.size() >= 2 ? static_cast<int>(plat::AtolC(args[1].c_str())) : 0);
+  } else if (cmd == "echo") {
+    // A mark in the output: what came before it on the input is done.
+    out = line.substr(std::min(line.size(), line.find("echo") + 4));
+    while (!out.empty() && out[0] == ' ') out.erase(0, 1);
+    if (out.empty()) out = "echo";
   } else if (cmd == "monitors") {
     for (const auto& n : sim.Monitored())
       out += plat::StrFormatC("%s=%lu ", n.c_str(), static_cast<unsigned long>(sim.CrossRefIdOf(n)));

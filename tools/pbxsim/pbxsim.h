@@ -137,6 +137,9 @@ class PbxSim {
   void SetChargeMax(std::size_t n);
   // Requests of this kind stay unanswered (kind -1: every kind answered again).
   void SetChargeSilent(int kind);
+  // Requests of this kind are refused with a universal failure of code and
+  // change nothing (kind -1: none refused any more).
+  void SetChargeFail(int kind, int code);
   std::vector<ChargeEntry> Charges() const;
   long DeviceUnits(int device) const;
 
@@ -200,6 +203,7 @@ class PbxSim {
   std::size_t chargeMax_ = 856;
   std::map<int, long> deviceUnits_;
   std::set<int> silentKinds_;
+  std::map<int, int> failKinds_;  // kind -> failure code
 
   struct NetServer;
   std::unique_ptr<NetServer> net_;
@@ -208,10 +212,11 @@ class PbxSim {
 // The command interpreter of the pbxsim program: one command a line
 // ("incoming 00301234567 21", "answer", "hold 21", "retrieve 21",
 // "transfer 21", "clear 21", "outgoing 21 22", "busy", "fail INVOKE CODE",
-// "noise random|truncated|checksum", "wait MS", "log", "quit", and for the
-// charge log "charge CALLING CALLED SECONDS UNITS [START]", "charges N",
-// "chargemax N", "chargesilent KIND"). Result
-// false for "quit"; errors are written to `out`.
+// "noise random|truncated|checksum", "wait MS", "log", "echo TEXT", "quit",
+// and for the charge log "charge CALLING CALLED SECONDS UNITS [START]",
+// "charges N", "chargemax N", "chargesilent KIND", "chargefail KIND CODE").
+// Result false for "quit"; errors (and the text of "echo") are written to
+// `out`.
 bool RunCommand(PbxSim& sim, const std::string& line, std::string& out);
 
 }  // namespace pbxsim

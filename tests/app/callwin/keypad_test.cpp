@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
+#include <functional>
 #include <memory>
 
 #include "app/callwin/dialdlg.h"
@@ -175,6 +176,51 @@ TEST_F(Keypad, TheNumberIsClearedOnlyAfterItsOwnCall) {
   pad->UserPress(K::IDC_HANGUP);
   EXPECT_TRUE(rig->hub.got.empty());
   EXPECT_FALSE(pad->InCall());
+}
+
+// While the keypad's call goes on, the end of another call (a held one the
+// call handler clears, an end notice naming no call) leaves it in the call
+// with "Halt" to hang up; only the end of its own call makes it idle.
+TEST_F(Keypad, OnlyTheEndOfItsOwnCallMakesItIdle) {
+  struct Case {
+    const char* name;
+    std::function<void(CCallInfo* own)> end;
+    bool stillInCall;
+  } cases[] = {
+      {"a held call ends",
+       [this](CCallInfo*) {
+         CCallInfo* held = rig->handler.GetFreeCall(17);
+         held->calledNumber = "23";
+         held->state = CCallInfo::kHeld;
+         ASSERT_EQ(rig->handler.ClearCall(held, 17), CCallHandler::kCleared);
+       },
+       true},
+      {"an end naming no call", [this](CCallInfo*) { pad->Notify(hub::kCallCleared, 10, 0); }, true},
+      {"its own call ends", [this](CCallInfo* own) { rig->handler.ClearCall(own, 17); }, false},
+  };
+  for (const Case& c : cases) {
+    pad->SetItemText(K::IDC_NUMBER, "0301");
+    DialNow();
+    CCallInfo* own = rig->handler.GetCurrentCall(17);
+    ASSERT_NE(own, nullptr) << c.name;
+    ASSERT_TRUE(pad->InCall()) << c.name;
+    c.end(own);
+    EXPECT_EQ(pad->InCall(), c.stillInCall) << c.name;
+    EXPECT_EQ(pad->IsItemEnabled(K::IDC_HANGUP), c.stillInCall) << c.name;
+    EXPECT_EQ(pad->IsItemEnabled(K::IDC_DIAL), !c.stillInCall) << c.name;
+    EXPECT_EQ(pad->GetItemText(K::IDC_NUMBER), c.stillInCall ? "0301" : "") << c.name;
+    if (!c.stillInCall) continue;
+    // "Halt" still hangs up the keypad's own call.
+    const int ref = own->callRefId;
+    rig->hub.got.clear();
+    ASSERT_TRUE(pad->UserPress(K::IDC_HANGUP)) << c.name;
+    ASSERT_FALSE(rig->hub.got.empty()) << c.name;
+    EXPECT_EQ(rig->hub.got[0].code, hub::kCallCleared) << c.name;
+    EXPECT_EQ(rig->hub.got[0].w, 12u) << c.name;
+    EXPECT_EQ(rig->hub.got[0].ref, ref) << c.name;
+    EXPECT_FALSE(pad->InCall()) << c.name;
+    EXPECT_EQ(rig->handler.GetCurrentCall(17), nullptr) << c.name;
+  }
 }
 
 TEST_F(Keypad, ThePickerDialsThePickedRecordsNumber) {

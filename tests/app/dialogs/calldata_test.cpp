@@ -211,7 +211,7 @@ std::vector<std::string> ExpectedStream(int n) {
       "seq 3 1 0 5 CallInfoList.log",
       "latex 3 \\documentstyle[10pt,german,dina4]{article}",
       "latex 3 \\rm",
-      "latex 3 \\oddsidemargin{10 mm}",
+      "latex 3 \\oddsidemargin{}",
       "latex 3 \\columnsep{4 mm}",
       "latex 3 \\textwidth{180 mm}",
       "latex 3 \\textheight{270 mm}",
@@ -229,7 +229,7 @@ std::vector<std::string> ExpectedStream(int n) {
       "seq 3 33 0 0",
   };
   for (int i = 1; i <= n; ++i) {
-    s.push_back(plat::StrFormatC("seq 3 32 22 5 line %d", i));
+    s.push_back(plat::StrFormatC("seq 3 32 22 5 line %d\t\t\t\t\t", i));
     if (i % 5 == 0) s.push_back("seq 3 33 0 0");
   }
   for (const char* tail : {"seq 3 33 0 0", "seq 3 33 0 0", "seq 3 7 0 0", "seq 3 2 0 0", "release 3"})

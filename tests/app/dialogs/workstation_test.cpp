@@ -139,15 +139,75 @@ TEST_F(Workstation, ExtrasInternalSetsTheCollectorAndExternalLeavesIt) {
   EXPECT_EQ(rig->table.GetCollectorPhone(), "12");
 
   script.When(196).Press(X::IDC_EXTERNAL).Set(X::IDC_NUMBER, "0301234567").Select(X::IDC_EXTENSION, 0);
-  script.When(196).Press(X::IDC_EXTERNAL).Set(X::IDC_NUMBER, "0301234567").Press(plat::IDOK);
   script.errors.clear();
   RunExtrasDlg(rig->table, 0);  // the disabled combo box cannot be chosen
   EXPECT_FALSE(script.errors.empty());
-  EXPECT_EQ(RunExtrasDlg(rig->table, 0), plat::IDOK);
   EXPECT_EQ(rig->table.GetCollectorPhone(), "12");
-  const auto log = callwintest::LogLines();
-  ASSERT_FALSE(log.empty());
-  EXPECT_NE(log.back().find("0301234567"), std::string::npos);
+}
+
+// An external number for all callers has nowhere to be kept: OK says so in
+// a box and the dialog stays, until the user cancels or picks an extension.
+TEST_F(Workstation, ExtrasRefusesAnExternalNumberWithABoxAndStaysOpen) {
+  struct Case {
+    bool thenInternal;
+    int result;
+    const char* collector;
+  } cases[] = {{false, plat::IDCANCEL, "12"}, {true, plat::IDOK, "10"}};
+  for (const Case& c : cases) {
+    rig->table.SetCollectorPhone("12");
+    boxes.shown.clear();
+    bool open = false;
+    DialogScript script;
+    auto& steps = script.When(196)
+                      .Press(X::IDC_EXTERNAL)
+                      .Set(X::IDC_NUMBER, "0301234567")
+                      .Press(plat::IDOK)
+                      .Do([&](plat::Dialog& d) {
+                        loop.RunUntilIdle();
+                        open = d.IsCreated();
+                      });
+    if (c.thenInternal) steps.Press(X::IDC_INTERNAL).Select(X::IDC_EXTENSION, 0).Press(plat::IDOK);
+    else steps.Press(plat::IDCANCEL);
+    EXPECT_EQ(RunExtrasDlg(rig->table, 0), c.result);
+    EXPECT_TRUE(script.errors.empty()) << script.errors.front();
+    EXPECT_TRUE(open);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "T34.12");
+    EXPECT_EQ(boxes.shown[0].caption, "T34.0");
+    EXPECT_EQ(rig->table.GetCollectorPhone(), c.collector);
+  }
+}
+
+// A number typed and confirmed at once, without leaving the box: the name
+// and salutation shown were the main phone's and must not go with it.
+TEST_F(Workstation, ATypedNumberTakesItsOwnNameOrTheOneTypedNeverTheOldOne) {
+  dialogtest::WatchNamed(*rig, "14", "Frau", "Engel");
+  rig->table.FindByNumber("14")->monitoringOn = 0;  // watched, not in the list
+  struct Case {
+    const char* typed;
+    const char* name;   // typed into the field, nullptr: left as shown
+    const char* wantName;
+    const char* wantTitle;
+  } cases[] = {
+      {"15", nullptr, "", ""},
+      {"14", nullptr, "Engel", "Frau"},
+      {"16", "Neu", "Neu", ""},
+  };
+  for (const Case& c : cases) {
+    rig->table.SetMainPhone("11");
+    DialogScript script;
+    auto& steps = script.When(164).Do([&](plat::Dialog& d) { d.SetItemText(W::IDC_EXTENSION, c.typed); });
+    if (c.name) steps.Do([&](plat::Dialog& d) { d.SetItemText(W::IDC_NAME, c.name); });
+    steps.Press(plat::IDOK);
+    EXPECT_EQ(RunOwnWorkstationDlg(rig->table, 0), plat::IDOK);
+    EXPECT_EQ(rig->table.GetMainPhone(), c.typed);
+    EXPECT_EQ(rig->table.FindByNumber("11")->name, "Berg");
+    ASSERT_EQ(rig->table.Save(), 1);
+    const std::string section = std::string("MONTAB-") + c.typed;
+    EXPECT_EQ(Sdfn("MONTAB", "MAINPHONE"), c.typed);
+    EXPECT_EQ(Sdfn(section.c_str(), "NAME"), c.wantName) << c.typed;
+    EXPECT_EQ(Sdfn(section.c_str(), "TITEL"), c.wantTitle) << c.typed;
+  }
 }
 
 TEST_F(Workstation, ExtrasEnableRuleShowsTheCollectorAndTakesThePickedNumber) {

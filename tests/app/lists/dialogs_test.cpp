@@ -13,6 +13,7 @@
 #include "platform/dialogkit/dlgsupport.h"
 #include "platform/profile.h"
 #include "tests/platform/dialogkit/testapp.h"
+#include "tests/support/filefaults.h"
 
 using namespace liststest;
 using plat::DialogScript;
@@ -187,6 +188,56 @@ TEST_F(SpeedDialDialogs, TheMemoryKeysEditAndDial) {
   EXPECT_EQ(keys.GetEntryText(2), "Maier");
   EXPECT_EQ(keys.DialEntry(2), IMemoryKeyStore::kDialling);
   EXPECT_EQ(r.NewCalls(), std::vector<std::string>{"22"});
+}
+
+// A save that fails is told in a box, and the list and the keys show what
+// the file holds: the old entry, or none, not the one typed.
+TEST_F(SpeedDialDialogs, AFailedSaveIsShownAndTheListKeepsWhatTheFileHolds) {
+  struct Case {
+    const char* before;  // the entry's text on file, nullptr: not set
+    const char* line;
+  };
+  const Case cases[] = {{nullptr, "M 3"}, {"Alt", "Alt"}};
+  for (const Case& c : cases) {
+    std::filesystem::remove(file);
+    CShortDialHandler sd(file);
+    if (c.before) {
+      ShortDialEntry e;
+      ShortDialEntry::Put(e.name, c.before);
+      ShortDialEntry::Put(e.number, "21");
+      ShortDialEntry::Put(e.entryText, c.before);
+      ASSERT_EQ(sd.SetEntry(3, e), 0);
+    }
+    const std::string onFile = ReadFile(file);
+    r.boxes.shown.clear();
+    std::string line;
+    script.When(163)
+        .Select(1191, 2)
+        .Press(1192)
+        .Do(settle)
+        .Do([&](plat::Dialog& d) { line = d.GetLBText(1191, 2); })
+        .Press(plat::IDOK);
+    script.When(107).Set(1030, "Maier").Set(1031, "22").Set(1132, "Neu").Press(plat::IDOK);
+    {
+      testsupport::FileFault full(plat::io::Op::Rename, 1);
+      EXPECT_EQ(RunShortDialListDlg(&sd, &r.table, 0), plat::IDOK);
+      EXPECT_EQ(full.Failed(), 1);
+    }
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"T36.18"}) << c.line;
+    EXPECT_EQ(line, c.line);
+    EXPECT_EQ(ReadFile(file), onFile);
+    EXPECT_EQ(sd.GetEntryText(3), c.before ? c.before : "*");
+    EXPECT_EQ(CShortDialHandler(file).GetEntryText(3), c.before ? c.before : "*");
+
+    // The memory key's editor likewise: the key stays as it was.
+    r.boxes.shown.clear();
+    CShortDialMemoryKeys keys(sd, &r.table);
+    script.When(107).Set(1030, "Maier").Set(1031, "22").Set(1132, "Neu").Press(plat::IDOK);
+    testsupport::FileFault full(plat::io::Op::Rename, 1);
+    EXPECT_FALSE(keys.EditEntry(3, 0));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"T36.18"});
+    EXPECT_EQ(keys.GetEntryText(3), c.before ? c.before : "*");
+  }
 }
 
 TEST_F(SpeedDialDialogs, ListWithoutAStore) {

@@ -114,9 +114,21 @@ TEST_F(ShortDialTest, AFailedSaveIsReported) {
   CShortDialHandler store(file);
   ASSERT_EQ(store.SetEntry(1, Sample()), 0);
   const std::string before = ReadFile(file);
+  int registered = 0;
+  store.registerItem = [&](int, plat::WindowId, int, const std::string&) { ++registered; };
+  ShortDialEntry changed = Sample();
+  ShortDialEntry::Put(changed.entryText, "Neu");
   testsupport::FileFault fault(plat::io::Op::Rename, 1);
   EXPECT_EQ(store.SetEntry(2, Sample()), -1);
-  EXPECT_EQ(ReadFile(file), before);
+  EXPECT_EQ(store.SetEntry(1, changed), 0);  // the second rename goes through
+  EXPECT_EQ(fault.Failed(), 1);
+  // Entry 2 stays free, as the file had it; entry 1 took its change.
+  EXPECT_EQ(store.GetEntryText(2), "*");
+  EXPECT_EQ(store.GetEntry(2)->set, 0);
+  EXPECT_EQ(CShortDialHandler(file).GetEntryText(2), "*");
+  EXPECT_EQ(CShortDialHandler(file).GetEntryText(1), "Neu");
+  EXPECT_NE(ReadFile(file), before);
+  EXPECT_EQ(registered, 1);
 }
 
 struct DialTest : ShortDialTest {

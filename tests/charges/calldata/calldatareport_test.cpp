@@ -80,13 +80,30 @@ TEST_F(CallDataReport, TheStreamCarriesTheFileLinesWithARuleAfterEveryFifth) {
       if (c == "seq 3 33 0 0" && !rows.empty()) ++rules;
     }
     ASSERT_EQ(static_cast<int>(rows.size()), n);
-    std::vector<std::string> lines = ReadCallDataLines(list);
+    std::vector<std::string> lines;
+    for (const std::string& l : ReadCallDataLines(list)) lines.push_back(CallDataReportRow(l));
     EXPECT_EQ(rows, lines) << n;
     // One rule after each fifth row, then the two that end the table.
     EXPECT_EQ(rules, n / 5 + (n ? 2 : 0)) << n;
     EXPECT_NE(std::find(printer.calls.begin(), printer.calls.end(), "seq 3 12 22 5 Gespraechsdaten Arbeitsplatz"),
               printer.calls.end());
   }
+}
+
+// The parts of a line under the report's headings: date, "von" the time,
+// "bis" the first charge text, cost, caller, called.
+TEST(CallDataReportRow, ThePartsStandUnderTheirHeadings) {
+  struct Case {
+    const char* line;
+    const char* row;
+  } cases[] = {
+      {"15. 01. 24\t12:00:00\t 0.12 DM\t?\t?\t0301234100\t21", "15. 01. 24\t12:00:00\t?\t 0.12 DM\t21\t0301234100"},
+      {"15. 01. 24\t12:00:00\t 0.12 DM\tA\tB\t0301234100", "15. 01. 24\t12:00:00\tA\t 0.12 DM\t\t0301234100"},
+      {"nur\tzwei", "nur\tzwei\t\t\t\t"},
+      {"", "\t\t\t\t\t"},
+      {"1\t2\t3\t4\t5\t6\t7\t8", "1\t2\t4\t3\t7\t6"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CallDataReportRow(c.line), c.row) << c.line;
 }
 
 TEST_F(CallDataReport, OnPaperTheTitleAndEveryCallShow) {

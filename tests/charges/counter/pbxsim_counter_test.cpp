@@ -19,10 +19,7 @@ class CountersOverThePty : public viewrig::OverThePty {
  protected:
   void SetUp() override {
     testapp::App();
-    r = std::make_unique<viewrig::Rig>();
-    pace.sleep = std::chrono::microseconds(200);
-    pace.advanceMs = 1;
-    pumpMs = 30000;
+    NewStreamingRig();
     WriteMonTab("21", {"21"});
     // Five stored groups of twelve: every device of the PBX has a tile.
     {

@@ -330,7 +330,7 @@ TEST_F(Evaluation, PbxListSavesAndLoadsAsPle) {
 
 std::vector<std::string> Head() {
   return {"create Report.log 4 2", "config 3", "seq 3 1 0 5 Report.log",
-          "latex 3 \\documentstyle[10pt,german,dina4]{article}", "latex 3 \\rm", "latex 3 \\oddsidemargin{10 mm}",
+          "latex 3 \\documentstyle[10pt,german,dina4]{article}", "latex 3 \\rm", "latex 3 \\oddsidemargin{}",
           "latex 3 \\columnsep{4 mm}", "latex 3 \\textwidth{180 mm}", "latex 3 \\textheight{270 mm}"};
 }
 

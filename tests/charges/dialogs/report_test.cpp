@@ -4,6 +4,7 @@
 // printed report's command stream.
 #include <QDialog>
 #include <QTreeView>
+#include <algorithm>
 
 #include "charges/dialogs/chargereportdlg.h"
 #include "chargedlg_support.h"
@@ -114,42 +115,70 @@ TEST_F(Report, LeavingDuringAReadOutAsksWhetherToStopIt) {
   }
 }
 
-TEST_F(Report, DeleteAsksBeforeThePbxRecordsGoAndNeverDuringAReadOut) {
+// The PBX's records go only after a yes, never during a read-out; the
+// charge file is offered for emptying only once the PBX confirmed, and a
+// refusal or no answer says so and leaves the file as it is.
+TEST_F(Report, DeleteAsksBeforeThePbxRecordsGoAndEmptiesTheFileOnlyAfterThePbxConfirmed) {
   ReadOut(Sample(5));
+  enum Answer { kNone, kConfirmed, kRefused, kUnanswered };
   struct Case {
     const char* name;
     bool reading;
     std::vector<int> answers;
+    Answer pbx;
     std::vector<std::string> boxes;
     int job;           // the handler's job after the press
     bool fileEmptied;
   } cases[] = {
-      {"no", false, {plat::IDNO}, {"T37.33"}, CChargeAndLogHandler::kJobNone, false},
-      {"yes, keep file", false, {plat::IDYES, plat::IDNO}, {"T37.33", "T37.29\r\nT37.30"},
-       CChargeAndLogHandler::kJobDeleteAll, false},
-      {"yes, empty file", false, {plat::IDYES, plat::IDYES}, {"T37.33", "T37.29\r\nT37.30"},
-       CChargeAndLogHandler::kJobDeleteAll, true},
-      {"during a read-out", true, {}, {"T37.34"}, CChargeAndLogHandler::kJobRecords, false},
+      {"no", false, {plat::IDNO}, kNone, {"T37.33"}, CChargeAndLogHandler::kJobNone, false},
+      {"yes, no answer yet", false, {plat::IDYES}, kNone, {"T37.33"}, CChargeAndLogHandler::kJobDeleteAll, false},
+      {"confirmed, keep file", false, {plat::IDYES, plat::IDNO}, kConfirmed, {"T37.33", "T37.29\r\nT37.30"},
+       CChargeAndLogHandler::kJobNone, false},
+      {"confirmed, empty file", false, {plat::IDYES, plat::IDYES}, kConfirmed, {"T37.33", "T37.29\r\nT37.30"},
+       CChargeAndLogHandler::kJobNone, true},
+      {"refused", false, {plat::IDYES, plat::IDYES}, kRefused, {"T37.33", "T37.31\r\nT37.40"},
+       CChargeAndLogHandler::kJobNone, false},
+      {"unanswered", false, {plat::IDYES, plat::IDYES}, kUnanswered, {"T37.33", "T37.38\r\nT37.40"},
+       CChargeAndLogHandler::kJobNone, false},
+      {"during a read-out", true, {}, kNone, {"T37.34"}, CChargeAndLogHandler::kJobRecords, false},
   };
   for (const Case& c : cases) {
     boxes.shown.clear();
+    requests.sent.clear();
     for (int a : c.answers) boxes.QueueAnswer(a);
+    const std::string before = chargedlgtest::ReadBytes(dir_.filePath("charproc.log").toStdString());
     int job = -1;
+    bool deleting = false, deleteEnabled = true;
     DialogScript script;
     script.When(190)
         .Do([&](plat::Dialog& d) {
           if (c.reading) d.UserPress(R::IDC_REFRESH);
         })
         .Press(R::IDC_DELETE)
-        .Do([&](plat::Dialog&) {
+        .Do([&](plat::Dialog& d) {
+          loop.RunUntilIdle();
+          // Nothing more is asked before the PBX answers.
+          EXPECT_EQ(boxes.shown.size(), 1u) << c.name;
+          deleting = static_cast<R&>(d).Deleting();
+          deleteEnabled = d.IsItemEnabled(R::IDC_DELETE);
+          if (c.pbx == kConfirmed) handler->ProcessChargeMessage(chargewire::DeviceReply(15, ""));
+          if (c.pbx == kRefused) handler->OnRequestRefused(0, 12);
+          if (c.pbx == kUnanswered) handler->OnRequestFailed(0);
           loop.RunUntilIdle();
           job = handler->Job();
           if (c.reading) handler->CancelRecordsReadOut();
         });
     Run();
+    const bool asked = c.answers.size() > 0 && c.answers[0] == plat::IDYES;
     EXPECT_EQ(BoxTexts(), c.boxes) << c.name;
+    EXPECT_EQ(deleting, asked) << c.name;
+    EXPECT_EQ(deleteEnabled, !asked) << c.name;
     EXPECT_EQ(job, c.job) << c.name;
+    EXPECT_EQ(std::count(requests.sent.begin(), requests.sent.end(), "14 "), asked ? 1 : 0) << c.name;
     EXPECT_EQ(handler->RecordCount() == 0, c.fileEmptied) << c.name;
+    if (!c.fileEmptied) {
+      EXPECT_EQ(chargedlgtest::ReadBytes(dir_.filePath("charproc.log").toStdString()), before) << c.name;
+    }
     handler->ProcessChargeMessage(chargewire::DeviceReply(15, ""));
     if (c.fileEmptied) ReadOut(Sample(5));
   }
@@ -226,7 +255,7 @@ TEST_F(Report, PrintedReportPlainAndAsInvoice) {
   auto expected = [&](bool invoice) {
     std::vector<std::string> w = {
         "create SingleCallReportList.log 4 2", "config 3", "seq 3 1 0 5 SingleCallReportList.log",
-        "latex 3 \\documentstyle[10pt,german,dina4]{article}", "latex 3 \\rm", "latex 3 \\oddsidemargin{10 mm}",
+        "latex 3 \\documentstyle[10pt,german,dina4]{article}", "latex 3 \\rm", "latex 3 \\oddsidemargin{}",
         "latex 3 \\columnsep{4 mm}", "latex 3 \\textwidth{180 mm}", "latex 3 \\textheight{270 mm}",
         "seq 3 9 23 5 " + handler->GetSummaryText(1, 0), "latex 3 \\rm", "latex 3 \\vspace{4mm}",
         "seq 3 12 22 5 " + handler->GetSummaryText(2, 2), "seq 3 12 22 5 " + handler->GetSummaryText(3, 2)};

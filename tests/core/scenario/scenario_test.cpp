@@ -310,6 +310,53 @@ expect job 0
 )"), "");
 }
 
+// A charge request the PBX refuses is answered: no repeat, its job ends at
+// once and the charge handler is told (the view's read-out tells the call
+// model); a failure with another invoke id is someone else's.
+TEST(Scenario, ARefusedChargeRequestEndsItsJobAtOnce) {
+  struct Case {
+    const char* name;
+    const char* script;
+  } cases[] = {
+      {"a deletion outside the jobs", R"(
+pbx private kind=14
+expect sent private kind=14 note=1
+pbx failure code=12 invoke=7
+advance 999
+expect quiet
+expect count chargefailed 0
+pbx failure code=12 invoke=0
+expect count chargefailed 1
+advance 5000
+expect quiet
+expect nohub
+expect job 0
+)"},
+      {"the charge read-out", R"(
+job 2 take
+pbx private kind=0
+expect sent private kind=0 note=1
+pbx failure code=12
+expect count chargefailed 1
+expect job 0
+advance 5000
+expect quiet
+expect nohub
+)"},
+      {"the view's read-out", R"(
+job 3 take
+pbx private kind=16 text=0
+expect sent private kind=16 note=1
+pbx failure code=12
+expect job 0
+expect count nocall 1
+advance 5000
+expect quiet
+)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RunScenario(c.script), "") << c.name;
+}
+
 TEST(Scenario, ReadOutDrivenByTheFilterAsksRecordByRecord) {
   EXPECT_EQ(RunScenario(R"(
 job 3 take

@@ -99,26 +99,41 @@ void Writer(const std::string& path, int ackFd) {
 class Crash {
  public:
   Crash() : dir_("pb_crash") {}
+  ~Crash() { ClosePipe(); }
   std::string Path() const { return dir_ / "book.db"; }
 
-  // One run: a fresh old file, the child (stopped by killer), the checks.
+  // One run: a fresh old file, the child (stopped by runChild), the checks.
   // Returns true when the child was killed.
   bool Run(const std::function<bool(const std::function<void()>&)>& runChild, const std::string& what) {
+    Prepare();
+    const bool killed = runChild([this] { Body(); });
+    Collect(what);
+    return killed;
+  }
+
+  // The steps of a run apart, for loops that fork the child themselves: the
+  // fresh file and the acknowledgement pipe, what the child does, and the
+  // checks once it ended. Collect returns the last acknowledged operation
+  // (-1 the open, -2 none).
+  void Prepare() {
+    ClosePipe();
     std::remove(Path().c_str());
     std::remove((dir_ / "delitems.db").c_str());
     PutFile(Path(), OldFile());
-    int fds[2];
-    if (::pipe(fds) != 0) return false;
-    bool killed = runChild([&] {
-      ::close(fds[0]);
-      Writer(Path(), fds[1]);
-    });
-    ::close(fds[1]);
+    if (::pipe(fds_) != 0) fds_[0] = fds_[1] = -1;
+  }
+  void Body() {
+    ::close(fds_[0]);
+    Writer(Path(), fds_[1]);
+  }
+  int Collect(const std::string& what) {
+    ::close(fds_[1]);
+    fds_[1] = -1;
     int last = -2, v;
-    while (::read(fds[0], &v, sizeof v) == sizeof v) last = v;
-    ::close(fds[0]);
+    while (fds_[0] >= 0 && ::read(fds_[0], &v, sizeof v) == sizeof v) last = v;
+    ClosePipe();
     Check(last, what);
-    return killed;
+    return last;
   }
 
  private:
@@ -154,7 +169,13 @@ class Crash {
       EXPECT_TRUE(n == "book.db" || n == "delitems.db") << what << ": left behind " << n;
   }
 
+  void ClosePipe() {
+    for (int& fd : fds_)
+      if (fd >= 0) ::close(fd), fd = -1;
+  }
+
   pbtest::TempFolder dir_;
+  int fds_[2] = {-1, -1};
 };
 
 }  // namespace
@@ -181,23 +202,20 @@ TEST(PhoneBookCrash, KilledAtEverySyncAndRename) {
   RecordProperty("points", points);
 }
 
+// Killed at random instants for a few seconds, or until enough kills
+// landed between the open and the last operation.
 TEST(PhoneBookCrash, KilledAtRandomInstants) {
   Crash crash;
-  std::uint32_t seed = static_cast<std::uint32_t>(::getpid());
+  const std::uint32_t seed = static_cast<std::uint32_t>(::getpid());
   testsupport::KillRandom(seed);
-  // how long a whole run takes here sets the range of instants
-  auto t0 = std::chrono::steady_clock::now();
-  crash.Run([](const std::function<void()>& body) { return testsupport::RunChild(body, 0); }, "untouched run");
-  long fullUs = static_cast<long>(
-      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
-  std::uniform_int_distribution<long> delay(50, fullUs > 200 ? fullUs : 200);
-  int killed = 0;
-  // At least 200 runs, and more while a loaded machine lets too many
-  // children finish before their kill.
-  for (int run = 0; (run < 200 || killed <= 100) && run < 600 && !::testing::Test::HasFailure(); ++run) {
-    long us = delay(testsupport::KillRandom());
-    killed += crash.Run([us](const std::function<void()>& body) { return testsupport::RunChild(body, us); },
-                        "seed " + std::to_string(seed) + " run " + std::to_string(run) + " at " + std::to_string(us) + " us");
-  }
-  EXPECT_GT(killed, 100);
+  crash.Prepare();
+  const testsupport::KillTally t = testsupport::KillAtRandomInstants(
+      {.enough = 60, .time = std::chrono::seconds(6)}, 1000000, [&] { crash.Body(); },
+      [&](int run, bool killed) {
+        const int last = crash.Collect("seed " + std::to_string(seed) + " run " + std::to_string(run));
+        crash.Prepare();
+        return killed && last >= -1 && last < kOps - 1;
+      });
+  RecordProperty("runs", t.runs);
+  RecordProperty("killed_midway", t.midway);
 }

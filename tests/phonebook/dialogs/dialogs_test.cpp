@@ -2,6 +2,7 @@
 // views and printing, headless and found by control id.
 #include <QDialog>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -174,6 +175,35 @@ TEST_P(DataBaseWindow, DeleteInEditModeShowsTheRecordThatFollowed) {
   EXPECT_TRUE(store.Records().empty());
   EXPECT_EQ(Shown(kCompany), "");
   EXPECT_EQ(dlg->GetItemText(D::IDC_COUNT), "0");
+}
+
+// A deleted-records file that is no such file (a text written over it)
+// makes every purge fail: the delete says so and the record stays in use;
+// once the file is gone the same delete goes through.
+TEST_P(DataBaseWindow, ADeleteWhosePurgeFailsIsReportedAndKeepsTheRecord) {
+  if (store.Kind() != pbtest::Backing::kFile) GTEST_SKIP() << "the purge belongs to the file";
+  const std::string deleted = store.OwnFiles().at(1);
+  testsupport::PutFile(deleted, "Alpha\r\nBeta\r\n");
+  Open();
+  Press(D::IDC_NEXT);
+  Press(D::IDC_EDIT);
+  Press(D::IDC_DELETE);  // Beta
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"T11.66"});
+  const std::vector<PbRecord> after = store.Records();
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_EQ(after[1].Get(kCompany), "Beta");
+  EXPECT_TRUE(after[1].inUse);
+  EXPECT_TRUE(store.HasNumber("0402"));
+  EXPECT_EQ(Shown(kCompany), "Beta");
+  EXPECT_EQ(testsupport::FileBytes(deleted), "Alpha\r\nBeta\r\n");
+
+  std::filesystem::remove(deleted);
+  boxes.shown.clear();
+  Press(D::IDC_DELETE);
+  EXPECT_TRUE(boxes.shown.empty());
+  ASSERT_EQ(store.Records().size(), 2u);
+  EXPECT_FALSE(store.HasNumber("0402"));
+  EXPECT_EQ(Shown(kCompany), "Gamma");
 }
 
 TEST_P(DataBaseWindow, SearchWithSeveralHitsThenAll) {
@@ -453,8 +483,10 @@ class RecordingSink : public IPrintSink {
     log.push_back("config");
     return configure;
   }
-  void Command(std::uint16_t job, std::uint16_t command, std::uint16_t kind, const void* data) override {
+  void Command(std::uint16_t job, std::uint16_t command, std::uint16_t sub, std::uint16_t kind,
+               const void* data) override {
     std::string e = "cmd " + std::to_string(command) + " job " + std::to_string(job);
+    if (sub) e += " sub " + std::to_string(sub);
     if (kind == MARPL_KIND_TEXT) e += " '" + std::string(static_cast<const char*>(data)) + "'";
     if (command == MARPL_CMD_LEFT_MARGIN || command == MARPL_CMD_TOP_MARGIN)
       e += " " + std::to_string(*static_cast<const std::int16_t*>(data));
@@ -467,9 +499,19 @@ class RecordingSink : public IPrintSink {
   bool configure = true;
 };
 
-const std::vector<std::string> kHead = {"create T11.67", "config", "cmd 17 job 3 50", "cmd 18 job 3 50",
-                                         "cmd 4 job 3 525 850 1165 1515 1899", "cmd 1 job 3"};
-const std::vector<std::string> kTail = {"cmd 2 job 3", "release 3"};
+// The page is set whole: no header, footer or font of an earlier job in
+// the slot, 15 mm free all round.
+const std::vector<std::string> kHead = {"create T11.67",
+                                         "config",
+                                         "cmd 9 job 3 sub 23 ''",
+                                         "cmd 10 job 3 ''",
+                                         "cmd 34 job 3 sub 22 '\\rm'",
+                                         "cmd 17 job 3 sub 16 15",
+                                         "cmd 18 job 3 sub 16 15",
+                                         "cmd 34 job 3 sub 22 '\\footskip{15mm}'",
+                                         "cmd 4 job 3 525 850 1165 1515 1899",
+                                         "cmd 1 job 3"};
+const std::vector<std::string> kTail = {"cmd 34 job 3 sub 22 '\\footskip{0mm}'", "cmd 2 job 3", "release 3"};
 
 }  // namespace
 
@@ -506,8 +548,8 @@ TEST_P(Printing, ThreeRecordsEachOnceAndNoDeletedOne) {
   }
   want.insert(want.end(), kTail.begin(), kTail.end());
   EXPECT_EQ(sink.log, want);
-  EXPECT_EQ(want[6], "cmd 12 job 3 'T11.56 \tA'");
-  EXPECT_EQ(want[7], "cmd 12 job 3 'T11.57 \t- ,  '");
+  EXPECT_EQ(want[kHead.size()], "cmd 12 job 3 'T11.56 \tA'");
+  EXPECT_EQ(want[kHead.size() + 1], "cmd 12 job 3 'T11.57 \t- ,  '");
 }
 
 TEST_P(Printing, OneRecordWithAThreeLineNote) {
@@ -516,9 +558,34 @@ TEST_P(Printing, OneRecordWithAThreeLineNote) {
   r.Set(kNote, "eins\r\nzwei\r\ndrei");
   EXPECT_EQ(PrintRecords(0, store, nullptr, &r), 1);
   ASSERT_EQ(sink.log.size(), kHead.size() + 8 + 2 + kTail.size());
+  EXPECT_EQ(sink.log[0], "create T11.67 - Firma");
   EXPECT_EQ(sink.log[kHead.size() + 5], "cmd 12 job 3 'T11.61 \teins'");
   EXPECT_EQ(sink.log[kHead.size() + 6], "cmd 12 job 3 '\tzwei'");
   EXPECT_EQ(sink.log[kHead.size() + 7], "cmd 12 job 3 '\tdrei'");
+}
+
+TEST_P(Printing, EachButtonNamesItsOwnDocument) {
+  struct Case {
+    const char* company;
+    const char* name;
+    const char* number;
+    const char* document;
+  } cases[] = {
+      {"Firma", "Meier", "0711", "T11.67 - Firma Meier"},
+      {"", "Meier", "0711", "T11.67 - Meier"},
+      {"", "", "0711 22", "T11.67 - 0711 22"},
+      {"", "", "", "T11.67 - ?"},
+      {"A/B\\C", "Zeile\r\nzwei", "", "T11.67 - A-B-C Zeile zwei"},
+      {" \t", "  ", "", "T11.67 - ?"},
+  };
+  for (const Case& c : cases) {
+    PbRecord r;
+    r.Set(kCompany, c.company);
+    r.Set(kName, c.name);
+    r.Set(kNumber, c.number);
+    EXPECT_EQ(PrintDocumentName(&r), c.document) << c.company << "|" << c.name;
+  }
+  EXPECT_EQ(PrintDocumentName(nullptr), "T11.67");
 }
 
 TEST_P(Printing, CancelledDialogReleasesTheJob) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <filesystem>
 #include <string>
 
 #include "phonebook/dialogs/exportdlg.h"
@@ -117,6 +118,57 @@ TEST_P(Export, AFailedOrKilledExportLeavesTheOldFileWhole) {
     if (!killed) EXPECT_EQ(now, whole);
   }
   EXPECT_EQ(testsupport::FileBytes(path), whole);
+}
+
+// Every file of the database, under any name it can be reached by, before
+// and after it exists; the deleted-records file above all, which an export
+// would otherwise turn into a text file that no purge takes again.
+TEST_P(Export, EveryFileOfTheDatabaseIsRefusedByIdentity) {
+  const std::vector<std::string> own = store.OwnFiles();
+  ASSERT_EQ(own.size(), 2u);
+  const std::filesystem::path db = own[0];
+  const std::filesystem::path folder = db.parent_path();
+  const std::string deleted = (folder / CMyDataBase::kDeletedFileName).string();
+  ASSERT_EQ(own[1], deleted);
+  ASSERT_FALSE(std::filesystem::exists(deleted));  // no purge yet
+  const std::string before = testsupport::FileBytes(db.string());
+  std::filesystem::create_directory(folder / "sub");
+  std::filesystem::create_hard_link(db, folder / "hard.txt");
+  std::filesystem::create_symlink(deleted, folder / "dangling.txt");
+  std::filesystem::create_symlink(folder / "sub", folder / "via");
+  struct Case {
+    std::string name;  // relative ones from the database's folder
+    bool refused;
+  };
+  const Case cases[] = {
+      {"delitems.db", true},
+      {"./delitems.db", true},
+      {"sub/../delitems.db", true},
+      {"via/../delitems.db", true},
+      {deleted, true},
+      {folder.string() + "//./delitems.db", true},
+      {"dangling.txt", true},
+      {db.filename().string(), true},
+      {"hard.txt", true},
+      {db.filename().string() + ".tmp4242_7", true},
+      {"delitems.db.tmp1_0", true},
+      {"sub/delitems.db", false},
+      {"delitems.db.txt", false},
+      {db.filename().string() + ".tmp", false},
+      {db.filename().string() + ".tmp12_x", false},
+  };
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  for (const Case& c : cases) {
+    EXPECT_EQ(WriteExport(store, c.name, "%c\r\n", ""), c.refused ? ExportResult::kRefused : ExportResult::kDone)
+        << c.name;
+    if (!c.refused) {
+      EXPECT_TRUE(std::filesystem::exists(c.name)) << c.name;
+    }
+  }
+  std::filesystem::current_path(cwd);
+  EXPECT_FALSE(std::filesystem::exists(deleted));
+  EXPECT_EQ(testsupport::FileBytes(db.string()), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, Export, ::testing::Values(pbtest::Backing::kMemory, pbtest::Backing::kFile),

@@ -1,20 +1,25 @@
 // Records of the phone book file printed through the print library into a
-// PDF and read back with pdftotext -bbox: the labels at x = 50 device units,
+// PDF and read back with pdftotext -bbox: the labels at the 15 mm margin,
 // the values at the first tab stop, the note's continuation lines there
-// too, every record once and the next page again from y = 50.
+// too, every record once, each page again from 15 mm down and no line in
+// the last 15 mm; each print button writes a PDF of its own, and a report
+// printed before leaves nothing on the phone book's pages.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <regex>
-#include <sstream>
+#include <set>
+#include <string>
+#include <vector>
 
+#include "phonebook/dialogs/databasedlg.h"
 #include "phonebook/dialogs/printrecords.h"
 #include "platform/printdlg.h"
+#include "print/marpel32.h"
 #include "tests/phonebook/dialogs/pbtest_support.h"
+#include "tests/support/pdfwords.h"
 
 using namespace pb;
 namespace fs = std::filesystem;
@@ -23,37 +28,17 @@ namespace {
 
 constexpr double kDpi = 600;  // the PDF printer's
 double Pt(double deviceUnits) { return deviceUnits * 72.0 / kDpi; }
+constexpr double kMm = testsupport::kPointsPerMm;
+constexpr double kMargin = 15 * kMm, kPaperHeight = 297 * kMm;
 
-struct Word {
-  int page;
-  double x, y;
-  std::string text;
-};
-
-std::vector<Word> Words(const std::string& pdf) {
-  std::string out;
-  if (FILE* p = popen(("pdftotext -bbox '" + pdf + "' - 2>/dev/null").c_str(), "r")) {
-    char buf[4096];
-    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    pclose(p);
-  }
-  static const std::regex word(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="[\d.]+">([^<]*)</word>)re");
-  std::vector<Word> words;
-  int page = 0;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) {
-    if (line.find("<page ") != std::string::npos) ++page;
-    std::smatch m;
-    if (std::regex_search(line, m, word)) words.push_back({page, std::stod(m[1]), std::stod(m[2]), m[3]});
-  }
-  return words;
-}
+using Word = testsupport::PdfWord;
+std::vector<Word> Words(const std::string& pdf) { return testsupport::PdfWords(pdf); }
 
 class PrintToPdf : public pbtest::PbTest {
  protected:
   void SetUp() override {
     PbTest::SetUp();
-    if (std::system("pdftotext -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftotext is not installed";
+    if (!testsupport::HavePoppler()) GTEST_SKIP() << "pdftotext is not installed";
     plat::SetPrintDialogImpl(&dialog);
   }
   void TearDown() override {
@@ -72,7 +57,7 @@ class PrintToPdf : public pbtest::PbTest {
 
 }  // namespace
 
-TEST_P(PrintToPdf, AllRecordsAtTheMarginAndTheFirstTabStopOverPages) {
+TEST_P(PrintToPdf, AllRecordsWithinTheMarginsAndAtTheFirstTabStopOverPages) {
   constexpr int kRecords = 40;
   for (int i = 0; i < kRecords; ++i) store.Add("Firma" + std::to_string(i), "Name", "0711" + std::to_string(i), i != 7);
   const std::vector<Word> words = PrintAndRead(nullptr, kRecords - 1);
@@ -82,11 +67,11 @@ TEST_P(PrintToPdf, AllRecordsAtTheMarginAndTheFirstTabStopOverPages) {
   for (const Word& w : words) {
     if (w.text.rfind("T11.", 0) == 0) {
       ++labels;
-      EXPECT_NEAR(w.x, Pt(50), 0.6) << w.text << " page " << w.page;
+      EXPECT_NEAR(w.xMin, kMargin, 0.6) << w.text << " page " << w.page;
     }
     if (w.text.rfind("Firma", 0) == 0) {
       ++companies[w.text];
-      EXPECT_NEAR(w.x, Pt(50 + 525), 0.6) << w.text;
+      EXPECT_NEAR(w.xMin, kMargin + Pt(525), 0.6) << w.text;
     }
   }
   EXPECT_EQ(labels, 5 * (kRecords - 1));
@@ -100,17 +85,18 @@ TEST_P(PrintToPdf, AllRecordsAtTheMarginAndTheFirstTabStopOverPages) {
     if (words[i].text == "T11.57" && words[i - 1].text != "T11.57") {
       for (std::size_t k = i; k-- > 0;)
         if (words[k].text == "T11.56") {
-          pitch = words[i].y - words[k].y;
+          pitch = words[i].yMin - words[k].yMin;
           break;
         }
     }
   ASSERT_GT(pitch, 5.0);
   ASSERT_GE(words.back().page, 2);
+  for (const Word& w : words) EXPECT_LE(w.yMax, kPaperHeight - kMargin) << w.text << " page " << w.page;
   for (int page = 1; page <= words.back().page; ++page) {
     double top = 1e9;
     for (const Word& w : words)
-      if (w.page == page) top = std::min(top, w.y);
-    const double lines = (top - Pt(50)) / pitch;
+      if (w.page == page) top = std::min(top, w.yMin);
+    const double lines = (top - kMargin) / pitch;
     EXPECT_NEAR(lines, std::round(lines), 0.1) << "page " << page << " top " << top;
     EXPECT_LE(std::round(lines), page == 1 ? 0 : 2) << "page " << page << " top " << top;
   }
@@ -124,12 +110,65 @@ TEST_P(PrintToPdf, TheNotesLinesStandAtTheFirstTabStop) {
   std::vector<std::pair<std::string, double>> note;
   double labelX = -1;
   for (const Word& w : words) {
-    if (w.text == "eins" || w.text == "zwei" || w.text == "drei") note.emplace_back(w.text, w.x);
-    if (w.text == "T11.61") labelX = w.x;
+    if (w.text == "eins" || w.text == "zwei" || w.text == "drei") note.emplace_back(w.text, w.xMin);
+    if (w.text == "T11.61") labelX = w.xMin;
   }
-  EXPECT_NEAR(labelX, Pt(50), 0.6);
+  EXPECT_NEAR(labelX, kMargin, 0.6);
   ASSERT_EQ(note.size(), 3u);
-  for (const auto& [text, x] : note) EXPECT_NEAR(x, Pt(50 + 525), 0.6) << text;
+  for (const auto& [text, x] : note) EXPECT_NEAR(x, kMargin + Pt(525), 0.6) << text;
+}
+
+// A report leaves its header and its bold font in the job slot it used.
+TEST_P(PrintToPdf, AReportPrintedBeforeLeavesNothingOnThePage) {
+  for (int i = 0; i < 3; ++i) store.Add("Firma" + std::to_string(i), "Name", "0711" + std::to_string(i));
+  const std::vector<Word> alone = PrintAndRead(nullptr, 3);
+  ASSERT_FALSE(alone.empty());
+  const fs::path report = store.Folder() / "report.pdf";
+  dialog.QueuePdf(report.string());
+  const std::uint16_t job = MARPLAPICreatePrintFile("Report.log", MARPL_FILE_PRINTER, MARPL_KEEP_FILE);
+  ASSERT_EQ(job, 0);
+  ASSERT_EQ(MARPLAPIConfigPrintJobEx(job, 0), 1);
+  MARPLAPISetSequence(job, MARPL_CMD_START_DOC, 0, MARPL_KIND_TEXT, "Report.log");
+  MARPLAPISetLaTeXCommand(job, "\\documentstyle[10pt,german,dina4]{article}");
+  MARPLAPISetPageHeader(job, "Berichtskopf");
+  MARPLAPISetLaTeXCommand(job, "\\rm{14pt}");
+  MARPLAPISetLaTeXCommand(job, "\\bf");
+  MARPLAPITabbedText(job, "Summe");
+  MARPLAPISetSequence(job, MARPL_CMD_END_DOC, 0, MARPL_KIND_NONE, nullptr);
+  MARPLAPIReleasePrintJob(job);
+  EXPECT_EQ(PrintAndRead(nullptr, 3), alone);
+}
+
+// Both buttons of the database window, into the folder of the environment.
+TEST_P(PrintToPdf, EachPrintButtonWritesItsOwnPdf) {
+  store.Add("Alpha", "Anna", "0711");
+  store.Add("Beta", "Bert", "0712");
+  const fs::path folder = store.Folder() / "pdf";
+  fs::create_directories(folder);
+  plat::SetPrintDialogImpl(nullptr);
+  ::setenv(plat::kPrintToPdfEnv, folder.c_str(), 1);
+  CDataBaseDlg dlg(&store);
+  ASSERT_TRUE(dlg.Create(0));
+  ASSERT_TRUE(dlg.UserPress(CDataBaseDlg::IDC_PRINT_ALL));
+  loop.RunUntilIdle();
+  ASSERT_TRUE(dlg.UserPress(CDataBaseDlg::IDC_PRINT_ONE));
+  loop.RunUntilIdle();
+  ::unsetenv(plat::kPrintToPdfEnv);
+  const fs::path all = folder / "T11.67.pdf", one = folder / "T11.67 - Alpha Anna.pdf";
+  ASSERT_TRUE(fs::exists(all));
+  ASSERT_TRUE(fs::exists(one));
+  auto texts = [](const fs::path& pdf) {
+    std::multiset<std::string> t;
+    for (const Word& w : Words(pdf.string())) t.insert(w.text);
+    return t;
+  };
+  const auto inAll = texts(all), inOne = texts(one);
+  EXPECT_EQ(inAll.count("Alpha"), 1u);
+  EXPECT_EQ(inAll.count("Beta"), 1u);
+  EXPECT_EQ(inAll.count("T11.61"), 0u);  // no note line in the list
+  EXPECT_EQ(inOne.count("Alpha"), 1u);
+  EXPECT_EQ(inOne.count("Beta"), 0u);
+  EXPECT_EQ(inOne.count("T11.61"), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, PrintToPdf, ::testing::Values(pbtest::Backing::kFile), pbtest::BackingName);

@@ -3,6 +3,7 @@
 // show: the bytes on disk, the bytes the dialogs never see, the batch sync
 // and a failed write.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -219,6 +220,45 @@ class FileStore : public ::testing::Test {
 };
 
 }  // namespace
+
+// A walk over more records than it reads at once sees each in order at its
+// offset; a file that another process cut inside a record ends the walk
+// with the whole records before the cut; a subset of fields leaves the
+// treatment's target alone.
+TEST_F(FileStore, AWalkReadsThroughItsChunksAndStopsAtACutFile) {
+  constexpr int kRecords = 600;
+  for (int i = 0; i < kRecords; ++i) {
+    PbRecord r;
+    r.Set(kCompany, "F" + std::to_string(i));
+    r.Set(kNumber, "0" + std::to_string(100 + i));
+    r.SetTarget("T" + std::to_string(i));
+    ASSERT_TRUE(store.Save(r, false));
+  }
+  ASSERT_TRUE(store.Sync());
+  auto walk = [&](std::uint32_t fields) {
+    std::vector<std::string> seen;
+    store.ForEach(
+        [&](const PbRecord& r) {
+          EXPECT_EQ(r.offset, 1127 + static_cast<std::int64_t>(seen.size()) * 666) << seen.size();
+          seen.push_back(r.text[kCompany] + "/" + r.target);
+          return true;
+        },
+        fields);
+    return seen;
+  };
+  std::vector<std::string> all = walk(kAllFields);
+  ASSERT_EQ(all.size(), static_cast<std::size_t>(kRecords));
+  EXPECT_EQ(all[0], "F0/T0");
+  EXPECT_EQ(all[255], "F255/T255");
+  EXPECT_EQ(all[256], "F256/T256");
+  EXPECT_EQ(all[599], "F599/T599");
+  EXPECT_EQ(walk(FieldBit(kCompany))[599], "F599/");
+
+  ASSERT_EQ(::truncate(store.Database().Path().c_str(), 1127 + 300 * 666 + 100), 0);
+  const std::vector<std::string> cut = walk(kAllFields);
+  ASSERT_EQ(cut.size(), 300u);
+  EXPECT_EQ(cut.back(), "F299/T299");
+}
 
 TEST_F(FileStore, RecordsLieInTheFileAsStored) {
   store.Add("Alpha", "Anton", "0401");
