@@ -182,8 +182,25 @@ class Placer : public QObject {
   bool busy_ = false;
 };
 
+// Windows placed by the main window before it was framed: placed again
+// once its frame, and so its true size, is known.
+struct Waiting {
+  QPointer<QWidget> window;
+  QPointer<QWidget> owner;
+  bool beside;
+};
+std::vector<Waiting> g_waiting;
+
+void WaitForMain(QWidget* w, const QWidget* owner, bool beside) {
+  if (!g_main || g_main == w || FrameKnown(g_main)) return;
+  g_waiting.push_back({w, const_cast<QWidget*>(owner), beside});
+}
+
 void Place(QWidget* w, QPoint corner, QSize outer) {
   if (!w) return;
+  // Placed on purpose: no longer waiting to be placed again.
+  g_waiting.erase(std::remove_if(g_waiting.begin(), g_waiting.end(), [w](const Waiting& p) { return p.window == w; }),
+                  g_waiting.end());
   Placer* pending = Placer::Of(w);
   if (FrameKnown(w)) {
     Learn(w);
@@ -203,20 +220,6 @@ void Place(QWidget* w, QPoint corner, QSize outer) {
     pending->Set(corner, outer);
   else
     new Placer(w, corner, outer);
-}
-
-// Windows placed by the main window before it was framed: placed again
-// once its frame, and so its true size, is known.
-struct Waiting {
-  QPointer<QWidget> window;
-  QPointer<QWidget> owner;
-  bool beside;
-};
-std::vector<Waiting> g_waiting;
-
-void WaitForMain(QWidget* w, const QWidget* owner, bool beside) {
-  if (!g_main || g_main == w || FrameKnown(g_main)) return;
-  g_waiting.push_back({w, const_cast<QWidget*>(owner), beside});
 }
 
 Rect AreaAt(const Rect& r) {
@@ -308,7 +311,6 @@ void PlaceBesideMain(QWidget* w) {
     MoveOuter(w, area.left, area.top);
     return;
   }
-  WaitForMain(w, nullptr, true);
   const Rect anchor = OuterRect(g_main);
   std::vector<Rect> taken;
   for (QWidget* t : QApplication::topLevelWidgets())
@@ -320,6 +322,7 @@ void PlaceBesideMain(QWidget* w) {
   const Rect band = MenuBand();
   if (r.Intersects(band) && band.bottom + r.Height() <= area.bottom) r = At(r.left, band.bottom, r.Width(), r.Height());
   MoveOuter(w, r.left, r.top);
+  WaitForMain(w, nullptr, true);
 }
 
 void PlaceOver(QWidget* w, const QWidget* owner) {
@@ -335,12 +338,12 @@ void PlaceOver(QWidget* w, const QWidget* owner) {
     MoveOuter(w, r.left, r.top);
     return;
   }
-  WaitForMain(w, owner, false);
   // Clear of the whole main window where there is room, else of its menu.
   Rect r = CentredOver(s.width(), s.height(), ownerRect, area, OuterRect(g_main));
   const Rect band = MenuBand();
   if (r.Intersects(band)) r = CentredOver(s.width(), s.height(), ownerRect, area, band);
   MoveOuter(w, r.left, r.top);
+  WaitForMain(w, owner, false);
 }
 
 namespace {

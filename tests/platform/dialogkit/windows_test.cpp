@@ -105,6 +105,28 @@ TEST(WindowPlacement, NewWindowsGoBesideTheMainWindowEachOnACornerOfItsOwn) {
   EXPECT_EQ(Outer(third).topLeft(), QPoint(528, 48));
 }
 
+// What opens before the main window is framed goes by its true size once
+// it is, unless it was put somewhere on purpose meanwhile.
+TEST(WindowPlacement, WindowsOpenedBeforeTheMainWindowShowsFollowItsTrueSize) {
+  App1024();
+  QMainWindow frame;
+  frame.menuBar()->addMenu(QStringLiteral("Fenster"));
+  frame.setMinimumHeight(150);  // more than the place it is given
+  place::SetMainWindow(&frame, frame.menuBar());
+  place::SetOuter(&frame, {0, 0, 480, 73});
+  const std::string wide = "dialog 4006 \"Breit\"\nedit 10 width=90\n";
+  plat::Dialog below(Parse(wide)), stored(Parse(wide));
+  ASSERT_TRUE(below.Create(0));
+  ASSERT_TRUE(stored.Create(0));
+  place::Restore(stored.Window(), {300, 500, 301, 501}, true);
+  frame.show();
+  Settle();
+  EXPECT_GT(frame.frameGeometry().height(), 150);
+  EXPECT_EQ(Outer(below).top(), frame.frameGeometry().bottom() + 1);
+  EXPECT_EQ(Outer(stored).topLeft(), QPoint(300, 500));
+  place::SetMainWindow(nullptr, nullptr);
+}
+
 // A modal dialog as it shows, read while its loop runs.
 QRect ModalFrame(plat::Dialog& d, plat::WindowId owner) {
   QRect seen;
