@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
+#include <system_error>
 
 namespace plat {
 namespace {
@@ -53,17 +56,24 @@ void SetDriveRoot(const std::string& dir) {
 }
 
 // A set root (or $PALOMIR_DRIVE_ROOT) serves every drive letter; only
-// without one does each letter get a folder of its own.
+// without one does each letter get a folder of its own, in the program's
+// home.
 std::string DriveRoot(char letter) {
   {
     std::lock_guard<std::mutex> lk(RootMutex());
     if (!RootOverride().empty()) return RootOverride();
   }
   if (const char* env = std::getenv("PALOMIR_DRIVE_ROOT"); env && *env) return WithoutTrailingSlash(env);
-  const char* home = std::getenv("HOME");
-  std::string base = (home && *home) ? WithoutTrailingSlash(home) : std::string("/tmp");
+  std::string base;
+  if (const char* home = std::getenv("PALOMIR_HOME"); home && *home) {
+    base = WithoutTrailingSlash(home);
+  } else {
+    const char* user = std::getenv("HOME");
+    base = ((user && *user) ? WithoutTrailingSlash(user) : std::string("/tmp")) + "/.palomir";
+  }
+  if (base == "/") base.clear();
   const char l = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
-  return base + "/.palomir/drive_" + std::string(1, l);
+  return base + "/drive_" + std::string(1, l);
 }
 
 std::string MapPath(const std::string& stored) {
@@ -78,6 +88,16 @@ std::string MapPath(const std::string& stored) {
     return rest.empty() ? root : (root == "/" ? "/" + rest : root + "/" + rest);
   }
   return Slashes(stored);
+}
+
+bool MakeParentFolders(const std::string& path) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  if (parent.empty()) return true;
+  std::error_code ec;
+  std::filesystem::create_directories(parent, ec);
+  if (!ec && std::filesystem::is_directory(parent, ec)) return true;
+  errno = ec ? ec.value() : ENOTDIR;
+  return false;
 }
 
 }  // namespace plat

@@ -67,6 +67,7 @@ class CCallBackList : public CCallInfoList, public ICallbackList, public plat::I
   CCallInfo* FindByDescription(const std::string& text) override { return FindByText(text); }
   int RemoveEntry(CCallInfo* entry) override;
   int AddCallback(CCallInfo* call) override { return AddCall(call); }
+  bool HoldsCall(const CCallInfo* call) const override { return call && Holds(call); }
 
   // --- dialog 124 on an entry: while it is open the entry is not dialled;
   // the write-back finds it again by its reference id ---

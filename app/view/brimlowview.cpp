@@ -664,6 +664,9 @@ void CBrimlowView::OnTimer(plat::UINT id) {
   plat::KillTimer(self_, id);
   switch (id) {
     case kTimerAssistant:
+      // The call handler purges after each call; the clock catches records
+      // that a window or an extension let go of only later.
+      doc_.PurgeReleasedCalls();
       if (!open_[kAssistant]) return;
       windows_[kAssistant]->Tick();
       if (assistantRefresh_) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/bound.h"
+#include "bench/app/programfolder.h"
 #include "platform/paths.h"
 #include "tools/pbxsim/pbxsim.h"
 
@@ -115,19 +116,7 @@ int main(int argc, char** argv) {
   const fs::path bin = plat::ExeDir();
   const fs::path home = fs::temp_directory_path() / ("startup_bench_" + std::to_string(::getpid()));
   const fs::path dir = home / "bin";
-  fs::create_directories(dir);
-  fs::copy_file(bin / "brimlow", dir / "brimlow");
-  for (const char* f : {"velt_ger.lng", "velt_ger.hlp"})
-    if (fs::exists(bin / f)) fs::create_symlink(bin / f, dir / f);
-  for (const auto& e : fs::directory_iterator(bin))
-    if (e.path().extension() == ".so") fs::create_symlink(e.path(), dir / e.path().filename());
-  std::ofstream(dir / "brimlow.ini") << "[GLOBCONF]\r\nCPID=2\r\nSDFN=montab.ini\r\n";
-  {
-    std::ofstream m(home / "montab.ini");
-    m << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n";
-    for (const char* n : {"21", "22", "23"})
-      m << "[MONTAB-" << n << "]\r\nINTNUMBER=" << n << "\r\nMONON=1\r\nMONSTAT=2\r\n";
-  }
+  benchprogram::MakeFolder(bin, home, "[GLOBCONF]\r\nCPID=2\r\nSDFN=montab.ini\r\n");
 
   std::vector<double> yard, shown, running, term;
   for (int i = 0; i < runs; ++i) {
@@ -140,10 +129,11 @@ int main(int argc, char** argv) {
     }
     pbxsim::PbxSim sim;
     if (!sim.Start()) return 2;
-    static std::string com;
+    static std::string com, palomirHome;
     com = "PALOMIR_COM3=" + sim.SlavePath();
+    palomirHome = "PALOMIR_HOME=" + home.string();  // its drive folder is made there
     const auto t0 = Clock::now();
-    Child c = Spawn({(dir / "brimlow").string()}, home.string(), {com});
+    Child c = Spawn({(dir / "brimlow").string()}, home.string(), {com, palomirHome});
     if (!WaitLine(c.probe, 20000)) std::fprintf(stderr, "brimlow: no probe\n");
     shown.push_back(Ms(Clock::now() - t0));
     while (sim.ReceivedCount(CSTA_SNAPSHOT_DEVICE) < 3 && Clock::now() - t0 < std::chrono::seconds(20))

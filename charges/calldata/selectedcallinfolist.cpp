@@ -13,6 +13,7 @@
 #include "platform/fileio.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textid.h"
 
@@ -44,8 +45,15 @@ std::unique_lock<std::mutex> HoldPhoneBook(CCallHandler* handler) {
 CSelectedCallInformationList::CSelectedCallInformationList(std::string path) : path_(std::move(path)) {
   if (path_.empty()) return;
   // Kept when it is there; a new one is created empty and closed again.
-  file_.CreateIfMissing(path_.c_str());
-  if (file_.IsOpen() && !file_.CloseChecked()) Log("nicht angelegt:", path_, file_.LastError());
+  if (const int err = MakeFile()) ReportUnwritableFile(path_, err);
+}
+
+// On a fresh machine the folders above the file (a mapped drive root) are
+// not there either.
+int CSelectedCallInformationList::MakeFile() {
+  if (!plat::MakeParentFolders(path_)) return errno ? errno : EIO;
+  if (file_.CreateIfMissing(path_.c_str()) == 0) return file_.LastError();  // 0: it was there
+  return file_.CloseChecked() ? 0 : file_.LastError();
 }
 
 CSelectedCallInformationList::~CSelectedCallInformationList() {
@@ -72,17 +80,20 @@ std::string CSelectedCallInformationList::FormLine(const CCallInfo& call) {
 int CSelectedCallInformationList::AddCall(CCallInfo* call) {
   if (!call || call->connectedMark != 1 || path_.empty()) return 0;
   const std::string line = FormLine(*call);
-  // A file removed while the program runs is made again.
-  if (!file_.OpenAppend(path_.c_str()) &&
-      !(file_.LastError() == ENOENT && file_.CreateIfMissing(path_.c_str()) == 1)) {
-    Log("nicht ge\xf6" "ffnet:", path_, file_.LastError());
-    return 0;
+  if (!file_.OpenAppend(path_.c_str())) {
+    int err = file_.LastError();
+    // A file (or its folder) removed while the program runs is made again.
+    if (err == ENOENT && (err = MakeFile()) == 0 && !file_.OpenAppend(path_.c_str())) err = file_.LastError();
+    if (err != 0) {
+      ReportUnwritableFile(path_, err);
+      return 0;
+    }
   }
   const bool written = file_.WriteLineDurably(line.c_str()) == 1;
   const int writeError = file_.LastError();
   const bool closed = file_.CloseChecked();
   if (!written || !closed) {
-    Log("Zeile nicht geschrieben:", path_, written ? file_.LastError() : writeError);
+    ReportUnwritableFile(path_, written ? file_.LastError() : writeError);
     return 0;
   }
   return 1;

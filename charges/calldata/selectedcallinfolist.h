@@ -35,7 +35,8 @@ class CSelectedCallInformationList : public ICallDataSource, public ICallDataLis
   static constexpr std::size_t kBufferSize = 256;
 
   // path: the CINFLFN file as a Linux path; empty means no file, and
-  // nothing is written. An existing file is kept, a missing one created.
+  // nothing is written. An existing file is kept, a missing one created
+  // (with its folders); one that cannot be is told to the user.
   explicit CSelectedCallInformationList(std::string path);
   ~CSelectedCallInformationList() override;
   CSelectedCallInformationList(const CSelectedCallInformationList&) = delete;
@@ -51,7 +52,7 @@ class CSelectedCallInformationList : public ICallDataSource, public ICallDataLis
 
   // A call that was connected goes to the file as one line, made durable
   // before this returns: 1. Any other call, no file or a failed write
-  // (logged; the file keeps what it had): 0.
+  // (logged, and told to the user once; the file keeps what it had): 0.
   int AddCall(CCallInfo* call);
   int AddCallData(CCallInfo* call) override { return AddCall(call); }
 
@@ -82,6 +83,8 @@ class CSelectedCallInformationList : public ICallDataSource, public ICallDataLis
   const std::string& Path() const { return path_; }
 
  private:
+  // Creates the file with its folders when it is missing: 0, or the errno.
+  int MakeFile();
   // The next non-empty line of the reader; false at the end.
   bool ReadAhead(std::string* line);
   // The line read into a record of the pool (or the callback list's):

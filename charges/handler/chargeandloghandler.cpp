@@ -104,18 +104,21 @@ int CChargeAndLogHandler::OpenChargeFile(const std::string& name) {
     PostBox(plat::StrFormatC("%s\r\n%s", path.c_str(), T(plat::TextId(53, 0)).c_str()));
     return 0;
   }
-  const int how = chargeFile_.OpenOrCreate(path);
+  // On a fresh machine the folders above it (a mapped drive root) are
+  // missing too. Recording stays off when it cannot be written; the user
+  // is told.
+  const int how = plat::MakeParentFolders(path) ? chargeFile_.OpenOrCreate(path) : -1;
   if (how < 0) {
-    // Recording stays off; the log says why.
-    Log(plat::StrFormatC("%s: %s", path.c_str(), std::strerror(errno)));
+    ReportUnwritableFile(path, errno);
     return 0;
   }
+  if (chargeFile_.IsReadOnly()) ReportUnwritableFile(path, EACCES);
   last_.Clear();
   std::uint8_t h[ChargeFileHeader::kSize] = {};
   if (how == 1) {
     header_.Serialize(h);
     if (chargeFile_.WriteHeader(h) != 0 || !chargeFile_.Sync()) {
-      Log(plat::StrFormatC("%s: %s", path.c_str(), std::strerror(errno)));
+      ReportUnwritableFile(path, errno);
       chargeFile_.Close();
       return 0;
     }
@@ -301,7 +304,7 @@ int CChargeAndLogHandler::StoreRecord(const ChargeRecord& record) {
   std::uint8_t b[ChargeRecord::kSize];
   record.Serialize(b);
   if (chargeFile_.Append(b) == 0) {
-    Log(plat::StrFormatC("%s: %s", chargeFile_.Path().c_str(), std::strerror(errno)));
+    ReportUnwritableFile(chargeFile_.Path(), errno);
     return -1;
   }
   RememberKey(record);

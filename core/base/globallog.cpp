@@ -1,11 +1,62 @@
 #include "core/base/globallog.h"
 
 #include <cstring>
+#include <set>
 
 #include "core/base/globalconfig.h"
+#include "platform/messages.h"
+#include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/textid.h"
 #include "platform/trace.h"
+
+namespace {
+
+// The standard message, the file and the cause (texts of groups 52 and 53).
+std::string FileFailureText(const std::string& path, int err, const char* before, const char* after) {
+  const int cause = CTextLogFile::FileErrorCause(err);
+  // One text at a time: a text source may hand out one buffer for all.
+  std::string text = plat::GetTextOr(plat::TextId(52, 3), "");
+  text += before;
+  text += path;
+  text += after;
+  text += plat::GetTextOr(plat::TextId(53, 14 - cause), "");
+  return text;
+}
+
+// Shows the boxes of unwritable files from the queue: the failure is met
+// inside a dispatch or on a worker, never the place for a modal loop.
+class FileBoxes : public plat::IMessageTarget {
+ public:
+  static constexpr plat::UINT kShow = plat::WM_USER + 401;  // payload: the text
+
+  FileBoxes() : id_(plat::RegisterTarget(this)) {}
+  void Tell(const std::string& path, const std::string& text) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      if (!told_.insert(path).second) return;
+    }
+    plat::PostMessage(id_, kShow, 0, 0, text.data(), text.size());
+  }
+  plat::LRESULT OnMessage(const plat::Message& m) override {
+    if (m.msg != kShow) return 0;
+    plat::MessageBox(0, std::string(m.payload.begin(), m.payload.end()), plat::GetTextOr(plat::TextId(0, 0), ""),
+                     plat::MB_OK | plat::MB_ICONWARNING);
+    return 0;
+  }
+
+ private:
+  plat::WindowId id_;
+  std::mutex mu_;
+  std::set<std::string> told_;
+};
+
+FileBoxes& Boxes() {
+  static FileBoxes* boxes = new FileBoxes;  // never destroyed: a failure may come during exit
+  return *boxes;
+}
+
+}  // namespace
 
 CGlobalLogObject::CGlobalLogObject() : CGlobalLogObject(GlobalConfig()) {}
 
@@ -66,10 +117,12 @@ bool CGlobalLogObject::IsLogWindowOpen() const {
 }
 
 int LogFileFailure(const std::string& path, int err) {
-  const int cause = CTextLogFile::FileErrorCause(err);
-  const std::string line = plat::GetTextOr(plat::TextId(52, 3), "") + std::string(" ") + path + ": " +
-                           plat::GetTextOr(plat::TextId(53, 14 - cause), "");
-  return GlobalLog().WriteEntry(line.c_str());
+  return GlobalLog().WriteEntry(FileFailureText(path, err, " ", ": ").c_str());
+}
+
+void ReportUnwritableFile(const std::string& path, int err) {
+  LogFileFailure(path, err);
+  Boxes().Tell(path, FileFailureText(path, err, "\r\n", "\r\n"));
 }
 
 CGlobalLogObject& GlobalLog() {

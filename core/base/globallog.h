@@ -45,3 +45,8 @@ CGlobalLogObject& GlobalLog();
 // file and the cause (texts of groups 52 and 53). Returns what WriteEntry
 // returns.
 int LogFileFailure(const std::string& path, int err);
+
+// A file of the user's that cannot be written: logged each time as
+// LogFileFailure does, and told to the user once per file and run, in a box
+// from the queue (the same texts and the file's name). Any thread.
+void ReportUnwritableFile(const std::string& path, int err);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <utility>
 
@@ -106,7 +107,9 @@ CCallInfo* CCallHandler::GetFreeCall(int requester) {
     raw->owner = this;
     raw->generatorId = requester;
     raw->callRefId = ++refCounter_;
-    pool_.push_back(std::move(rec));
+    filed_[raw] = Filed{raw->callRefId, raw->callId};
+    byCallId_.emplace(CallKey(raw->callId, raw->callRefId), raw);
+    pool_.emplace(raw->callRefId, std::move(rec));
   }
   TraceRef("GetFreeCall: CR-ID:", raw, requester);
   return raw;
@@ -116,8 +119,28 @@ int CCallHandler::FreeCall(CCallInfo* call) {
   if (!call) return 0;
   TraceF("%s%ld, %s:%ld, %s %i", "FreeCall: CallRef-ID:", static_cast<long>(call->callRefId),
                          "Generator-ID", static_cast<long>(call->generatorId), "U-ID:", kUserId);
+  std::lock_guard<std::mutex> lock(poolMu_);
+  const bool already = call->connectedMark == -1;
   call->connectedMark = -1;
+  // Copies of a record carry its owner too: only the pool's are purged.
+  if (!already && filed_.count(call)) released_.push_back(call);
   return 1;
+}
+
+// Filed anew by moving its node, so that the event path allocates nothing.
+void CCallHandler::CallIdChanged(CCallInfo* call, int old) {
+  (void)old;  // it is filed under the id it had when it was last filed
+  std::lock_guard<std::mutex> lock(poolMu_);
+  auto f = filed_.find(call);
+  if (f == filed_.end()) return;
+  auto node = byCallId_.extract(CallKey(f->second.callId, f->second.ref));
+  f->second.callId = call->callId;
+  if (node.empty()) {
+    byCallId_.emplace(CallKey(f->second.callId, f->second.ref), call);
+    return;
+  }
+  node.key() = CallKey(f->second.callId, f->second.ref);
+  byCallId_.insert(std::move(node));
 }
 
 CCallInfo* CCallHandler::GetCurrentCall(int receiver) {
@@ -133,52 +156,56 @@ CCallInfo* CCallHandler::GetSecondCall(int receiver) {
 }
 
 // PBX call ids recur: a live record wins over a released one, and among
-// several the newest.
+// several the newest. Only the records filed under the id are looked at.
+CCallInfo* CCallHandler::NewestByCallId(int callId, bool takeReleased) const {
+  auto first = byCallId_.lower_bound(CallKey(callId, std::numeric_limits<int>::min()));
+  auto it = byCallId_.upper_bound(CallKey(callId, std::numeric_limits<int>::max()));
+  CCallInfo* released = nullptr;
+  while (it != first) {
+    CCallInfo* c = (--it)->second;
+    if (c->callId != callId) continue;  // changed while it had no owner
+    if (c->connectedMark != -1) return c;
+    if (!released) released = c;
+  }
+  return takeReleased ? released : nullptr;
+}
+
 CCallInfo* CCallHandler::GetCallByCallID(int callId, int requester) {
   TraceF("%s%ld, %s %i", "GetCallByCallID: CallRefID:", static_cast<long>(callId), "Demand-ID:",
                          requester);
-  CCallInfo* released = nullptr;
   CCallInfo* found = nullptr;
+  bool revived = false;
   {
     std::lock_guard<std::mutex> lock(poolMu_);
-    for (auto it = pool_.rbegin(); it != pool_.rend(); ++it) {
-      CCallInfo* c = it->get();
-      if (c->callId != callId) continue;
-      if (c->connectedMark != -1) {
-        found = c;
-        break;
-      }
-      if (!released) released = c;
-    }
-    if (!found && released) {
-      released->connectedMark = 0;
-      found = released;
+    found = NewestByCallId(callId, true);
+    if (found && found->connectedMark == -1) {
+      found->connectedMark = 0;
+      revived = true;
     }
   }
-  if (found && found == released) TraceRef("GetCallByCallID: Reactivated CallRef-ID:", found, requester);
+  if (revived) TraceRef("GetCallByCallID: Reactivated CallRef-ID:", found, requester);
   return found;
 }
 
 CCallInfo* CCallHandler::FindLiveCall(int callId) {
   std::lock_guard<std::mutex> lock(poolMu_);
-  for (auto it = pool_.rbegin(); it != pool_.rend(); ++it)
-    if ((*it)->callId == callId && (*it)->connectedMark != -1) return it->get();
-  return nullptr;
+  return NewestByCallId(callId, false);
 }
 
 CCallInfo* CCallHandler::GetCallByCallReferenceID(int refId, int requester) {
   TraceF("%s%ld, %s %i", "GetCallByCallReferenceID: CallRef-ID:", static_cast<long>(refId), "U-ID:",
                          requester);
   std::lock_guard<std::mutex> lock(poolMu_);
-  for (auto& c : pool_)
-    if (c->callRefId == refId) return c.get();
-  return nullptr;
+  auto it = pool_.find(refId);
+  return it != pool_.end() ? it->second.get() : nullptr;
 }
 
 // A watched extension's current call is read again by the next PBX event
-// for it, so its record outlives a release until that entry lets go.
+// for it, so its record outlives a release until that entry lets go; the
+// callback list keeps its entries as records of the pool.
 bool CCallHandler::IsPinned(const CCallInfo* c) const {
   if (c == current_ || c == second_ || c == lastDialled_) return true;
+  if (callbackList && callbackList->HoldsCall(c)) return true;
   if (!monitors) return false;
   for (int i = 0; i < CMonitorTable::kEntries; ++i) {
     const CMonitorEntry* e = monitors->EntryAt(i);
@@ -187,17 +214,44 @@ bool CCallHandler::IsPinned(const CCallInfo* c) const {
   return false;
 }
 
+// Only the records released since the last purge (and those kept then) are
+// looked at; nothing is allocated.
 int CCallHandler::PurgeReleasedCalls() {
+  // Whoever runs a modal loop may hold a record: the next event or the
+  // view's clock comes back for it.
+  if (plat::IsMainThread() && plat::ModalLoopDepth() > 0) return 0;
   std::lock_guard<std::mutex> lock(poolMu_);
-  pool_.remove_if([this](const std::unique_ptr<CCallInfo>& c) {
-    return c->connectedMark == -1 && c->busy.load() == 0 && !IsPinned(c.get());
-  });
+  if (released_.empty()) return 0;
+  // A record released, taken up again and released again is listed twice.
+  std::sort(released_.begin(), released_.end());
+  released_.erase(std::unique(released_.begin(), released_.end()), released_.end());
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < released_.size(); ++i) {
+    CCallInfo* c = released_[i];
+    if (c->connectedMark != -1) continue;  // in use again: FreeCall lists it anew
+    if (c->busy.load() != 0 || IsPinned(c)) {
+      released_[kept++] = c;
+      continue;
+    }
+    auto f = filed_.find(c);
+    byCallId_.erase(CallKey(f->second.callId, f->second.ref));
+    pool_.erase(f->second.ref);  // deletes the record
+    filed_.erase(f);
+  }
+  released_.resize(kept);
   return 0;
 }
 
 std::size_t CCallHandler::PoolSize() const {
   std::lock_guard<std::mutex> lock(poolMu_);
   return pool_.size();
+}
+
+std::size_t CCallHandler::ReleasedCount() const {
+  std::lock_guard<std::mutex> lock(poolMu_);
+  std::size_t n = 0;
+  for (const auto& [ref, c] : pool_) n += c->connectedMark == -1;
+  return n;
 }
 
 std::string CCallHandler::GetOwnNumber() const {
@@ -545,15 +599,13 @@ plat::LRESULT CCallHandler::OnMessage(const plat::Message& m) {
       // Posting is the worker's last act: this join is short.
       if (done.joinable()) done.join();
       if (!found) return 0;
-      CCallInfo* call = nullptr;
-      {
-        std::lock_guard<std::mutex> lock(poolMu_);
-        for (auto& c : pool_)
-          if (c->callRefId == found->refId) call = c.get();
-      }
+      CCallInfo* call = GetCallByCallReferenceID(found->refId, kUserId);
       if (!call) return 0;
       call->busy = 0;
-      return FinishIncoming(call, found->requester, found.get());
+      const int r = FinishIncoming(call, found->requester, found.get());
+      // Cleared while the worker looked: it may go now.
+      PurgeReleasedCalls();
+      return r;
     }
     case kAskRemove:
     case kAskAdd:

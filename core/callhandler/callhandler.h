@@ -4,12 +4,13 @@
 // incoming calls, which runs on short-lived worker threads.
 #pragma once
 #include <cstdint>
-#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/base/textlogfile.h"
@@ -44,9 +45,12 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
   ICallDataList* callData = nullptr;
   IHandsetPrompt* prompt = nullptr;
 
-  // Pool.
+  // Pool. A released record goes once nobody holds it any more: purged at
+  // the end of each PBX record's dispatch, when a worker lets go of one,
+  // and on the view's clock, never inside a modal loop.
   CCallInfo* GetFreeCall(int requester);
   int FreeCall(CCallInfo* call) override;
+  void CallIdChanged(CCallInfo* call, int old) override;
   CCallInfo* GetCurrentCall(int receiver);
   CCallInfo* GetSecondCall(int receiver);
   CCallInfo* GetCallByCallID(int callId, int requester);
@@ -56,6 +60,8 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
   int IsLineFree(int requester) const { (void)requester; return current_ ? 0 : 1; }
   int PurgeReleasedCalls();
   std::size_t PoolSize() const;
+  // Records released and not purged yet.
+  std::size_t ReleasedCount() const;
   CCallInfo* LastDialled() const { return lastDialled_; }
 
   // Requests. MakeCall answers 1 only when the request left.
@@ -100,6 +106,11 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
 
  private:
   struct Lookup;  // a worker's copy of what the phone book found
+  using CallKey = std::pair<int, int>;  // call id, reference id
+  struct Filed {
+    int ref;     // key in pool_
+    int callId;  // under which it is in byCallId_
+  };
   struct Worker {
     std::thread thread;
     std::unique_ptr<Lookup> result;  // set by the worker before it posts
@@ -119,12 +130,21 @@ class CCallHandler : public ICallInfoOwner, public plat::IMessageTarget {
   void AskQueued(plat::UINT question, CCallInfo* call);
   void OnQuestion(plat::UINT question, int refId);
   bool IsPinned(const CCallInfo* call) const;
+  // The newest record filed under the call id, live ones first; released
+  // ones only when allowed. Under poolMu_.
+  CCallInfo* NewestByCallId(int callId, bool takeReleased) const;
   // A call of the own extension (by its numbers and direction).
   bool IsOwnCall(const CCallInfo& call) const;
 
   plat::WindowId self_ = 0;
   mutable std::mutex poolMu_;
-  std::list<std::unique_ptr<CCallInfo>> pool_;
+  // Under poolMu_: the records by their reference id (so in the order
+  // they were made), the same by call id, the reference id of each, and
+  // those released since the last purge or kept by it.
+  std::map<int, std::unique_ptr<CCallInfo>> pool_;
+  std::map<CallKey, CCallInfo*> byCallId_;
+  std::unordered_map<const CCallInfo*, Filed> filed_;
+  std::vector<CCallInfo*> released_;
   int refCounter_ = 0;
   CCallInfo* current_ = nullptr;
   CCallInfo* second_ = nullptr;

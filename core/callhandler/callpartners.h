@@ -27,6 +27,9 @@ class ICallbackList {
   virtual int RemoveEntry(CCallInfo* entry) = 0;
   // Appends the call; the record stays in the call handler's pool.
   virtual int AddCallback(CCallInfo* call) = 0;
+  // Whether the list has the record as an entry (the pool keeps it then,
+  // released or not). Called with the pool locked: asks nothing back.
+  virtual bool HoldsCall(const CCallInfo* call) const = 0;
   virtual int IsRunning() = 0;
   virtual void SetRunning(int running) = 0;
 };

@@ -71,6 +71,13 @@ std::string ParamText(CMyDataBaseParamInterface* item, std::uint32_t id) {
 
 }  // namespace
 
+CallIdField& CallIdField::operator=(int value) {
+  const int old = value_;
+  value_ = value;
+  if (old != value && self_->owner) self_->owner->CallIdChanged(self_, old);
+  return *this;
+}
+
 CCallInfo::CCallInfo() { Reset(); }
 
 void CCallInfo::Reset() {

@@ -18,6 +18,28 @@ class ICallInfoOwner {
  public:
   virtual ~ICallInfoOwner() = default;
   virtual int FreeCall(CCallInfo* call) = 0;
+  // The record's call id has just changed from old; an owner that finds its
+  // records by call id files it anew. Copies of its records (which carry the
+  // owner too) come here as well and must be told apart.
+  virtual void CallIdChanged(CCallInfo* call, int old) {
+    (void)call;
+    (void)old;
+  }
+};
+
+// A record's CSTA call id: reads and assigns as an int, and tells the
+// record's owner of every change.
+class CallIdField {
+ public:
+  explicit CallIdField(CCallInfo* self) : self_(self) {}
+  CallIdField(const CallIdField&) = delete;
+  CallIdField& operator=(const CallIdField& o) { return *this = static_cast<int>(o); }
+  CallIdField& operator=(int value);
+  operator int() const { return value_; }
+
+ private:
+  CCallInfo* self_;
+  int value_ = -1;
 };
 
 // The party data a phone book record or a speed-dial entry gives a call.
@@ -114,8 +136,8 @@ class CCallInfo {
   std::int16_t state = kIdle;
   int connectedMark = 0;  // 1 connected at clearing, 0 not, -1 released
   int external = 0;
-  int callId = -1;
-  int callRefId = -1;
+  CallIdField callId{this};
+  int callRefId = -1;  // given by the pool, never changed while pooled
   std::atomic<int> busy{0};  // set by an incoming-call worker
 
  private:

@@ -75,6 +75,12 @@ int CCallInfoList::RemoveByText(const std::string& text) {
   return 0;
 }
 
+bool CCallInfoList::Holds(const CCallInfo* call) const {
+  for (Node* n = head_; n; n = n->next)
+    if (n->call == call) return true;
+  return false;
+}
+
 int CCallInfoList::Reserved1(CCallInfo*) { return 1; }
 
 CCallInfo* CCallInfoList::GetAt(Position pos) const { return Contains(pos) ? pos->call : nullptr; }

@@ -46,6 +46,8 @@ class CCallInfoList {
   // The record at the cursor (null at the end); the cursor moves on.
   CCallInfo* NextCall();
   Position Cursor() const { return cursor_; }
+  // Whether the record is an entry; the cursor stays.
+  bool Holds(const CCallInfo* call) const;
   Position LastVisited() const { return last_; }
 
  protected:

@@ -123,6 +123,8 @@ int CMessageFilter::OnCSTAMessage(const CSTAMessage* record) {
   xrefRecord_ = outerRecord;
   xrefEntry_ = outerEntry;
   NotifyListeners(*record);
+  // The records this one ended are used no more once its dispatch is over.
+  if (!outerRecord && callHandler) callHandler->PurgeReleasedCalls();
   return 1;
 }
 

@@ -6,6 +6,9 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <filesystem>
+#include <cerrno>
+#include <cstdlib>
+#include <unistd.h>
 #include <fstream>
 #include <iterator>
 
@@ -34,8 +37,59 @@ TEST(Paths, StoredWindowsNamesMapBelowTheDriveRoot) {
   ::setenv("PALOMIR_DRIVE_ROOT", "/env/root", 1);
   EXPECT_EQ(MapPath("d:\\a.log"), "/env/root/a.log");
   ::unsetenv("PALOMIR_DRIVE_ROOT");
+  ::unsetenv("PALOMIR_HOME");
   ::setenv("HOME", "/home/u", 1);
   EXPECT_EQ(MapPath("D:\\a.log"), "/home/u/.palomir/drive_d/a.log");
+}
+
+// Without a set root each program home has drive folders of its own.
+TEST(Paths, TheDefaultDriveRootBelongsToTheProgramsHome) {
+  const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  struct Case {
+    const char* driveRoot;
+    const char* palomirHome;
+    const char* home;
+    const char* mapped;  // of "c:\\callinfo.txt"
+  } cases[] = {
+      {nullptr, "/srv/a", "/home/u", "/srv/a/drive_c/callinfo.txt"},
+      {nullptr, "/srv/b/", "/home/u", "/srv/b/drive_c/callinfo.txt"},
+      {nullptr, "/", "/home/u", "/drive_c/callinfo.txt"},
+      {nullptr, "", "/home/u", "/home/u/.palomir/drive_c/callinfo.txt"},
+      {nullptr, nullptr, "/home/u", "/home/u/.palomir/drive_c/callinfo.txt"},
+      {nullptr, nullptr, "", "/tmp/.palomir/drive_c/callinfo.txt"},
+      {"/shared", "/srv/a", "/home/u", "/shared/callinfo.txt"},
+  };
+  auto set = [](const char* name, const char* value) {
+    if (value) ::setenv(name, value, 1);
+    else ::unsetenv(name);
+  };
+  for (const Case& c : cases) {
+    set("PALOMIR_DRIVE_ROOT", c.driveRoot);
+    set("PALOMIR_HOME", c.palomirHome);
+    set("HOME", c.home);
+    EXPECT_EQ(MapPath("c:\\callinfo.txt"), c.mapped) << (c.palomirHome ? c.palomirHome : "(none)");
+  }
+  ::unsetenv("PALOMIR_DRIVE_ROOT");
+  ::unsetenv("PALOMIR_HOME");
+  set("HOME", savedHome.empty() ? nullptr : savedHome.c_str());
+}
+
+TEST(Paths, TheFoldersAboveAFileAreMadeWhenMissing) {
+  const fs::path root = fs::temp_directory_path() / ("brimlow_paths_" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root);
+  // Made, all levels; there already; nothing above; a file in the way.
+  EXPECT_TRUE(MakeParentFolders((root / "drive_c/Daten/Tel/x.log").string()));
+  EXPECT_TRUE(fs::is_directory(root / "drive_c/Daten/Tel"));
+  EXPECT_FALSE(fs::exists(root / "drive_c/Daten/Tel/x.log"));
+  EXPECT_TRUE(MakeParentFolders((root / "drive_c/y.log").string()));
+  EXPECT_TRUE(MakeParentFolders("relative.log"));
+  std::ofstream(root / "plain") << "x";
+  errno = 0;
+  EXPECT_FALSE(MakeParentFolders((root / "plain/sub/z.log").string()));
+  EXPECT_NE(errno, 0);
+  EXPECT_FALSE(MakeParentFolders((root / "plain/z.log").string()));
+  fs::remove_all(root);
 }
 
 TEST(Paths, ExeDirIsTheFolderOfTheRunningProgram) {

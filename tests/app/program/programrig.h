@@ -94,7 +94,8 @@ struct Child {
 };
 
 // Starts program with the environment's additions (an empty value unsets)
-// in folder cwd, offscreen, with the probe on a pipe.
+// in folder cwd (also its PALOMIR_HOME unless env says), offscreen, with the
+// probe on a pipe.
 inline bool Start(Child& c, const std::string& program, const std::string& cwd,
                   const std::map<std::string, std::string>& env) {
   int fds[2];
@@ -105,6 +106,9 @@ inline bool Start(Child& c, const std::string& program, const std::string& cwd,
     const int probe = ::dup(fds[1]);  // without close-on-exec
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("PALOMIR_STARTUP_PROBE", std::to_string(probe).c_str(), 1);
+    // The program's home is its working folder, as scripts/launch runs it:
+    // its drive folders land there, never in the user's.
+    ::setenv("PALOMIR_HOME", cwd.c_str(), 1);
     for (const auto& [k, v] : env) {
       if (v.empty())
         ::unsetenv(k.c_str());

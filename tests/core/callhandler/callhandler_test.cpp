@@ -1,10 +1,14 @@
 // The call model's pool and requests, on the scenario rig.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 #include "core/base/globalconfig.h"
 #include "core/callhandler/callhandler.h"
 #include "core/iface/viewhub.h"
 #include "core/monitor/monitortable.h"
+#include "platform/messages.h"
 #include "fakes.h"
 #include "scenario.h"
 #include "scenario_rig.h"
@@ -62,6 +66,85 @@ TEST_F(HandlerTest, PurgeKeepsPinnedAndBusyRecords) {
   EXPECT_EQ(h().PoolSize(), 2u);
   EXPECT_EQ(h().GetCurrentCall(17), current);
   EXPECT_EQ(h().LastDialled(), current);
+}
+
+// Whoever still holds a released record keeps it in the pool; the purge
+// after it lets go takes it.
+TEST_F(HandlerTest, AReleasedRecordStaysWhileAnyoneHoldsIt) {
+  std::unique_ptr<plat::ModalLoopScope> modal;
+  CMonitorEntry* watched = s.rig().table.FindByNumber("21");
+  ASSERT_NE(watched, nullptr);
+  struct Case {
+    const char* holder;
+    std::function<void(CCallInfo*)> hold, letGo;
+  } cases[] = {
+      {"a worker", [](CCallInfo* c) { c->busy = 1; }, [](CCallInfo* c) { c->busy = 0; }},
+      {"the callback list", [&](CCallInfo* c) { s.rig().callbacks.entries.push_back(c); },
+       [&](CCallInfo*) { s.rig().callbacks.entries.clear(); }},
+      {"a watched extension", [&](CCallInfo* c) { watched->currentCall = c; },
+       [&](CCallInfo*) { watched->currentCall = nullptr; }},
+      {"a modal loop above", [&](CCallInfo*) { modal = std::make_unique<plat::ModalLoopScope>(); },
+       [&](CCallInfo*) { modal.reset(); }},
+  };
+  for (const Case& c : cases) {
+    CCallInfo* rec = h().GetFreeCall(21);
+    const int ref = rec->callRefId;
+    c.hold(rec);
+    h().FreeCall(rec);
+    h().PurgeReleasedCalls();
+    EXPECT_EQ(h().GetCallByCallReferenceID(ref, 17), rec) << c.holder;
+    c.letGo(rec);
+    h().PurgeReleasedCalls();
+    EXPECT_EQ(h().GetCallByCallReferenceID(ref, 17), nullptr) << c.holder;
+    EXPECT_EQ(h().PoolSize(), 0u) << c.holder;
+  }
+}
+
+// The index by call id follows every change of a record's id, copies of a
+// record (which carry its owner) leave it alone, and a record released,
+// taken up again and released again goes once.
+TEST_F(HandlerTest, CallIdLookupFollowsChangesAndIgnoresCopies) {
+  CCallInfo* a = h().GetFreeCall(21);
+  a->callId = 7;
+  EXPECT_EQ(h().FindLiveCall(7), a);
+  a->callId = 8;
+  EXPECT_EQ(h().FindLiveCall(7), nullptr);
+  EXPECT_EQ(h().FindLiveCall(8), a);
+  CCallInfo copy;
+  copy.CopyFrom(*a);
+  ASSERT_EQ(copy.owner, a->owner);
+  copy.callId = 9;
+  copy.Release();
+  EXPECT_EQ(h().FindLiveCall(9), nullptr);
+  EXPECT_EQ(h().FindLiveCall(8), a);
+  EXPECT_EQ(a->connectedMark, 0);
+
+  h().FreeCall(a);
+  EXPECT_EQ(h().FindLiveCall(8), nullptr);
+  EXPECT_EQ(h().GetCallByCallID(8, 21), a);  // revived
+  h().FreeCall(a);
+  h().PurgeReleasedCalls();
+  EXPECT_EQ(h().PoolSize(), 0u);
+  EXPECT_EQ(h().GetCallByCallID(8, 21), nullptr);
+  EXPECT_EQ(h().FindLiveCall(8), nullptr);
+}
+
+// The record of a call the PBX ended is gone once that record's dispatch
+// is over, without waiting for the queue.
+TEST_F(HandlerTest, AnEndedCallIsPurgedAtTheEndOfItsDispatch) {
+  ASSERT_EQ(s.Run("watch 21 2 main xref=1001\n"
+                  "pbx delivered xref=1001 callid=9 device=21 calling=0407777 called=21\n"),
+            "");
+  EXPECT_EQ(h().PoolSize(), 1u);
+  CMonitorEntry* main = s.rig().table.FindByNumber("21");
+  CSTAMessage cleared;
+  cleared.SetType(CSTA_CONNECTION_CLEARED);
+  cleared.SetCrossRefId(1001);
+  CSTAConnectionId{9, "21", 0}.Write(cleared, 10);
+  s.rig().filter.OnCSTAMessage(&cleared);
+  EXPECT_EQ(main->currentCall, nullptr);
+  EXPECT_EQ(h().PoolSize(), 0u);
+  EXPECT_EQ(s.rig().missed.numbers.size(), 1u);
 }
 
 TEST_F(HandlerTest, MakeCallSwapsAndRefusesWithACurrentCall) {

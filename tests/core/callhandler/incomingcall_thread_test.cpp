@@ -13,38 +13,10 @@
 #include "core/callhandler/callhandler.h"
 #include "platform/eventloop.h"
 #include "platform/messages.h"
+#include "gated_phonebook.h"
 #include "tests/phonebook/fake/fake_phonebook.h"
 
 namespace {
-
-// A phone book whose search waits until the test lets it go.
-class GatedPhoneBook : public FakePhoneBook {
- public:
-  int FindRecord(std::uint32_t kind, const CDataBaseParam& v, const char* x, std::uint32_t r) override {
-    {
-      std::unique_lock<std::mutex> lock(mu_);
-      ++waiting_;
-      cv_.notify_all();
-      cv_.wait(lock, [this] { return open_; });
-    }
-    return FakePhoneBook::FindRecord(kind, v, x, r);
-  }
-  void WaitForSearch(int n) {
-    std::unique_lock<std::mutex> lock(mu_);
-    cv_.wait(lock, [&] { return waiting_ >= n; });
-  }
-  void Open() {
-    std::lock_guard<std::mutex> lock(mu_);
-    open_ = true;
-    cv_.notify_all();
-  }
-
- private:
-  std::mutex mu_;
-  std::condition_variable cv_;
-  int waiting_ = 0;
-  bool open_ = false;
-};
 
 // Like the real phone book: the first hit is one current item that every
 // search overwrites.

@@ -96,6 +96,11 @@ class FakeCallbackList : public ICallbackList {
   CCallInfo* FindByDescription(const std::string& text) override;
   int RemoveEntry(CCallInfo* entry) override;
   int AddCallback(CCallInfo* call) override;
+  bool HoldsCall(const CCallInfo* call) const override {
+    for (const CCallInfo* e : entries)
+      if (e == call) return true;
+    return false;
+  }
   int IsRunning() override { return running; }
   void SetRunning(int r) override { running = r; }
 };
