@@ -118,9 +118,18 @@ void Learn(const QWidget* w) {
   g_margins = QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom());
 }
 
+// The inner size a window will show at: one never sized yet takes its
+// layout's size when shown, not the placeholder it has until then.
+QSize InnerSizeOnShow(const QWidget* w) {
+  if (w->isVisible() || w->testAttribute(Qt::WA_Resized) || !w->layout()) return w->size();
+  w->layout()->activate();
+  if (w->testAttribute(Qt::WA_Resized)) return w->size();
+  return w->sizeHint().expandedTo(w->minimumSize()).boundedTo(w->maximumSize());
+}
+
 QSize EstimatedOuterSize(const QWidget* w) {
   if (FrameKnown(w)) return w->frameGeometry().size();
-  return w->size().grownBy(g_margins);
+  return InnerSizeOnShow(w).grownBy(g_margins);
 }
 
 void PlaceWaiting();
@@ -295,11 +304,16 @@ bool Restore(QWidget* w, const Rect& stored, bool keepSize) {
     const QSize s = EstimatedOuterSize(w);
     r = At(stored.left, stored.top, s.width(), s.height());
   }
-  r = OntoScreen(r, ScreenAreas());
+  const std::vector<Rect> screens = ScreenAreas();
+  const bool lost = !Reachable(r, screens);
+  r = OntoScreen(r, screens);
   if (keepSize)
     MoveOuter(w, r.left, r.top);
   else
     SetOuter(w, r);
+  // A window lost off the screens comes back as a new one would, so that
+  // it does not land on the main window's menu.
+  if (lost && Present(g_main) && g_main != w) PlaceBesideMain(w);
   return true;
 }
 

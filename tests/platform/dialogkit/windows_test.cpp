@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -223,6 +224,37 @@ TEST(WindowPlacement, AStoredPlaceComesBackAndOffTheScreenOntoIt) {
   }
   QWidget w;
   EXPECT_FALSE(place::Restore(&w, place::Rect{}, true));  // nothing stored
+}
+
+// A window restores its place while it is being made, before its layout
+// has sized it: it still comes back whole on the screen, and with a main
+// window beside it rather than over its menu.
+TEST(WindowPlacement, AWindowLostOffTheScreenComesBackWholeAndClearOfTheMenu) {
+  App1024();
+  const QRect screen(0, 0, 1024, 768);
+  QWidget owner;
+  // An owned window: a placeholder size of its own until it is laid out.
+  auto make = [&owner] {
+    auto w = std::make_unique<QWidget>(&owner, Qt::Window);
+    auto* inside = new QWidget;
+    inside->setMinimumSize(400, 300);
+    (new QVBoxLayout(w.get()))->addWidget(inside);
+    return w;
+  };
+  {
+    auto w = make();
+    ASSERT_TRUE(place::Restore(w.get(), {-900, 2000, -276, 2365}, true));
+    w->show();
+    Settle();
+    EXPECT_TRUE(screen.contains(w->frameGeometry())) << w->frameGeometry().y();
+  }
+  MainWindow main;
+  auto w = make();
+  ASSERT_TRUE(place::Restore(w.get(), {-1200, -800, -838, -535}, true));
+  w->show();
+  Settle();
+  EXPECT_TRUE(screen.contains(w->frameGeometry()));
+  EXPECT_FALSE(w->frameGeometry().intersects(main.frame.frameGeometry()));
 }
 
 TEST(WindowSizes, NoWindowIsLargerThanTheScreen) {
