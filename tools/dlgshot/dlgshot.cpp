@@ -585,9 +585,24 @@ void ShootPhoneBook(const std::string& out) {
   std::filesystem::remove_all(dir);
 }
 
+// The smallest screen the windows must fit, 1024 x 768, unless a platform
+// is asked for: what scrolls or wraps there does so in the pictures too.
+std::filesystem::path UseSmallScreen() {
+  if (std::getenv("QT_QPA_PLATFORM")) return {};
+  const auto file = std::filesystem::temp_directory_path() / ("dlgshot_screen_" + std::to_string(::getpid()) + ".json");
+  std::ofstream(file) << R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": 1024, "height": 768,)"
+                         R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+  setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + file.string()).c_str(), 1);
+  return file;
+}
+
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const std::filesystem::path screen = UseSmallScreen();
   QApplication app(argc, argv);
+  if (!screen.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove(screen, ignored);
+  }
   std::string out = argc > 1 ? argv[1] : ".";
   // Every window with the shipped language file's texts and Qt's German.
   VESKOSESSION session = VESKO_NO_SESSION;
