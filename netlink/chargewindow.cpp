@@ -10,6 +10,7 @@
 #include "platform/dialogkit/dialog.h"
 #include "platform/dialogkit/dlgtemplate.h"
 #include "platform/qtext.h"
+#include "platform/qtmodal.h"
 
 namespace netlink {
 
@@ -121,7 +122,7 @@ bool ChargeViewChooseFile(std::string* name) {
   d.setAcceptMode(QFileDialog::AcceptSave);
   d.setNameFilters({plat::ToQString("Geb\xFChrendatei (*.gdt)"), QStringLiteral("alle Dateien (*.*)")});
   d.setDefaultSuffix(QStringLiteral("gdt"));
-  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+  if (plat::ExecModal(d) != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
   *name = plat::FromQString(d.selectedFiles().front());
   return true;
 }

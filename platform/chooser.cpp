@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "platform/qtext.h"
+#include "platform/qtmodal.h"
 
 namespace plat {
 namespace {
@@ -14,13 +15,18 @@ bool HaveWidgets() { return qobject_cast<QApplication*>(QCoreApplication::instan
 
 class QtChooser : public IChooser {
  public:
-  bool ChooseColour(WindowId) override { return HaveWidgets() && QColorDialog::getColor().isValid(); }
+  bool ChooseColour(WindowId) override {
+    if (!HaveWidgets()) return false;
+    QColorDialog d(Qt::white);
+    d.setObjectName(QStringLiteral("colourdialog"));
+    return ExecModal(d) == QDialog::Accepted && d.selectedColor().isValid();
+  }
   bool ChooseFont(WindowId, std::string* face) override {
     if (!HaveWidgets()) return false;
-    bool ok = false;
-    const QFont f = QFontDialog::getFont(&ok);
-    if (!ok) return false;
-    *face = FromQString(f.family());
+    QFontDialog d(QApplication::font());
+    d.setObjectName(QStringLiteral("fontdialog"));
+    if (ExecModal(d) != QDialog::Accepted) return false;
+    *face = FromQString(d.selectedFont().family());
     return true;
   }
 };

@@ -15,6 +15,7 @@ ManualLoop::~ManualLoop() {
   if (CurrentEventLoop() == this) {
     SetEventLoop(nullptr);
     detail::ResetQueues();
+    ResetExit();
   }
 }
 

@@ -37,8 +37,9 @@ std::size_t FireDueTimers(std::uint64_t now);  // delivers timers due at now
 bool NextTimerDeadline(std::uint64_t* deadline);
 
 // Deterministic loop for tests: nothing happens until the test runs it.
-// Both loops install themselves on construction (SetEventLoop(this)); a
-// ManualLoop, when it ends, also drops every queued message and timer.
+// Both loops install themselves on construction (SetEventLoop(this)) and,
+// when they end, forget an exit that was begun (plat::BeginExit); a
+// ManualLoop also drops every queued message and timer.
 class ManualLoop : public EventLoop {
  public:
   explicit ManualLoop(std::time_t wallStart = 1765180800 /* 2025-12-08 08:00 UTC */);

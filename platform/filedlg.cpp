@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "platform/qtext.h"
+#include "platform/qtmodal.h"
 
 namespace plat {
 namespace {
@@ -28,6 +29,7 @@ class QtFileDialog : public IFileDialog {
   bool Run(WindowId, const FileDialogRequest& r, std::string* path) override {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
     QFileDialog d(nullptr, ToQString(r.title), ToQString(r.folder));
+    d.setObjectName(QStringLiteral("filedialog"));
     d.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     d.setOption(QFileDialog::DontUseNativeDialog, false);
@@ -36,7 +38,7 @@ class QtFileDialog : public IFileDialog {
     if (!filters.isEmpty()) d.setNameFilters(filters);
     if (!r.fileName.empty()) d.selectFile(ToQString(r.fileName));
     if (!r.defaultSuffix.empty()) d.setDefaultSuffix(ToQString(r.defaultSuffix));
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+    if (ExecModal(d) != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
     *path = d.selectedFiles().front().toLocal8Bit().toStdString();
     return true;
   }

@@ -5,6 +5,7 @@
 // OnMessage.
 #include "platform/messages.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -293,8 +294,9 @@ bool NextTimerDeadline(std::uint64_t* deadline) {
 
 namespace {
 struct ModalState {
-  int depth = 0;
+  std::vector<ModalLoopScope*> open;  // innermost last
   std::vector<Message> waiting;
+  bool exiting = false;
 };
 ModalState& Modal() {
   static ModalState m;
@@ -303,23 +305,41 @@ ModalState& Modal() {
 }  // namespace
 
 ModalLoopScope::ModalLoopScope() : counted_(IsMainThread()) {
-  if (counted_) ++Modal().depth;
+  if (counted_) Modal().open.push_back(this);
 }
 
 ModalLoopScope::~ModalLoopScope() {
   if (!counted_) return;
   ModalState& m = Modal();
-  if (--m.depth > 0) return;
+  for (auto it = m.open.end(); it != m.open.begin();) {
+    if (*--it == this) {
+      m.open.erase(it);
+      break;
+    }
+  }
+  if (!m.open.empty()) return;
   std::vector<Message> due;
   due.swap(m.waiting);
   for (const Message& w : due) PostMessage(w.target, w.msg, w.wParam, w.lParam);
 }
 
-int ModalLoopDepth() { return Modal().depth; }
+void ModalLoopScope::SetEnd(std::function<void()> end) { end_ = std::move(end); }
+
+void ModalLoopScope::EndForExit() {
+  // A loop that gave no end is only waited for.
+  if (endedForExit_ || !end_) return;
+  endedForExit_ = true;
+  // Taken out first: the end may run code that asks again.
+  std::function<void()> end = std::move(end_);
+  end_ = nullptr;
+  end();
+}
+
+int ModalLoopDepth() { return static_cast<int>(Modal().open.size()); }
 
 bool PostWhenNoModalLoop(WindowId to, UINT msg, WPARAM w, LPARAM l) {
   ModalState& m = Modal();
-  if (m.depth == 0) return PostMessage(to, msg, w, l);
+  if (m.open.empty()) return PostMessage(to, msg, w, l);
   Message waiting;
   waiting.target = to;
   waiting.msg = msg;
@@ -328,5 +348,20 @@ bool PostWhenNoModalLoop(WindowId to, UINT msg, WPARAM w, LPARAM l) {
   m.waiting.push_back(std::move(waiting));
   return true;
 }
+
+void BeginExit() {
+  if (!IsMainThread()) return;
+  ModalState& m = Modal();
+  m.exiting = true;
+  // An end runs the loop's cancel, which may open or close loops: each one
+  // of those open now is looked up again before it is ended.
+  const std::vector<ModalLoopScope*> open = m.open;
+  for (auto it = open.rbegin(); it != open.rend(); ++it)
+    if (std::find(m.open.begin(), m.open.end(), *it) != m.open.end()) (*it)->EndForExit();
+}
+
+bool Exiting() { return Modal().exiting; }
+
+void ResetExit() { Modal().exiting = false; }
 
 }  // namespace plat

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/win32types.h"
@@ -51,6 +52,10 @@ bool IsMainThread();
 // Modal loops (message boxes, modal dialogs) on the main thread. Work that
 // would take objects away from under such a loop waits until the outermost
 // one has ended.
+//
+// The program's exit ends them: BeginExit ends every open loop, innermost
+// first, through the way each gave to end it (its cancel), and from then on
+// a modal loop does not run at all: it answers its cancel at once.
 class ModalLoopScope {
  public:
   ModalLoopScope();
@@ -58,11 +63,29 @@ class ModalLoopScope {
   ModalLoopScope(const ModalLoopScope&) = delete;
   ModalLoopScope& operator=(const ModalLoopScope&) = delete;
 
+  // How the loop is ended for the exit; run at most once.
+  void SetEnd(std::function<void()> end);
+  // True once the exit has ended this loop.
+  bool EndedForExit() const { return endedForExit_; }
+
  private:
+  friend void BeginExit();
+  void EndForExit();
+
   bool counted_;  // only the main thread's loops count
+  bool endedForExit_ = false;
+  std::function<void()> end_;
 };
 int ModalLoopDepth();
 // Posts at once when no modal loop runs, else when the outermost one ends.
 bool PostWhenNoModalLoop(WindowId to, UINT msg, WPARAM w = 0, LPARAM l = 0);
+
+// The program's exit has begun: every modal loop is ended, innermost first,
+// and none runs any more. Main thread only; asking again ends what has
+// opened since.
+void BeginExit();
+bool Exiting();
+// The exit is over (a process that runs the program more than once: tests).
+void ResetExit();
 
 }  // namespace plat

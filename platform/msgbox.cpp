@@ -12,6 +12,7 @@
 
 #include "platform/messages.h"
 #include "platform/qtext.h"
+#include "platform/qtmodal.h"
 #include "platform/text.h"
 
 namespace plat {
@@ -25,16 +26,26 @@ std::atomic<IMessageBox*> g_impl{nullptr};
 class HeadlessMessageBox : public IMessageBox {
  public:
   int Show(WindowId, const std::string& text, const std::string& caption, UINT) override {
-    std::lock_guard<std::mutex> lk(mu_);
-    std::fprintf(stderr, "[%s] %s\n", Cp1252ToUtf8(caption).c_str(), Cp1252ToUtf8(text).c_str());
+    ToErrorOutput(text, caption);
     return IDOK;
   }
-
- private:
-  std::mutex mu_;
 };
 
 }  // namespace
+
+void ToErrorOutput(const std::string& text, const std::string& caption) {
+  static std::mutex mu;
+  std::lock_guard<std::mutex> lk(mu);
+  std::fprintf(stderr, "[%s] %s\n", Cp1252ToUtf8(caption).c_str(), Cp1252ToUtf8(text).c_str());
+}
+
+int CancelAnswer(UINT flags) {
+  switch (flags & 0x0F) {
+    case MB_OK: return IDOK;
+    case MB_YESNO: return IDNO;
+    default: return IDCANCEL;
+  }
+}
 
 int ScriptedMessageBox::Show(WindowId, const std::string& text, const std::string& caption, UINT flags) {
   shown.push_back(Shown{text, caption, flags});
@@ -49,8 +60,9 @@ int QtMessageBox::Show(WindowId, const std::string& text, const std::string& cap
   if (!app) return IDOK;
   if (QThread::currentThread() != app->thread()) {
     int result = IDCANCEL;
+    // On the main thread as one of its modal loops.
     QMetaObject::invokeMethod(
-        app, [&] { result = Show(0, text, caption, flags); }, Qt::BlockingQueuedConnection);
+        app, [&] { result = MessageBox(0, text, caption, flags); }, Qt::BlockingQueuedConnection);
     return result;
   }
   QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -70,7 +82,11 @@ int QtMessageBox::Show(WindowId, const std::string& text, const std::string& cap
     default: buttons = QMessageBox::Ok; break;
   }
   QMessageBox box(icon, ToQString(caption), ToQString(text), buttons, QApplication::activeWindow());
-  switch (box.exec()) {
+  box.setObjectName(QStringLiteral("messagebox"));
+  bool endedForExit = false;
+  const int answer = ExecModal(box, &endedForExit);
+  if (endedForExit) return CancelAnswer(flags);
+  switch (answer) {
     case QMessageBox::Ok: return IDOK;
     case QMessageBox::Yes: return IDYES;
     case QMessageBox::No: return IDNO;
@@ -90,6 +106,11 @@ IMessageBox& MessageBoxImpl() {
 void SetMessageBoxImpl(IMessageBox* impl) { g_impl.store(impl); }
 
 int MessageBox(WindowId owner, const std::string& text, const std::string& caption, UINT flags) {
+  if (IsMainThread() && Exiting()) {
+    // Nobody is left to answer: the text is kept where it can be read.
+    ToErrorOutput(text, caption);
+    return CancelAnswer(flags);
+  }
   ModalLoopScope modalLoop;
   return MessageBoxImpl().Show(owner, text, caption, flags);
 }

@@ -25,7 +25,13 @@ class IMessageBox {
 // exists; before that one that logs the box and answers IDOK).
 IMessageBox& MessageBoxImpl();
 void SetMessageBoxImpl(IMessageBox* impl);  // nullptr restores the default
+// Once the program's exit has begun no box is shown: its text goes to the
+// error output and the answer is the cancel of its buttons.
 int MessageBox(WindowId owner, const std::string& text, const std::string& caption, UINT flags);
+// The cancel of a button set: IDOK for OK alone, IDNO for Yes/No, else IDCANCEL.
+int CancelAnswer(UINT flags);
+// A box's text on the error output (Windows-1252 converted).
+void ToErrorOutput(const std::string& text, const std::string& caption);
 
 // For tests: records every box and gives the queued answers in order (the
 // default answer when the queue is empty).

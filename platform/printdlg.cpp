@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/qtext.h"
+#include "platform/qtmodal.h"
 #include "platform/text.h"
 
 namespace plat {
@@ -86,9 +87,10 @@ std::unique_ptr<QPrinter> QtPrintDialog::Choose(WindowId, const std::string& doc
   auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
   p->setDocName(ToQString(documentName));
   QPrintDialog d(p.get(), QApplication::activeWindow());
+  d.setObjectName(QStringLiteral("printdialog"));
   d.setOption(QAbstractPrintDialog::PrintSelection, false);
   d.setOption(QAbstractPrintDialog::PrintPageRange, false);
-  if (d.exec() != QDialog::Accepted) return nullptr;
+  if (ExecModal(d) != QDialog::Accepted) return nullptr;
   return p;
 }
 

@@ -46,6 +46,8 @@ QtEventLoop::QtEventLoop() : impl_(std::make_unique<Impl>()) {
 
 QtEventLoop::~QtEventLoop() {
   if (CurrentEventLoop() == this) SetEventLoop(nullptr);
+  // The run it served is over, and with it the run's exit.
+  ResetExit();
 }
 
 std::uint64_t QtEventLoop::NowMs() const {

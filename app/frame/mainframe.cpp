@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QThread>
 #include <QToolButton>
 
 #include "app/doc/brimlowdoc.h"
@@ -334,6 +335,15 @@ void CMainFrame::SetBusy(bool busy) {
 void CMainFrame::ExitCommand() { close(); }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
+  if (view_ && plat::ModalLoopDepth() > 0) {
+    // The session's close under an open dialog: the exit ends the dialogs
+    // first and then closes the frame itself.
+    e->ignore();
+    RunCommand(ID_APP_EXIT);
+    return;
+  }
+  // From here on nothing asks the user: the program is ending.
+  plat::BeginExit();
   frameplace::Save(plat::place::OuterRect(this), isMinimized(), settingsFile_, config_);
   if (doc_ && !doc_->CanCloseFrame()) {
     // The link is being stopped; the view closes the frame again once it is.
@@ -342,5 +352,14 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
   }
   closed_ = true;
   e->accept();
-  QCoreApplication::quit();
+  // Not quit(): that asks every window to close, and one that says no (or
+  // asks the user) would keep the program running. The windows go when the
+  // program takes itself apart after its loop.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
+
+plat::LRESULT CMainFrame::OnMessage(const plat::Message& m) {
+  // The assistant's "end the program": the exit command, like the menu's.
+  if (m.msg == kWmClose) RunCommand(ID_APP_EXIT);
+  return 0;
 }

@@ -27,6 +27,9 @@ class QToolBar;
 class CMainFrame : public QMainWindow, public IViewFrame, public plat::IMessageTarget {
  public:
   enum : plat::UINT { ID_VIEW_TOOLBAR = 59392, ID_VIEW_STATUS_BAR = 59393, ID_HELP_INDEX = 32810, ID_HELP = 57670 };
+  enum : plat::UINT { ID_APP_EXIT = 57665 };
+  // Posted to the frame's id: the program ends as by its exit command.
+  static constexpr plat::UINT kWmClose = 0x0010;
   // The toolbar's buttons in order; 0 is a separator.
   static const std::vector<plat::UINT>& ToolbarLayout();
 
@@ -71,7 +74,7 @@ class CMainFrame : public QMainWindow, public IViewFrame, public plat::IMessageT
   void SetBusy(bool busy) override;
   void ExitCommand() override;
 
-  plat::LRESULT OnMessage(const plat::Message&) override { return 0; }
+  plat::LRESULT OnMessage(const plat::Message& m) override;
 
  protected:
   void closeEvent(QCloseEvent* e) override;

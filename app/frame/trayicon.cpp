@@ -68,7 +68,14 @@ void CTrayIcon::Remove() {
 std::vector<TrayMenuItem> CTrayIcon::MenuItems(const std::vector<TrayMenuEntry>& entries) const {
   std::vector<TrayMenuItem> items;
   if (plat::ModalLoopDepth() > 0) {
+    // Under an open dialog: back to the front, or the end of the program
+    // (which ends the dialog first).
     items.push_back({record_.callbackMessage, 0, kDoubleClick, plat::GetTextOr(plat::TextId(0, 0), "Palomir")});
+    for (const TrayMenuEntry& e : entries) {
+      if (e.command != kExitCommand) continue;
+      items.push_back({});
+      items.push_back({kMsgCommand, e.command, 0, e.text});
+    }
     return items;
   }
   for (const TrayMenuEntry& e : entries) {

@@ -49,6 +49,7 @@ class CTrayIcon : public IViewTray {
   enum Flags : std::uint32_t { kMessageValid = 1, kIconValid = 2, kTipValid = 4 };
   static constexpr std::size_t kTipMax = 63;
   static constexpr plat::UINT kMsgCommand = 273;
+  static constexpr plat::UINT kExitCommand = 57665;
 
   explicit CTrayIcon(ITrayBackend& backend) : backend_(backend) {}
   ~CTrayIcon() override { Remove(); }
@@ -61,15 +62,17 @@ class CTrayIcon : public IViewTray {
   bool Apply() override;
   void Remove() override;
   bool HasNotificationArea() const override { return backend_.Available(); }
-  // While a modal dialog runs, only bringing the window to the front is
-  // offered: anything else would take objects away from under it.
+  // While a modal dialog runs, only bringing the window to the front and
+  // the exit are offered: anything else would take objects away from under
+  // it, and the exit ends the dialog first.
   void ShowMenu(const std::vector<TrayMenuEntry>& entries) override;
   void CloseMenu() override { backend_.CloseMenu(); }
 
   // The callback message with lParam = the mouse message: a double click
   // (515) and the context request (516).
   static constexpr plat::LPARAM kDoubleClick = 515, kContextMenu = 516;
-  // The one entry offered under a modal dialog: the double click's message.
+  // Under a modal dialog: the double click's message, a separator and the
+  // exit command.
   std::vector<TrayMenuItem> MenuItems(const std::vector<TrayMenuEntry>& entries) const;
 
   const TrayIconRecord& Record() const { return record_; }

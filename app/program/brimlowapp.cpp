@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QDialog>
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -14,10 +13,12 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/callwin/assistantdlg.h"
 #include "app/doc/brimlowdoc.h"
 #include "app/frame/mainframe.h"
 #include "app/frame/qttray.h"
 #include "app/frame/trayicon.h"
+#include "app/program/testcontrol.h"
 #include "app/view/brimlowview.h"
 #include "app/view/callwindows.h"
 #include "app/view/phonebookwindows.h"
@@ -29,6 +30,7 @@
 #include "platform/dialogkit/dialog.h"
 #include "platform/dialogkit/dlgsupport.h"
 #include "platform/eventloop.h"
+#include "platform/messages.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/qtext.h"
@@ -188,6 +190,9 @@ bool CBrimlowApp::InitInstance() {
   // not only through the save at exit.
   view_->Charges().SetSettingsFile(settingsPath_);
   InstallCallWindows(*view_, *doc_);
+  // The assistant's "end the program" closes the main window.
+  if (auto* assistant = dynamic_cast<CAssistantDlg*>(view_->Window(CBrimlowView::kAssistant)))
+    assistant->mainWindow = frame_->Id();
   phoneBook_ = std::make_unique<pb::CDataBaseStore>(doc_->Database());
   phoneBookWindows_ = InstallPhoneBookWindows(*view_, phoneBook_.get(), &doc_->MonitorTable());
   frame_->Attach(doc_.get(), view_.get());
@@ -199,6 +204,7 @@ bool CBrimlowApp::InitInstance() {
   frame_->SetTitle(plat::GetTextOr(plat::TextId(0, 0), ""));
   frame_->UpdateMenu();
   ProbeShown();
+  testControl_ = CTestControl::FromEnvironment(*frame_, *view_);
   return true;
 }
 
@@ -223,6 +229,7 @@ int CBrimlowApp::RunAboutBox(plat::WindowId owner) {
 void CBrimlowApp::RunAbout() { RunAboutBox(view_ ? view_->Id() : 0); }
 
 void CBrimlowApp::DestroyWindows() {
+  testControl_.reset();
   if (frame_) frame_->Detach();
   view_.reset();
   phoneBookWindows_.reset();
@@ -259,21 +266,22 @@ void CBrimlowApp::OnSignal() {
   char buf[64];
   while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
   }
-  if (frame_) frame_->RunCommand(ID_APP_EXIT);
-  // The exit waits for the outermost modal loop: a terminate request
-  // cancels the open dialogs and boxes, innermost first, so it is not held
-  // up by a question nobody answers.
-  for (int open = 0; open < 64; ++open) {
-    QWidget* w = QApplication::activeModalWidget();
-    if (!w) break;
-    if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
-    else w->close();
-  }
+  // The exit command, whatever is open: it ends the dialogs and boxes
+  // first. Before the windows exist only the start-up's own box is ended.
+  if (frame_ && view_)
+    frame_->RunCommand(ID_APP_EXIT);
+  else
+    plat::BeginExit();
 }
 
 int CBrimlowApp::Run() {
   WatchSignals();
-  if (InitInstance()) QApplication::exec();
+  if (InitInstance()) {
+    // A terminate request that came during the start-up ends the program
+    // the normal way once its loop runs.
+    if (plat::Exiting()) frame_->RunCommand(ID_APP_EXIT);
+    QApplication::exec();
+  }
   DestroyWindows();
   return ExitInstance();
 }

@@ -13,6 +13,7 @@
 class CBrimlowDoc;
 class CBrimlowView;
 class CMainFrame;
+class CTestControl;
 class CTrayIcon;
 class ITrayBackend;
 class PhoneBookWindows;
@@ -90,4 +91,5 @@ class CBrimlowApp {
   std::unique_ptr<PhoneBookWindows> phoneBookWindows_;
   std::unique_ptr<CBrimlowView> view_;
   std::unique_ptr<QSocketNotifier> signalNotifier_;
+  std::unique_ptr<CTestControl> testControl_;  // only under a test's control
 };

@@ -914,8 +914,12 @@ void CBrimlowView::ShowStep(int show) {
 }
 
 void CBrimlowView::RunExitCommand() {
-  // Always from the view's own queue and never under a modal loop: the
-  // exit takes away the objects that a caller or a loop still runs on.
+  // Every open dialog and box is ended now (innermost first) and none is
+  // shown any more; the exit itself runs from the view's own queue once
+  // the outermost loop has returned, never under a loop or a caller that
+  // still runs on the objects it takes away. A request while one is queued
+  // joins it; one after it ran (the close waits for the link) queues anew.
+  plat::BeginExit();
   if (exitPending_) return;
   exitPending_ = true;
   plat::PostWhenNoModalLoop(self_, kMsgExit);

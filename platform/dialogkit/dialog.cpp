@@ -211,6 +211,9 @@ class KitWindow : public QDialog {
     e->ignore();
     owner_->CloseBox();
   }
+  // Whoever rejects the window from outside gets the close box's answer:
+  // QDialog's own would hide it and leave the dialog's loop running.
+  void reject() override { owner_->CloseBox(); }
 
  private:
   Dialog* owner_;
@@ -613,6 +616,7 @@ bool Dialog::Build(WindowId owner) {
   id_ = RegisterTarget(this);
   dlg::SetWindowWidget(id_, win);
   ended_ = false;
+  endedForExit_ = false;
   result_ = IDCANCEL;
   return true;
 }
@@ -656,8 +660,11 @@ void Dialog::Arrange(bool modal) {
 }
 
 int Dialog::DoModal(WindowId owner) {
+  // Once the program's exit has begun nobody is left to answer.
+  if (Exiting()) return IDCANCEL;
   if (!Build(owner)) return -1;
   ModalLoopScope modalLoop;
+  modalLoop.SetEnd([this] { EndForExit(); });
   modal_ = true;
   Initialise();
   if (!ended_) Arrange(true);
@@ -716,10 +723,21 @@ void Dialog::Destroy() {
 }
 
 void Dialog::EndDialog(int result) {
+  if (endedForExit_) return;  // the exit's cancel stands
   result_ = result;
   ended_ = true;
   if (impl_->loop) impl_->loop->quit();
   if (impl_->window) impl_->window->hide();
+}
+
+void Dialog::EndForExit() {
+  // As if the user pressed Esc, so that the dialog lets go of what it
+  // holds; a cancel that does not end it (one that only reports) is
+  // followed by the end all the same.
+  if (!ended_) KeyEscape();
+  if (!ended_) EndDialog(IDCANCEL);
+  result_ = IDCANCEL;
+  endedForExit_ = true;
 }
 
 LRESULT Dialog::OnMessage(const Message& m) { return OnWindowMessage(m); }

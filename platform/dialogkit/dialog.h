@@ -33,7 +33,9 @@ class Dialog : public IMessageTarget {
   Dialog& operator=(const Dialog&) = delete;
 
   // Modal: IDOK, IDCANCEL or what EndDialog gave; -1 when the dialog could
-  // not be built (no template, no application object).
+  // not be built (no template, no application object). The program's exit
+  // ends it with Esc's handling and IDCANCEL, and once the exit has begun it
+  // answers IDCANCEL without being shown.
   int DoModal(WindowId owner = 0);
   // Modeless: built, initialised and shown; false when it could not be built.
   bool Create(WindowId owner = 0);
@@ -43,6 +45,7 @@ class Dialog : public IMessageTarget {
   bool IsCreated() const;
   bool IsModalRunning() const { return modal_; }
   bool Ended() const { return ended_; }
+  bool EndedForExit() const { return endedForExit_; }
   int Result() const { return result_; }
   // True while a notification of this dialog is being handled.
   bool Dispatching() const;
@@ -188,6 +191,7 @@ class Dialog : public IMessageTarget {
   // Scrolled when too large for the screen, then placed unless it placed itself.
   void Arrange(bool modal);
   void Destroy();
+  void EndForExit();
 
   std::string deliverable_;
   int resourceId_;
@@ -198,6 +202,7 @@ class Dialog : public IMessageTarget {
   WindowId owner_ = 0;
   bool modal_ = false;
   bool ended_ = false;
+  bool endedForExit_ = false;
   int result_ = IDCANCEL;
   bool helpRegistered_ = false;
   std::unique_ptr<Impl> impl_;

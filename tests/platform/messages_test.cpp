@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -286,4 +287,45 @@ TEST(ModalLoops, WorkWaitsForTheOutermostLoopToEnd) {
   EXPECT_EQ(t.got[1].wParam, 8u);
   // Another thread's loop is not the main thread's.
   std::thread([] { ModalLoopScope other; EXPECT_EQ(ModalLoopDepth(), 0); }).join();
+}
+
+// The exit ends each open loop once, innermost first, through the end it
+// gave; a loop's end may close another loop; a loop that gave none is
+// waited for all the same. Asked again, only what opened since is ended.
+TEST(ModalLoops, TheExitEndsEachOpenLoopOnceInnermostFirst) {
+  ManualLoop loop;
+  Target t;
+  std::vector<std::string> ended;
+  {
+    ModalLoopScope outer;
+    outer.SetEnd([&] { ended.push_back("outer"); });
+    ModalLoopScope silent;  // a loop without an end of its own
+    auto middle = std::make_unique<ModalLoopScope>();
+    auto inner = std::make_unique<ModalLoopScope>();
+    // The inner one's end lets the middle one go at once.
+    inner->SetEnd([&] {
+      ended.push_back("inner");
+      middle.reset();
+    });
+    middle->SetEnd([&] { ended.push_back("middle"); });
+    EXPECT_FALSE(Exiting());
+    PostWhenNoModalLoop(t.id, 9);
+    BeginExit();
+    EXPECT_TRUE(Exiting());
+    EXPECT_EQ(ended, (std::vector<std::string>{"inner", "outer"}));
+    EXPECT_TRUE(inner->EndedForExit());
+    EXPECT_TRUE(outer.EndedForExit());
+    EXPECT_FALSE(silent.EndedForExit());
+    inner.reset();
+    ModalLoopScope late;
+    late.SetEnd([&] { ended.push_back("late"); });
+    BeginExit();
+    EXPECT_EQ(ended, (std::vector<std::string>{"inner", "outer", "late"}));
+    loop.RunUntilIdle();
+    EXPECT_TRUE(Msgs(t).empty());  // the work still waits for the outermost
+  }
+  loop.RunUntilIdle();
+  EXPECT_EQ(Msgs(t), (std::vector<UINT>{9}));
+  ResetExit();
+  EXPECT_FALSE(Exiting());
 }

@@ -515,7 +515,7 @@ void PbxSim::OnRecord(const CSTAMessage& in) {
     Bound(received_, keep_);
   }
   cv_.notify_all();
-  if (!options_.answerRequests) return;
+  if (!options_.answerRequests || !answering_.load()) return;
 
   const std::uint16_t type = in.Type();
   CSTAMessage conf;

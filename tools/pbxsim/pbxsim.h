@@ -137,6 +137,8 @@ class PbxSim {
   void SetChargeMax(std::size_t n);
   // Requests of this kind stay unanswered (kind -1: every kind answered again).
   void SetChargeSilent(int kind);
+  // false: no request is answered from now on (a PBX that went silent).
+  void SetAnswering(bool on) { answering_.store(on); }
   // Requests of this kind are refused with a universal failure of code and
   // change nothing (kind -1: none refused any more).
   void SetChargeFail(int kind, int code);
@@ -175,6 +177,7 @@ class PbxSim {
   bool SetCallState(std::uint32_t callId, std::uint16_t state, Call* copy);
 
   Options options_;
+  std::atomic<bool> answering_{true};
   int master_ = -1;
   int slaveKeep_ = -1;  // keeps the line up while the program has it closed
   int wake_ = -1;

@@ -250,3 +250,24 @@ TEST(CallWindowsE2E, TheOverviewsDisplaySwitchTurnsItsHoverTextsOffAndOn) {
 }
 
 }  // namespace
+
+// The assistant's close box asks whether to end the program: "Nein" hides
+// the assistant, "Ja" ends the program the normal way (the link stopped).
+TEST(CallWindowsE2E, TheAssistantsCloseQuestionYesEndsTheProgram) {
+  Program p;
+  ASSERT_TRUE(p.Start("ASCA=1\r\n"));
+  A* a = p.Assistant();
+  ASSERT_NE(a, nullptr);
+  ASSERT_TRUE(a->IsOpen());
+  p.boxes.fallback = plat::IDNO;
+  a->CloseBox();
+  ASSERT_TRUE(p.Pump([&] { return a->Window() && !a->Window()->isVisible(); }));
+  EXPECT_TRUE(p.app->Frame()->isVisible());
+
+  p.boxes.rules.push_back({e2e::Text(15, 52), plat::IDYES});
+  a->CloseBox();
+  EXPECT_TRUE(p.Pump([&] { return p.app->Frame()->Closed(); }, 8000));
+  EXPECT_EQ(p.boxes.shown.size(), 2u);
+  EXPECT_TRUE(p.boxes.Saw(e2e::Text(15, 52)));
+  EXPECT_GE(p.sim.ReceivedCount(CSTA_MONITOR_STOP), 3u);
+}

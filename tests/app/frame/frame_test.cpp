@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <fstream>
+#include <functional>
 
 #include "app/frame/menuresource.h"
 #include "framerig.h"
@@ -362,3 +363,43 @@ TEST(MenuResource, ParseErrorsNameTheLine) {
 }
 
 }  // namespace
+
+// Every way of asking the program to end, with a dialog open: the dialog is
+// ended first, the frame closes once its loop has returned, and from the
+// request on nothing modal is shown any more.
+TEST(FrameExit, EveryRequestEndsTheOpenDialogAndThenClosesTheFrame) {
+  struct Case {
+    const char* name;
+    std::function<void(Rig&)> request;
+  } cases[] = {
+      {"menu Beenden", [](Rig& r) { r.frame->RunCommand(CMainFrame::ID_APP_EXIT); }},
+      {"tray Beenden",
+       [](Rig& r) {
+         plat::SendMessage(r.view->Id(), CBrimlowView::kMsgTrayNotify, 0, CBrimlowView::kTrayRightButton);
+         plat::PostMessage(r.view->Id(), CBrimlowView::kMsgCommand, CMainFrame::ID_APP_EXIT);
+       }},
+      {"assistant's end of the program", [](Rig& r) { plat::PostMessage(r.frame->Id(), CMainFrame::kWmClose); }},
+      {"close box", [](Rig& r) { r.frame->close(); }},
+  };
+  for (const Case& c : cases) {
+    Rig r;
+    r.Build();
+    r.frame->show();
+    std::vector<std::string> ended;
+    {
+      plat::ModalLoopScope outer, inner;
+      outer.SetEnd([&] { ended.push_back("outer"); });
+      inner.SetEnd([&] { ended.push_back("inner"); });
+      c.request(r);
+      r.loop.RunUntilIdle();
+      EXPECT_EQ(ended, (std::vector<std::string>{"inner", "outer"})) << c.name;
+      EXPECT_TRUE(plat::Exiting()) << c.name;
+      EXPECT_FALSE(r.frame->Closed()) << c.name << ": closed under an open dialog";
+    }
+    r.loop.RunUntilIdle();
+    EXPECT_TRUE(r.frame->Closed()) << c.name;
+    EXPECT_FALSE(r.frame->isVisible()) << c.name;
+    // Its place was stored on the way out.
+    EXPECT_NE(plat::GetPrivateProfileInt("MFRM", "RP", 0, r.ini.c_str()), 0u) << c.name;
+  }
+}

@@ -126,14 +126,19 @@ TEST(TrayView, MenuDoubleClickAndModalDialog) {
   plat::SendMessage(r.view->Id(), 1079, 0, CTrayIcon::kContextMenu);
   EXPECT_EQ(r.backend.closes, 1);
 
-  // Under a modal dialog only bringing the window back is offered.
+  // Under a modal dialog only bringing the window back and the exit are
+  // offered.
   {
     plat::ModalLoopScope modal;
     plat::SendMessage(r.view->Id(), 1079, 0, CTrayIcon::kContextMenu);
-    ASSERT_EQ(r.backend.menu.size(), 1u);
+    ASSERT_EQ(r.backend.menu.size(), 3u);
     EXPECT_EQ(r.backend.menu[0].msg, 1079u);
     EXPECT_EQ(r.backend.menu[0].lParam, CTrayIcon::kDoubleClick);
     EXPECT_EQ(r.backend.menu[0].text, "T0.0");
+    EXPECT_EQ(r.backend.menu[1].msg, 0u);
+    EXPECT_EQ(r.backend.menu[2].msg, 273u);
+    EXPECT_EQ(r.backend.menu[2].wParam, 57665u);
+    EXPECT_EQ(r.backend.menu[2].text, "T40.12");
   }
 
   // The double click runs the show step: the frame comes to the front.

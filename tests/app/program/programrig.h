@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -48,16 +50,37 @@ struct Folder {
   std::string Ini() const { return (bin / "brimlow.ini").string(); }
 };
 
-// A running child with its probe pipe.
+// A running child with its probe pipe (and, when asked for, its control
+// socket).
 struct Child {
   pid_t pid = -1;
-  int probe = -1;  // reading end
+  int probe = -1;    // reading end
+  int control = -1;  // the test's end of PALOMIR_TEST_CONTROL
   ~Child() {
     if (pid > 0) {
       ::kill(pid, SIGKILL);
       ::waitpid(pid, nullptr, 0);
     }
     if (probe >= 0) ::close(probe);
+    if (control >= 0) ::close(control);
+  }
+  // One request to the program's control and its one-line answer ("" when
+  // none came in time).
+  std::string Ask(const std::string& request, int timeoutMs = 5000) {
+    if (control < 0) return {};
+    const std::string line = request + "\n";
+    if (::send(control, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size())) return {};
+    std::string got;
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+      pollfd p{control, POLLIN, 0};
+      if (::poll(&p, 1, 5) <= 0) continue;
+      char c;
+      if (::read(control, &c, 1) != 1) return {};
+      if (c == '\n') return got;
+      got += c;
+    }
+    return {};
   }
   // Waits for the probe's line; pump runs between polls.
   bool WaitShown(int timeoutMs, const std::function<void()>& pump = {}) {
@@ -95,17 +118,24 @@ struct Child {
 
 // Starts program with the environment's additions (an empty value unsets)
 // in folder cwd (also its PALOMIR_HOME unless env says), offscreen, with the
-// probe on a pipe.
+// probe on a pipe. With control, the program also gets a control socket, and
+// a process group of its own, so that what it leaves behind can be found.
 inline bool Start(Child& c, const std::string& program, const std::string& cwd,
-                  const std::map<std::string, std::string>& env) {
+                  const std::map<std::string, std::string>& env, bool control = false) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+  int sockets[2] = {-1, -1};
+  if (control && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) return false;
   const pid_t pid = ::fork();
   if (pid < 0) return false;
   if (pid == 0) {
     const int probe = ::dup(fds[1]);  // without close-on-exec
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("PALOMIR_STARTUP_PROBE", std::to_string(probe).c_str(), 1);
+    if (control) {
+      ::setpgid(0, 0);
+      ::setenv("PALOMIR_TEST_CONTROL", std::to_string(::dup(sockets[1])).c_str(), 1);
+    }
     // The program's home is its working folder, as scripts/launch runs it:
     // its drive folders land there, never in the user's.
     ::setenv("PALOMIR_HOME", cwd.c_str(), 1);
@@ -120,10 +150,19 @@ inline bool Start(Child& c, const std::string& program, const std::string& cwd,
     ::_exit(127);
   }
   ::close(fds[1]);
+  if (control) {
+    ::setpgid(pid, pid);  // either side may come first
+    ::close(sockets[1]);
+    c.control = sockets[0];
+  }
   c.pid = pid;
   c.probe = fds[0];
   return true;
 }
+
+// True when no process of the group is left (the group of a child started
+// with control is its pid).
+inline bool GroupGone(pid_t group) { return ::kill(-group, 0) != 0 && errno == ESRCH; }
 
 // Polls pred (pump between polls) until it holds or the time is up.
 template <class Pred>

@@ -829,6 +829,23 @@ TEST(ViewExit, TheExitCommandWaitsForTheOutermostModalLoop) {
   EXPECT_EQ(r.frame.exits, 1);
 }
 
+// Requests while one is queued join it; a request after the close was
+// refused (the link still stopping) queues anew: none is lost.
+TEST(ViewExit, EveryRequestIsServedOnceAndNoneIsLost) {
+  Rig r;
+  r.Start();
+  struct Step {
+    int requests;  // exit requests before the queue runs
+    int exits;     // the frame's exits after it ran
+  } steps[] = {{1, 1}, {3, 2}, {0, 2}, {2, 3}};
+  for (const Step& s : steps) {
+    for (int i = 0; i < s.requests; ++i) r.view->RunCommand(V::ID_APP_EXIT);
+    r.loop.RunUntilIdle();
+    EXPECT_EQ(r.frame.exits, s.exits);
+  }
+  EXPECT_TRUE(plat::Exiting());
+}
+
 TEST(ViewExit, TheLinksStoppedReportOutsideTheShutDownDoesNotExit) {
   Rig r;
   r.Start();

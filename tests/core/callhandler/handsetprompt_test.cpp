@@ -26,3 +26,17 @@ TEST(HandsetPrompt, LiftingTheHandsetEndsItWithOk) {
   QTimer::singleShot(0, [&] { dlg.UserPress(2); });
   EXPECT_EQ(dlg.Show(), 2);
 }
+
+// The program's exit ends the prompt like its cancel, and a prompt asked
+// for while the program ends is not shown: nobody lifts a handset for it.
+TEST(HandsetPrompt, TheProgramsExitEndsItWithCancel) {
+  QApplication app(argc, argv);
+  plat::QtEventLoop loop;
+  CHandsetPromptDlg dlg;
+  QTimer::singleShot(0, [] { plat::BeginExit(); });
+  EXPECT_EQ(dlg.Show(), 2);
+  EXPECT_TRUE(dlg.EndedForExit());
+  EXPECT_EQ(dlg.Show(), 2);
+  EXPECT_FALSE(dlg.IsCreated());
+  plat::ResetExit();
+}
