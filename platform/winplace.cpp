@@ -133,6 +133,7 @@ QSize EstimatedOuterSize(const QWidget* w) {
 }
 
 void PlaceWaiting();
+Rect AreaAt(const Rect& r);
 
 // Puts a window that was placed before its frame was known where it was
 // meant to go, once the frame is known.
@@ -143,6 +144,7 @@ class Placer : public QObject {
   Placer(QWidget* w, QPoint corner, QSize outer) : QObject(w), window_(w), corner_(corner), outer_(outer) {
     setObjectName(QStringLiteral("plat_placer"));
     w->installEventFilter(this);
+    fits_ = Fits();
   }
   static Placer* Of(const QWidget* w) { return w->findChild<Placer*>(QStringLiteral("plat_placer"), Qt::FindDirectChildrenOnly); }
 
@@ -154,6 +156,11 @@ class Placer : public QObject {
     corner_ = corner;
     outer_ = outer;
     events_ = 0;
+    fits_ = Fits();
+  }
+  bool Fits() const {
+    const Rect r = Wanted();
+    return Inside(r, AreaAt(r));
   }
   void Finish() {
     if (window_) window_->removeEventFilter(this);
@@ -176,7 +183,14 @@ class Placer : public QObject {
     Learn(w);
     busy_ = true;
     if (outer_.isValid() && w->frameGeometry().size() != outer_) w->resize(outer_.shrunkBy(g_margins));
-    if (w->frameGeometry().topLeft() != corner_) w->move(corner_);
+    QPoint corner = corner_;
+    // Meant to lie on the screen, it stays there with its true frame.
+    const Rect real = At(corner.x(), corner.y(), w->frameGeometry().width(), w->frameGeometry().height());
+    if (fits_ && !Inside(real, AreaAt(real))) {
+      const Rect in = Clamp(real, AreaAt(real));
+      corner = QPoint(in.left, in.top);
+    }
+    if (w->frameGeometry().topLeft() != corner) w->move(corner);
     busy_ = false;
     Finish();
     if (w == g_main) PlaceWaiting();
@@ -189,6 +203,7 @@ class Placer : public QObject {
   QSize outer_;
   int events_ = 0;
   bool busy_ = false;
+  bool fits_ = false;  // the estimated frame lay within a screen
 };
 
 // Windows placed by the main window before it was framed: placed again

@@ -282,7 +282,9 @@ TEST(FramePlace, TheBarsAndTheStatusLineAreNeverCut) {
     EXPECT_LE(status->geometry().bottom(), r.frame->rect().bottom());
     EXPECT_GE(status->height(), status->sizeHint().height());
     // A taller place stays as it was.
-    if (mfrm && std::string(mfrm) == "100,50,600,400") EXPECT_EQ(r.frame->frameGeometry().height(), 350);
+    if (mfrm && std::string(mfrm) == "100,50,600,400") {
+      EXPECT_EQ(r.frame->frameGeometry().height(), 350);
+    }
   }
 }
 
