@@ -24,8 +24,8 @@ constexpr std::size_t kChunkRecords = 1024;  // records per sequential read
 std::atomic<std::uint64_t> g_nextId{1};
 
 std::uint32_t NumberKey(const std::uint8_t* record) {
-  static const auto f = pbtext::TextFieldOf(PBF_NUMBER);
-  return CNumberIndex::Hash(reinterpret_cast<const char*>(record + f.offset), f.width - 1);
+  return CNumberIndex::Hash(reinterpret_cast<const char*>(record + DataBaseRecord::kNumber),
+                            DataBaseRecord::kNumberWidth - 1);
 }
 
 std::string NumberOf(const std::uint8_t* record) {
@@ -265,29 +265,21 @@ bool CMyDataBase::BuildIndex() {
   const std::uint32_t count = header_.Count();
   index_.Reserve(count);
   std::vector<std::uint8_t> buf;
-  // The slots of a batch of records are fetched together before they are
-  // filled: the table is larger than the caches, and one wait for memory
-  // per record would cost more than reading the file.
-  struct Pending {
-    std::uint32_t hash, offset;
-  };
-  Pending pending[64];
+  CNumberIndex::Entry pending[256];
   std::size_t n = 0;
-  auto flush = [&] {
-    for (std::size_t k = 0; k < n; ++k) index_.Add(pending[k].hash, pending[k].offset);
-    n = 0;
-  };
   bool ok = ForEachRecord(file_, kHeader, kRecord, count, buf, [&](std::uint32_t i, const std::uint8_t* rec) {
     if (!rec[DataBaseRecord::kInUse]) {
       ++deletedCount_;
       return true;
     }
     pending[n] = {NumberKey(rec), kHeader + i * kRecord};
-    index_.Prefetch(pending[n].hash);
-    if (++n == std::size(pending)) flush();
+    if (++n == std::size(pending)) {
+      index_.AddMany(pending, n);
+      n = 0;
+    }
     return true;
   });
-  flush();
+  index_.AddMany(pending, n);
   if (!ok) Log(plat::StrFormatC("Telefonbuch %s: nicht zu lesen (%s)", path_.c_str(), std::strerror(errno)));
   return ok;
 }

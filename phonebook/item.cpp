@@ -20,7 +20,7 @@ struct FieldInfo {
 constexpr FieldInfo kFields[] = {
     {PBF_COMPANY, 0, 'c', 5, 41},     {PBF_STREET, 1, 's', 46, 41},    {PBF_HOUSE, 2, 'h', 87, 6},
     {PBF_POSTCODE, 3, 'b', 93, 11},   {PBF_TOWN, 4, 't', 104, 21},     {PBF_COUNTRY, 5, 'g', 125, 21},
-    {PBF_TITLE, 6, 'k', 189, 21},     {PBF_NAME, 7, 'n', 210, 41},     {PBF_NUMBER, 8, 'i', 146, 21},
+    {PBF_TITLE, 6, 'k', 189, 21},     {PBF_NAME, 7, 'n', 210, 41},     {PBF_NUMBER, 8, 'i', DataBaseRecord::kNumber, DataBaseRecord::kNumberWidth},
     {PBF_FAX, 10, 'x', 168, 21},      {PBF_CUSTOMER, 11, 'm', 251, 21}, {PBF_NOTE, 12, 'f', 272, 256},
     {PBF_EXTERNAL, 9, 0, 167, 0},     {PBF_TREATMENT, 14, 0, 533, 0},  {PBF_IN_USE, 13, 0, 4, 0},
 };

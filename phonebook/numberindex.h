@@ -19,11 +19,11 @@ class CNumberIndex {
   void Clear();
   void Reserve(std::size_t records);
   void Add(std::uint32_t hash, std::uint32_t offset);
-  // Asks for the slot of hash ahead of an Add: a run of adds whose slots
-  // were asked for first waits for memory once, not once each.
-  void Prefetch(std::uint32_t hash) const {
-    if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)], 1);
-  }
+  struct Entry {
+    std::uint32_t hash, offset;
+  };
+  // Add for each entry in turn, the room made once.
+  void AddMany(const Entry* entries, std::size_t n);
   void Remove(std::uint32_t hash, std::uint32_t offset);
   // Offsets stored under hash, ascending.
   std::vector<std::uint32_t> Candidates(std::uint32_t hash) const;

@@ -54,6 +54,8 @@ struct DataBaseRecord {
   static constexpr std::size_t kSize = 666;
   static constexpr std::size_t kWord0 = 0;       // 32-bit word, kept as read
   static constexpr std::size_t kInUse = 4;       // 1 in use, 0 deleted
+  static constexpr std::size_t kNumber = 146;       // the number: 20 characters and NUL
+  static constexpr std::size_t kNumberWidth = 21;
   static constexpr std::size_t kExternal = 167;  // external number flag
   static constexpr std::size_t kByte528 = 528;   // read, kept, never written from memory
   static constexpr std::size_t kTreatment = 533;   // signed 16-bit

@@ -1,6 +1,11 @@
 // The widget boundary: Windows-1252 bytes to and from QString.
 #include "platform/qtext.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QPointer>
+#include <QTranslator>
+
 #include <cstring>
 
 #include "platform/text_tables.h"
@@ -29,6 +34,21 @@ std::string FromQString(const QString& s) {
     out += static_cast<char>(detail::UnicodeToCp1252(c.unicode()));
   }
   return out;
+}
+
+bool InstallQtTranslations(const std::string& language) {
+  // Goes with the application object.
+  static QPointer<QTranslator> installed;
+  if (installed || !QCoreApplication::instance()) return !installed.isNull();
+  auto* t = new QTranslator(QCoreApplication::instance());
+  if (!t->load(QStringLiteral("qtbase_") + QString::fromStdString(language),
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete t;
+    return false;
+  }
+  QCoreApplication::installTranslator(t);
+  installed = t;
+  return true;
 }
 
 }  // namespace plat

@@ -9,4 +9,9 @@ QString ToQString(const std::string& cp1252);
 QString ToQString(const char* cp1252);
 std::string FromQString(const QString& s);  // unmappable characters become '?'
 
+// Qt's own texts (the standard buttons of boxes and dialogs, the file and
+// print dialogs) in the language, e.g. "de", from the system's Qt
+// translations. Once per process; false when there are none for it.
+bool InstallQtTranslations(const std::string& language);
+
 }  // namespace plat

@@ -4,9 +4,11 @@
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 #include "core/base/globalconfig.h"
 #include "platform/dialogkit/dlgsupport.h"
+#include "platform/winplace.h"
 
 namespace callwin {
 
@@ -14,20 +16,14 @@ bool RestorePosition(QWidget* w, int positionId) {
   if (!w) return false;
   int l = 0, t = 0, r = 0, b = 0;
   if (!GlobalConfig().GetWindowPosition(positionId, l, t, r, b)) return false;
-  const QSize size = w->frameGeometry().size();
-  QRect want(l, t, r > l ? r - l : size.width(), b > t ? b - t : size.height());
-  bool visible = false;
-  for (const QScreen* s : QGuiApplication::screens())
-    if (s->geometry().intersects(want)) visible = true;
-  if (!visible) return false;
-  w->move(l, t);
-  return true;
+  // Only the corner counts: the window keeps its size.
+  return plat::place::Restore(w, {l, t, std::max(r, l + 1), std::max(b, t + 1)}, true);
 }
 
 void SavePosition(const QWidget* w, int positionId) {
   if (!w || w->isMinimized()) return;
-  const QRect g = w->frameGeometry();
-  GlobalConfig().SetWindowPosition(positionId, g.left(), g.top(), g.left() + g.width(), g.top() + g.height());
+  const plat::place::Rect g = plat::place::OuterRect(w);
+  GlobalConfig().SetWindowPosition(positionId, g.left, g.top, g.right, g.bottom);
 }
 
 bool PlaceOrCentre(QWidget* w, int positionId) {
@@ -40,11 +36,11 @@ bool PlaceOrCentre(QWidget* w, int positionId) {
   // counts as off it, like what lies beyond its far edges.
   const bool usable = !(l == 0 && t == 0) && l >= 0 && t >= 0 && l <= area.width() && t <= area.height();
   if (usable) {
-    w->move(l, t);
+    plat::place::MoveOuter(w, l, t);
     return true;
   }
   const QSize size = w->size();
-  w->move(area.x() + area.width() / 2 - size.width() / 2, area.y() + area.height() / 2 - size.height() / 2);
+  plat::place::MoveOuter(w, area.x() + area.width() / 2 - size.width() / 2, area.y() + area.height() / 2 - size.height() / 2);
   return false;
 }
 

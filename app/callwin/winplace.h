@@ -6,10 +6,10 @@ class QWidget;
 
 namespace callwin {
 
-// Moves the window to the stored position when one is stored and the
-// rectangle lies at least partly on a screen. True when it was moved.
+// Moves the window's frame to the stored corner when one is stored (onto
+// the screen when it lies off every screen). True when it was moved.
 bool RestorePosition(QWidget* w, int positionId);
-// Stores the window's rectangle unless it is minimised or hidden.
+// Stores the window's frame unless it is minimised.
 void SavePosition(const QWidget* w, int positionId);
 // The question dialog's rule: the stored top-left corner when it is not
 // 0,0 and lies within the primary screen, else the window is centred on it.

@@ -3,13 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QThread>
@@ -23,6 +21,7 @@
 #include "platform/qtext.h"
 #include "platform/text.h"
 #include "platform/textid.h"
+#include "platform/winplace.h"
 
 namespace {
 
@@ -55,13 +54,18 @@ CMainFrame::CMainFrame(std::string settingsFile, CGlobalConfig& config)
   plat::dlg::AddHelpId(id_, 0);
   commands_.Register(ID_VIEW_TOOLBAR, [this] {
     if (toolbar_) toolbar_->setVisible(!toolbar_->isVisible());
+    RecalcLayout();
   });
-  commands_.Register(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+  commands_.Register(ID_VIEW_STATUS_BAR, [this] {
+    statusBar()->setVisible(!statusBar()->isVisible());
+    RecalcLayout();
+  });
   commands_.Register(ID_HELP_INDEX, [this] { Help(); });
   commands_.Register(ID_HELP, [this] { Help(); });
 }
 
 CMainFrame::~CMainFrame() {
+  if (plat::place::MainWindow() == this) plat::place::SetMainWindow(nullptr, nullptr);
   while (busy_ > 0) SetBusy(false);
   Detach();
   plat::dlg::DeleteHelpId(id_);
@@ -134,13 +138,11 @@ bool CMainFrame::Create() {
   // Dropped files would open a second document: none are taken.
   setAcceptDrops(false);
 
-  std::vector<FrameRect> screens;
-  for (QScreen* s : QGuiApplication::screens()) {
-    const QRect g = s->geometry();
-    screens.push_back({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
-  }
-  placed_ = frameplace::Place(frameplace::Stored(settingsFile_, config_), screens);
-  setGeometry(placed_.left, placed_.top, placed_.Width(), placed_.Height());
+  RecalcLayout();
+  // New windows go beside this one and keep its menu clear.
+  plat::place::SetMainWindow(this, menuBar());
+  placed_ = frameplace::Place(frameplace::Stored(settingsFile_, config_), plat::place::ScreenAreas());
+  plat::place::SetOuter(this, placed_);
   SetTitle(plat::GetTextOr(plat::TextId(0, 0), "Palomir"));
   UpdateCommandStates();
   return true;
@@ -312,6 +314,12 @@ void CMainFrame::UpdateMenu() { UpdateCommandStates(); }
 
 void CMainFrame::RecalcLayout() {
   if (layout()) layout()->activate();
+  // Fitted to the (empty) form: never so low that the bars or the status
+  // line are cut, whatever place it was given.
+  int bars = menuBar()->sizeHint().height();
+  if (toolbar_ && !toolbar_->isHidden()) bars += toolbar_->sizeHint().height();
+  if (!statusBar()->isHidden()) bars += statusBar()->sizeHint().height();
+  setMinimumHeight(bars);
 }
 
 void CMainFrame::SetBusy(bool busy) {
@@ -336,9 +344,7 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
   }
   // From here on nothing asks the user: the program is ending.
   plat::BeginExit();
-  const QRect g = geometry();
-  frameplace::Save({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()}, isMinimized(), settingsFile_,
-                   config_);
+  frameplace::Save(plat::place::OuterRect(this), isMinimized(), settingsFile_, config_);
   if (doc_ && !doc_->CanCloseFrame()) {
     // The link is being stopped; the view closes the frame again once it is.
     e->ignore();

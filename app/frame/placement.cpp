@@ -25,10 +25,9 @@ FrameRect Place(const FrameRect& s, const std::vector<FrameRect>& screens) {
   const FrameRect fallback{0, 0, kDefaultWidth, kDefaultHeight};
   if (s == FrameRect{}) return fallback;
   if (s.Width() <= 0 || s.Height() <= 0) return fallback;
-  const bool onAScreen = std::any_of(screens.begin(), screens.end(), [&](const FrameRect& sc) {
-    return s.left < sc.right && s.right > sc.left && s.top < sc.bottom && s.bottom > sc.top;
-  });
-  return onAScreen ? s : fallback;
+  const bool beyond = std::all_of(screens.begin(), screens.end(), [&](const FrameRect& sc) { return s.left >= sc.right; });
+  if (beyond && !screens.empty()) return fallback;
+  return plat::place::OntoScreen(s, screens);
 }
 
 bool Save(FrameRect g, bool minimised, const std::string& settingsFile, CGlobalConfig& config) {

@@ -33,6 +33,7 @@
 #include "platform/messages.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
+#include "platform/qtext.h"
 #include "platform/text.h"
 #include "platform/textid.h"
 #include "platform/trace.h"
@@ -45,6 +46,7 @@ namespace {
 
 constexpr char kLanguageError[] = "Language File Load Error!";
 constexpr char kMapOwner[] = "brimlow";
+constexpr char kQtLanguage[] = "de";
 
 // The self-pipe of the signal handler; the loop watches its reading end.
 int g_signalPipe[2] = {-1, -1};
@@ -161,6 +163,8 @@ bool CBrimlowApp::InitInstance() {
     plat::MessageBox(0, kLanguageError, "", plat::MB_OK);
     return false;
   }
+  // The shipped texts are German: so are the buttons and dialogs of Qt.
+  if (!plat::InstallQtTranslations(kQtLanguage)) GlobalLog().WriteEntry("CBrimlowApp: Qt's German texts are missing");
 
   doc_ = std::make_unique<CBrimlowDoc>();
   frame_ = std::make_unique<CMainFrame>(settingsPath_, c);

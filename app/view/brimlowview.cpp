@@ -39,6 +39,22 @@ constexpr plat::UINT kAssistantFirstMs = 100, kAssistantMs = 990, kLinkStepMs = 
 constexpr plat::UINT kAlwaysRemoved[] = {32773, 32802, 32805, 32811, 32812};
 constexpr plat::UINT kServiceRecords = 32801, kChargeFileEntries = 32803;
 
+// A file chooser from its language texts; the filter text reads
+// "label|patterns|label|patterns||".
+plat::FileDialogRequest FileRequest(plat::TextId title, const char* defaultTitle, plat::TextId filter,
+                                    const char* defaultFilter, const std::string& file, const char* suffix) {
+  plat::FileDialogRequest r;
+  r.title = plat::GetTextOr(title, defaultTitle);
+  r.fileName = file;
+  r.defaultSuffix = suffix;
+  const std::string text = plat::GetTextOr(filter, defaultFilter);
+  std::vector<std::string> parts;
+  for (std::size_t at = 0, bar; (bar = text.find('|', at)) != std::string::npos; at = bar + 1)
+    parts.push_back(text.substr(at, bar - at));
+  for (std::size_t i = 0; i + 1 < parts.size() && !parts[i].empty(); i += 2) r.filters.emplace_back(parts[i], parts[i + 1]);
+  return r;
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ service
@@ -118,6 +134,7 @@ void CBrimlowView::RegisterCommands() {
   commands_.Register(ID_MISSED_SETUP, [this] { RunMissedCallSetupDlg(Config(), self_); });
   commands_.Register(ID_CALLBACK_SETUP, [this] { RunCallBackSetupDlg(Config(), self_); });
   commands_.Register(ID_CHARGE_FILE, [this] { ChooseChargeFile(); });
+  commands_.Register(ID_DATABASE_FILE, [this] { ChooseDatabaseFile(); });
   // Dialog 124 on a copy of the call.
   callbackSettingsDialog = [this](CCallInfo& copy) {
     CCallBackSettingsDlg dlg(&copy);
@@ -924,20 +941,31 @@ void CBrimlowView::SetStatus(const std::string& text) {
 // ------------------------------------------------------------- charge file
 
 void CBrimlowView::ChooseChargeFile() {
-  plat::FileDialogRequest r;
-  r.title = T(plat::TextId(43, 1));
-  r.fileName = plat::MapPath(Config().CPROCFN);
-  r.defaultSuffix = "log";
-  // "label|patterns|label|patterns||"
-  const std::string filter = T(plat::TextId(43, 0));
-  std::vector<std::string> parts;
-  for (std::size_t at = 0, bar; (bar = filter.find('|', at)) != std::string::npos; at = bar + 1)
-    parts.push_back(filter.substr(at, bar - at));
-  for (std::size_t i = 0; i + 1 < parts.size() && !parts[i].empty(); i += 2) r.filters.emplace_back(parts[i], parts[i + 1]);
+  const plat::FileDialogRequest r =
+      FileRequest(plat::TextId(43, 1), "", plat::TextId(43, 0), "", plat::MapPath(Config().CPROCFN), "log");
   std::string path;
   if (!plat::RunFileDialog(self_, r, &path)) return;
   charge_->SaveState();
   charge_->CloseFiles();
   Config().CPROCFN = path;
   charge_->OpenChargeFile(path);
+}
+
+void CBrimlowView::ChooseDatabaseFile() {
+  CMyDataBase& db = doc_.Database();
+  const plat::FileDialogRequest r =
+      FileRequest(plat::TextId(43, 3), "Datenbank w\xe4hlen", plat::TextId(43, 2),
+                  "Datenbanken (*.db)|*.db|alle Dateien (*.*)|*.*||", plat::MapPath(Config().DNFN), "db");
+  std::string path;
+  if (!plat::RunFileDialog(self_, r, &path)) return;
+  const std::string old = db.Path();
+  if (db.IsOpen() && db.Flush() == 0)
+    GlobalLog().WriteEntry(("CBrimlowView: phone book not saved " + old).c_str());
+  if (db.Open(path) == 1) {
+    Config().DNFN = path;
+    return;
+  }
+  // The new book cannot be opened: the old one stays in use and named.
+  db.Open(old);
+  PostBox(std::string(plat::GetTextOr(plat::TextId(43, 4), "Die Datenbank kann nicht ge\xf6" "ffnet werden:")) + "\n" + path);
 }

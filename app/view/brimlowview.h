@@ -44,7 +44,7 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
     ID_SERIAL_ERROR = 68, ID_ASSISTANT = 32771, ID_KEYPAD = 32772, ID_OVERVIEW = 32774, ID_DATABASE = 32779,
     ID_CALLBACKLIST = 32781, ID_MISSED_CALLS = 32784, ID_MISSED_SETUP = 32785, ID_CALLBACK_SETUP = 32786,
     ID_GENERAL_SETTINGS = 32790, ID_CALLDATA = 32792, ID_CHARGE_EVALUATION = 32796, ID_TOTAL_CHARGES = 32797,
-    ID_CHARGE_FILE = 32807,
+    ID_CHARGE_FILE = 32807, ID_DATABASE_FILE = 32808,
     ID_BACKGROUND = 32813, ID_CONNECTION_VIEWER = 32815, ID_DISPLAY_CONTROL = 32816, ID_APP_EXIT = 57665,
   };
 
@@ -191,6 +191,8 @@ class CBrimlowView : public plat::IMessageTarget, public IViewMessageSink, publi
   std::array<std::pair<CPlugInBinding*, plat::UINT>, 2> PlugIns() const;
   void SetStatus(const std::string& text);
   void ChooseChargeFile();
+  // 32808: another phone book file, once the open one is written.
+  void ChooseDatabaseFile();
 
   CBrimlowDoc& doc_;
   IViewFrame& frame_;

@@ -54,6 +54,10 @@ void InstallCallWindows(CBrimlowView& view, CBrimlowDoc& doc) {
   view.SetWindow(CBrimlowView::kKeypad, std::move(keypad));
   view.SetWindow(CBrimlowView::kQuestion, std::make_unique<CNewRecordQuestionDlg>());
   view.SetWindow(CBrimlowView::kOverview, std::make_unique<CSubscriberOverviewDlg>(&doc.MonitorTable(), d));
+  view.Commands().Register(ID_OVERVIEW_HOVER, [&view] {
+    if (auto* overview = dynamic_cast<CSubscriberOverviewDlg*>(view.Window(CBrimlowView::kOverview)))
+      overview->SetHoverTexts(!overview->HoverTexts());
+  });
   InstallSettingsCommands(view, doc);
   InstallChargeWindows(view, doc);
 }

@@ -13,6 +13,8 @@ class CBrimlowView;
 enum : plat::UINT {
   ID_AUTOSTART = 32775, ID_SYSTEM_CONNECTION = 32776, ID_CUSTOMER_INFO = 32783, ID_ASSISTANT_SETUP = 32791,
   ID_CALLDATA_ORDER = 32793, ID_EXTRAS = 32798,
+  // Switches the subscriber overview's hover texts.
+  ID_OVERVIEW_HOVER = 32794,
 };
 
 // Before the view's creation.

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLayout>
 #include <QTreeView>
 
@@ -55,6 +56,11 @@ class ReportListModel : public QAbstractTableModel {
     return parent.isValid() ? 0 : static_cast<int>(std::min<std::size_t>(lines_.Count(), INT32_MAX));
   }
   int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : columns_; }
+  QVariant headerData(int section, Qt::Orientation o, int role) const override {
+    if (o != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= heads.size()) return {};
+    return heads[section];
+  }
+  QStringList heads;
   QVariant data(const QModelIndex& index, int role) const override {
     if (role != Qt::DisplayRole || !index.isValid()) return {};
     const std::size_t row = static_cast<std::size_t>(index.row());
@@ -84,9 +90,14 @@ ReportListView::ReportListView(plat::Dialog& dialog, int id) {
   const std::vector<int> tabs = node ? node->tabs : std::vector<int>{};
   model_ = std::make_unique<ReportListModel>(lines_, static_cast<int>(tabs.size()) + 1);
   if (!old || !old->parentWidget()) return;
+  // The template's column heads stand over the columns.
+  for (int head : node ? node->heads : std::vector<int>{})
+    if (auto* label = qobject_cast<QLabel*>(dialog.Item(head))) model_->heads << label->text();
   view_ = new QTreeView(old->parentWidget());
   view_->setModel(model_.get());
-  view_->setHeaderHidden(true);
+  view_->setHeaderHidden(model_->heads.isEmpty());
+  view_->header()->setSectionsMovable(false);
+  view_->header()->setSectionsClickable(false);
   view_->setRootIsDecorated(false);
   view_->setUniformRowHeights(true);
   view_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -98,7 +109,11 @@ ReportListView::ReportListView(plat::Dialog& dialog, int id) {
   const int cw = std::max(1, view_->fontMetrics().averageCharWidth());
   int prev = 0;
   for (std::size_t i = 0; i < tabs.size(); ++i) {
-    view_->setColumnWidth(static_cast<int>(i), (tabs[i] - prev) * cw / 4);
+    int width = (tabs[i] - prev) * cw / 4;
+    if (static_cast<int>(i) < model_->heads.size())
+      width = std::max(width, view_->fontMetrics().horizontalAdvance(model_->heads[static_cast<int>(i)]) + kCellPad);
+    stops_.push_back(width);
+    view_->setColumnWidth(static_cast<int>(i), width);
     prev = tabs[i];
   }
   old->setObjectName(QString());
@@ -121,7 +136,36 @@ ReportLines& ReportListView::BeginFill() {
   return lines_;
 }
 
-void ReportListView::EndFill() { model_->Reset(false); }
+void ReportListView::EndFill() {
+  model_->Reset(false);
+  FitColumns();
+}
+
+void ReportListView::FitColumns() {
+  if (!view_) return;
+  // The longest field of each column, found in one pass over the text.
+  std::vector<std::string_view> longest(stops_.size());
+  for (std::size_t i = 0; i < lines_.Count(); ++i) {
+    std::string_view line = lines_.Line(i);
+    if (line.find('\t') == std::string_view::npos) continue;  // a note runs across
+    for (std::size_t c = 0; c < longest.size() && !line.empty(); ++c) {
+      const std::size_t tab = line.find('\t');
+      const std::string_view field = line.substr(0, tab);
+      if (field.size() > longest[c].size()) longest[c] = field;
+      if (tab == std::string_view::npos) break;
+      line.remove_prefix(tab + 1);
+    }
+  }
+  int grown = 0;
+  for (std::size_t c = 0; c < stops_.size(); ++c) {
+    const QString text = QString::fromStdString(plat::Cp1252ToUtf8(std::string(longest[c])));
+    const int width = std::max(stops_[c], view_->fontMetrics().horizontalAdvance(text) + kCellPad);
+    grown += width - view_->columnWidth(static_cast<int>(c));
+    view_->setColumnWidth(static_cast<int>(c), width);
+  }
+  // Every column whole: the list grows rather than cut a value.
+  if (grown > 0) view_->setMinimumWidth(view_->minimumWidth() + grown);
+}
 
 std::string ReportListView::Line(int i) const {
   return i < 0 ? std::string() : std::string(lines_.Line(static_cast<std::size_t>(i)));

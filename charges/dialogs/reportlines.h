@@ -38,8 +38,9 @@ class ReportLines {
 class ReportListModel;
 
 // Replaces the dialog's tab-stop list of that id by a view over lines; the
-// view takes the control id as its name and the template's tab stops as
-// its column widths.
+// view takes the control id as its name, the template's column heads as
+// its header and the template's tab stops as its columns' least widths: a
+// column grows to its longest value, so no value is cut.
 class ReportListView {
  public:
   ReportListView(plat::Dialog& dialog, int id);
@@ -58,6 +59,11 @@ class ReportListView {
   QTreeView* View() const { return view_.data(); }
 
  private:
+  // Room around a cell's text, so that it is never cut.
+  static constexpr int kCellPad = 14;
+  void FitColumns();
+
+  std::vector<int> stops_;  // the columns' least widths
   ReportLines lines_;
   std::unique_ptr<ReportListModel> model_;
   QPointer<QTreeView> view_;

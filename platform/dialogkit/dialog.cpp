@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
@@ -39,6 +41,7 @@
 #include "platform/qtext.h"
 #include "platform/text.h"
 #include "platform/textid.h"
+#include "platform/winplace.h"
 
 namespace plat {
 using dlg::Kind;
@@ -70,6 +73,82 @@ QString StripMnemonic(const QString& s) {
 
 int AverageCharWidth(const QWidget* w) {
   return std::max(1, w->fontMetrics().averageCharWidth());
+}
+
+// Room around a cell's text in a tab-stop list, so that it is never cut.
+constexpr int kCellPad = 14;
+
+int CellWidth(const QWidget* w, const QString& text) { return w->fontMetrics().horizontalAdvance(text) + kCellPad; }
+
+// Controls in a scrolled area as large as the screen allows: a window too
+// large for it, or a template's scroll container. The reserve is what the
+// rest of the window takes beside the area.
+class KitScroll : public QScrollArea {
+ public:
+  explicit KitScroll(QWidget* parent) : QScrollArea(parent) {
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  }
+  void Hold(QWidget* content) {
+    setWidget(content);
+    content->installEventFilter(this);
+  }
+  // Measures the rest of the window with this area at its full size.
+  void MeasureReserve() {
+    QWidget* win = window();
+    if (!win || !win->layout() || !widget()) return;
+    full_ = true;
+    updateGeometry();
+    win->layout()->invalidate();
+    const QSize total = win->layout()->sizeHint();
+    const QSize own = sizeHint();
+    full_ = false;
+    reserve_ = QSize(std::max(0, total.width() - own.width()), std::max(0, total.height() - own.height()));
+    updateGeometry();
+  }
+  QSize sizeHint() const override {
+    const QWidget* c = widget();
+    if (!c) return QScrollArea::sizeHint();
+    const QSize want = c->sizeHint() + QSize(2 * frameWidth(), 2 * frameWidth());
+    if (full_) return want;
+    int roomW = 0, roomH = 0;
+    place::InnerRoom(&roomW, &roomH);
+    roomW = std::max(100, roomW - reserve_.width());
+    roomH = std::max(60, roomH - reserve_.height());
+    QSize s = want.boundedTo(QSize(roomW, roomH));
+    if (s.height() < want.height()) s.setWidth(std::min(roomW, want.width() + verticalScrollBar()->sizeHint().width()));
+    if (s.width() < want.width())
+      s.setHeight(std::min(roomH, s.height() + horizontalScrollBar()->sizeHint().height()));
+    return s;
+  }
+  QSize minimumSizeHint() const override { return sizeHint(); }
+  bool eventFilter(QObject* o, QEvent* e) override {
+    // Rows shown or hidden: the window follows.
+    if (o == widget() && e->type() == QEvent::LayoutRequest) updateGeometry();
+    return QScrollArea::eventFilter(o, e);
+  }
+
+ private:
+  QSize reserve_{0, 0};
+  bool full_ = false;
+};
+
+// A window too large for the screen: all its controls scroll.
+void MakeScrolling(QDialog* win) {
+  QLayout* top = win->layout();
+  if (!top) return;
+  auto* content = new QWidget;
+  content->setObjectName(QStringLiteral("kitcontent"));
+  content->setLayout(top);  // takes the controls along
+  top->setSizeConstraint(QLayout::SetMinimumSize);
+  auto* scroll = new KitScroll(win);
+  scroll->setObjectName(QStringLiteral("kitscroll"));
+  scroll->Hold(content);
+  auto* outer = new QVBoxLayout(win);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSizeConstraint(QLayout::SetFixedSize);
+  outer->addWidget(scroll);
 }
 
 // The platform's tab control: a row of tabs over a framed area whose
@@ -158,6 +237,7 @@ struct Dialog::Impl {
   std::map<int, Tree> trees;
   std::vector<QButtonGroup*> radioGroups;
   std::vector<std::vector<int>> radioIds;  // ids per radio group, in order
+  std::map<int, std::pair<int, int>> heads;  // a column head's static: its list and column
   QEventLoop* loop = nullptr;
   int quiet = 0;  // programmatic changes that must not notify
   int dispatching = 0;
@@ -359,15 +439,36 @@ bool Dialog::Build(WindowId owner) {
         t->setRootIsDecorated(false);
         t->setUniformRowHeights(true);
         t->setSelectionMode(QAbstractItemView::SingleSelection);
+        // Column heads: the statics named stand over their columns.
+        QStringList labels;
+        for (std::size_t c = 0; c < n.heads.size(); ++c) {
+          const Impl::Item* h = impl_->Find(n.heads[c]);
+          if (!h || h->kind != Kind::Static) {
+            labels << QString();
+            continue;
+          }
+          labels << static_cast<QLabel*>(h->w)->text();
+          h->w->hide();
+          impl_->heads[n.heads[c]] = {n.id, static_cast<int>(c)};
+        }
+        if (!n.heads.empty()) {
+          t->setHeaderHidden(false);
+          t->setHeaderLabels(labels);
+          t->header()->setSectionsMovable(false);
+          t->header()->setSectionsClickable(false);
+        }
         // Tab stops are in dialog units: a quarter of the average character.
         int cw = AverageCharWidth(t);
-        int prev = 0;
+        int prev = 0, sum = 0;
         for (std::size_t i = 0; i < n.tabs.size(); ++i) {
-          t->setColumnWidth(static_cast<int>(i), (n.tabs[i] - prev) * cw / 4);
+          int width = (n.tabs[i] - prev) * cw / 4;
+          if (i < static_cast<std::size_t>(labels.size())) width = std::max(width, CellWidth(t, labels[static_cast<int>(i)]));
+          t->setColumnWidth(static_cast<int>(i), width);
+          sum += width;
           prev = n.tabs[i];
         }
         if (n.lines > 0) t->setMinimumHeight(t->fontMetrics().lineSpacing() * n.lines + 8);
-        t->setMinimumWidth((prev + 40) * cw / 4);
+        t->setMinimumWidth(std::max((prev + 40) * cw / 4, sum + 40 * cw / 4));
         QObject::connect(t, &QTreeWidget::currentItemChanged, win, [this, id = n.id] {
           if (!impl_->quiet) Route(id, Notify::SelChange);
         });
@@ -476,6 +577,14 @@ bool Dialog::Build(WindowId owner) {
       QLayout* sub = nullptr;
       if (ch.kind == Kind::Stretch) {
         if (box) box->addStretch(1);
+      } else if (ch.kind == Kind::Scroll) {
+        auto* scroll = new KitScroll(parent);
+        auto* content = new QWidget;
+        auto* inner = new QVBoxLayout(content);
+        inner->setContentsMargins(0, 0, 0, 0);
+        fill(inner, ch, content);
+        scroll->Hold(content);
+        w = scroll;
       } else if (ch.kind == Kind::Row || ch.kind == Kind::Column || ch.kind == Kind::Grid) {
         if (ch.kind == Kind::Row) sub = new QHBoxLayout;
         else if (ch.kind == Kind::Grid) sub = new QGridLayout;
@@ -531,6 +640,25 @@ void Dialog::Initialise() {
   OnInitDialog();
 }
 
+void Dialog::Arrange(bool modal) {
+  QDialog* win = impl_->window;
+  if (!win || !win->isWindow()) return;
+  for (KitScroll* scroll : win->findChildren<KitScroll*>()) scroll->MeasureReserve();
+  if (win->layout()) win->layout()->activate();
+  if (place::TooLarge(win) && !win->findChild<KitScroll*>()) {
+    MakeScrolling(win);
+    win->layout()->activate();
+  }
+  // A window that placed itself stays there; the others go over their
+  // owner (dialogs) or beside the main window (the program's windows).
+  if (win->testAttribute(Qt::WA_Moved)) return;
+  QWidget* owner = dlg::WindowWidget(owner_);
+  if (!modal && (!owner || owner->window() == place::MainWindow()))
+    place::PlaceBesideMain(win);
+  else
+    place::PlaceOver(win, owner);
+}
+
 int Dialog::DoModal(WindowId owner) {
   // Once the program's exit has begun nobody is left to answer.
   if (Exiting()) return IDCANCEL;
@@ -539,6 +667,7 @@ int Dialog::DoModal(WindowId owner) {
   modalLoop.SetEnd([this] { EndForExit(); });
   modal_ = true;
   Initialise();
+  if (!ended_) Arrange(true);
   if (DialogScript* script = DialogScript::Active()) {
     if (!ended_) script->Run(*this);
   } else if (!ended_) {
@@ -559,6 +688,7 @@ bool Dialog::Create(WindowId owner) {
   if (IsCreated()) return true;
   if (!Build(owner)) return false;
   Initialise();
+  if (IsCreated()) Arrange(false);
   if (IsCreated() && impl_->window) impl_->window->show();
   return true;
 }
@@ -586,6 +716,7 @@ void Dialog::Destroy() {
   impl_->trees.clear();
   impl_->radioGroups.clear();
   impl_->radioIds.clear();
+  impl_->heads.clear();
   delete impl_->window.data();
   impl_->window = nullptr;
   impl_->destroyPending = false;
@@ -692,10 +823,19 @@ void Dialog::SetItemText(int id, const std::string& text) {
       q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
       static_cast<QPlainTextEdit*>(w)->setPlainText(q);
       break;
-    case Kind::Static:
+    case Kind::Static: {
       w->setProperty("kittext", q);
       static_cast<QLabel*>(w)->setText(StripMnemonic(q));
+      auto head = impl_->heads.find(id);
+      if (head != impl_->heads.end())
+        if (const Impl::Item* list = impl_->Find(head->second.first)) {
+          auto* t = static_cast<QTreeWidget*>(list->w);
+          const int c = head->second.second;
+          t->headerItem()->setText(c, StripMnemonic(q));
+          if (c + 1 < t->columnCount()) t->setColumnWidth(c, std::max(t->columnWidth(c), CellWidth(t, StripMnemonic(q))));
+        }
       break;
+    }
     case Kind::Group:
       static_cast<QGroupBox*>(w)->setTitle(q);
       break;
@@ -848,14 +988,30 @@ int Dialog::InsertString(int id, int index, const std::string& text) {
       auto* t = static_cast<QTreeWidget*>(it->w);
       auto* item = new QTreeWidgetItem;
       item->setData(0, kRawRole, q);
+      const std::vector<int>* fields = it->node && !it->node->fields.empty() ? &it->node->fields : nullptr;
+      // A line without tabs runs across the columns, as a note does.
+      const bool tabbed = q.contains(QLatin1Char('\t'));
+      int grown = 0;
       for (int c = 0; c < t->columnCount(); ++c) {
-        // The last column shows the rest of the line, tabs and all.
-        QString part = c + 1 < t->columnCount() ? ShownColumns(q, c)
-                                                : q.section(QLatin1Char('\t'), c);
+        // The last column shows the rest of the line, tabs and all, unless
+        // the columns name their fields.
+        QString part = fields ? ShownColumns(q, (*fields)[static_cast<std::size_t>(c)])
+                       : c + 1 < t->columnCount() ? ShownColumns(q, c)
+                                                  : q.section(QLatin1Char('\t'), c);
         part.replace(QLatin1Char('\t'), QLatin1Char(' '));
         item->setText(c, part);
+        // A value is never cut: its column grows.
+        if (tabbed && c + 1 < t->columnCount()) {
+          const int need = CellWidth(t, part);
+          if (need > t->columnWidth(c)) {
+            grown += need - t->columnWidth(c);
+            t->setColumnWidth(c, need);
+          }
+        }
       }
+      if (grown > 0) t->setMinimumWidth(t->minimumWidth() + grown);
       t->insertTopLevelItem(index, item);
+      if (!tabbed) item->setFirstColumnSpanned(true);
       break;
     }
     case Kind::Combo: case Kind::DropList: {

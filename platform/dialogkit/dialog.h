@@ -188,6 +188,8 @@ class Dialog : public IMessageTarget {
  private:
   bool Build(WindowId owner);
   void Initialise();
+  // Scrolled when too large for the screen, then placed unless it placed itself.
+  void Arrange(bool modal);
   void Destroy();
   void EndForExit();
 

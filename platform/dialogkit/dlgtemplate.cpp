@@ -115,20 +115,27 @@ std::string ApplyOption(Node* n, const std::string& opt) {
     std::string r = number(&n->columns);
     return r.empty() && n->columns < 1 ? "cols must be at least 1" : r;
   }
-  if (key == "tabs") {
+  auto numbers = [&](std::vector<int>* out) -> std::string {
     std::size_t p = 0;
     while (p <= val.size()) {
       auto comma = val.find(',', p);
       std::string part = val.substr(p, comma == std::string::npos ? std::string::npos : comma - p);
-      int t = 0;
-      if (!ParseInt(part, &t)) return "tabs needs numbers separated by commas";
-      if (!n->tabs.empty() && t <= n->tabs.back()) return "tab stops must rise";
-      n->tabs.push_back(t);
+      int v = 0;
+      if (!ParseInt(part, &v)) return key + " needs numbers separated by commas";
+      out->push_back(v);
       if (comma == std::string::npos) break;
       p = comma + 1;
     }
     return "";
+  };
+  if (key == "tabs") {
+    std::string r = numbers(&n->tabs);
+    for (std::size_t i = 1; r.empty() && i < n->tabs.size(); ++i)
+      if (n->tabs[i] <= n->tabs[i - 1]) r = "tab stops must rise";
+    return r;
   }
+  if (key == "heads") return numbers(&n->heads);
+  if (key == "fields") return numbers(&n->fields);
   return "unknown option " + key;
 }
 
@@ -197,9 +204,9 @@ bool ParseTemplate(const std::string& utf8, Template* out, std::string* error) {
     Node n;
     n.line = lineNo;
     std::size_t i = 1;
-    if (word == "row" || word == "column" || word == "grid" || word == "stretch") {
+    if (word == "row" || word == "column" || word == "grid" || word == "scroll" || word == "stretch") {
       n.kind = word == "row" ? Kind::Row : word == "column" ? Kind::Column
-             : word == "grid" ? Kind::Grid : Kind::Stretch;
+             : word == "grid" ? Kind::Grid : word == "scroll" ? Kind::Scroll : Kind::Stretch;
     } else {
       auto k = ControlWords().find(word);
       if (k == ControlWords().end()) return fail("unknown kind " + word);
@@ -220,7 +227,13 @@ bool ParseTemplate(const std::string& utf8, Template* out, std::string* error) {
       if (!r.empty()) return fail(r);
     }
     if (n.kind == Kind::TabList && n.tabs.empty()) return fail("tablist needs tabs=");
-    bool opens = n.kind == Kind::Row || n.kind == Kind::Column || n.kind == Kind::Grid ||
+    if ((!n.heads.empty() || !n.fields.empty()) && n.kind != Kind::TabList) return fail("heads= and fields= are a tablist's");
+    const std::size_t columns = n.tabs.size() + 1;
+    if (!n.heads.empty() && n.heads.size() != columns) return fail("heads= needs one id per column");
+    if (!n.fields.empty() && n.fields.size() != columns) return fail("fields= needs one field per column");
+    for (int h : n.heads)
+      if (!ids.count(h)) return fail(plat::StrFormatC("head %d is not a control above the list", h));
+    bool opens = n.kind == Kind::Row || n.kind == Kind::Column || n.kind == Kind::Grid || n.kind == Kind::Scroll ||
                  n.kind == Kind::Group;
     stack.back()->children.push_back(std::move(n));
     if (opens) stack.push_back(&stack.back()->children.back());

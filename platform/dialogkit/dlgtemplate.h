@@ -12,7 +12,7 @@ namespace plat::dlg {
 
 enum class Kind {
   // containers
-  Column, Row, Grid, Group, Stretch,
+  Column, Row, Grid, Scroll, Group, Stretch,
   // controls
   Button, DefButton, Check, Radio, Edit, MultiEdit, Static, List, TabList,
   Combo, DropList, Icon, Progress,
@@ -33,6 +33,8 @@ struct Node {
   int lines = 0;         // visible lines of lists and multi-line edits
   int maxLength = 0;     // edit limit; 0 none
   std::vector<int> tabs; // tab stops of a TabList in dialog units
+  std::vector<int> heads;   // a TabList's column heads: statics shown over its columns
+  std::vector<int> fields;  // a TabList's columns: the line's tab-separated field each shows
   bool hidden = false, disabled = false, first = false, readOnly = false, number = false,
        wantReturn = false, vscroll = false, sort = false, bold = false, wrap = false,
        right = false;

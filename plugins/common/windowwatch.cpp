@@ -4,6 +4,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
+
+#include "platform/winplace.h"
 
 namespace pluginkit {
 
@@ -13,12 +16,12 @@ WindowWatch::WindowWatch(QWidget* window, QWidget* parent) : QObject(window), wi
 }
 
 WindowRect WindowWatch::RectOf(const QWidget* w) {
-  const QRect f = w->frameGeometry();
-  return WindowRect{f.y(), f.x(), f.y() + f.height(), f.x() + f.width()};
+  const plat::place::Rect f = plat::place::OuterRect(w);
+  return WindowRect{f.top, f.left, f.bottom, f.right};
 }
 
 void WindowWatch::MoveTo(QWidget* w, const WindowRect& r) {
-  if (w) w->move(r.left, r.top);
+  if (w) plat::place::Restore(w, {r.left, r.top, std::max(r.right, r.left + 1), std::max(r.bottom, r.top + 1)}, true);
 }
 
 bool WindowWatch::eventFilter(QObject* watched, QEvent* event) {

@@ -22,9 +22,10 @@ class WindowWatch : public QObject {
   std::function<void(bool)> onShown;
   int minimiseSwitch = 1;  // 0: minimising also hides
 
-  // The window's frame as top, left, bottom, right.
+  // The window's outer frame as top, left, bottom, right.
   static WindowRect RectOf(const QWidget* window);
-  // Top-left corner to (left, top); the size stays.
+  // The frame's top-left corner to (left, top), onto the screen when that
+  // lies off every screen; the size stays.
   static void MoveTo(QWidget* window, const WindowRect& r);
 
   bool eventFilter(QObject* watched, QEvent* event) override;

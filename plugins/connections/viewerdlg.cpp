@@ -99,10 +99,12 @@ int CConnectionViewerDlg::VisualState(std::int32_t state, std::int32_t value) {
 }
 
 void CConnectionViewerDlg::SetPosition(const pluginkit::WindowRect& r) {
-  position_ = r;
+  // All four 0: nothing was stored, the window stays where it was placed.
+  const bool stored = !(r == pluginkit::WindowRect{});
+  if (stored) position_ = r;
   if (QDialog* w = Window()) {
-    pluginkit::WindowWatch::MoveTo(w, r);
-    // The stored numbers follow the window's own rectangle.
+    if (stored) pluginkit::WindowWatch::MoveTo(w, r);
+    // The stored numbers follow the window's own frame.
     position_ = pluginkit::WindowWatch::RectOf(w);
   }
 }

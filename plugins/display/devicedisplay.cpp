@@ -24,6 +24,8 @@ namespace {
 
 constexpr int kButtonIcons[kShownButtons] = {133, 137, 131, 134};
 const char* const kPrintTip = "Drucken";
+// Beside a button's icon and text: its frame and the gap between them.
+constexpr int kButtonPad = 20;
 
 // Keys, focus and double-clicks of the tile's widgets, and its frame.
 class TileWatch : public QObject {
@@ -100,6 +102,8 @@ bool CSingleDeviceDisplay::OnInitDialog() {
     if (!b) continue;
     b->setIcon(QIcon(Picture(kButtonIcons[i])));
     b->setIconSize(QSize(16, 16));
+    // As wide as icon and text need: three tiles fit a small screen.
+    b->setFixedWidth(b->iconSize().width() + b->fontMetrics().horizontalAdvance(b->text()) + kButtonPad);
     b->installEventFilter(watch);
   }
   if (auto* b = Item(IDC_F1)) b->setToolTip(QString::fromLatin1(kPrintTip));

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/dialogkit/dlgsupport.h"
+#include "platform/winplace.h"
 #include "plugins/common/visualstate.h"
 #include "plugins/display/pictures.h"
 
@@ -32,7 +33,8 @@ bool COverviewDlg::OnInitDialog() {
   QDialog* w = Window();
   w->setAttribute(Qt::WA_DontShowOnScreen, true);
   GlobalParams& g = items_.globals();
-  SetWindowText(g.label);
+  // Without a "Label" the window keeps its own title.
+  SetWindowText(g.label.empty() ? GetTemplate().caption : g.label);
   SetTabImages(IDC_TABS, ImageList());
   TabInsert(IDC_TABS, 0, g.showOverview != 0 ? g.labelOverview : std::string(), kImageOverview);
 
@@ -56,7 +58,11 @@ bool COverviewDlg::OnInitDialog() {
   g.maxRows = grid_.rows;
   g.maxColumns = grid_.columns;
   const auto count = static_cast<int>(std::min<std::size_t>(largest, static_cast<std::size_t>(grid_.rows) * grid_.columns));
-  if (!tiles_->MakeTiles(count, grid_.columns)) boxes_.Post("Could not Create a CSingleDeviceDisplay", g.label, Id());
+  // Rows wrap where the screen ends: no tile's buttons off the screen.
+  int roomWidth = 0;
+  plat::place::InnerRoom(&roomWidth, nullptr);
+  if (!tiles_->MakeTiles(count, grid_.columns, roomWidth - 2 * kPageOffset - kWindowChrome))
+    boxes_.Post("Could not Create a CSingleDeviceDisplay", g.label, Id());
 
   for (CDisplayItem* group : groups) {
     TabInsert(IDC_TABS, -1, group->label, kImageGroup);
@@ -209,6 +215,8 @@ int COverviewDlg::VisualState(std::int32_t state, std::int32_t value) {
 }
 
 void COverviewDlg::SetPosition(const pluginkit::WindowRect& r) {
+  // All four 0: nothing stored, the window stays where it was placed.
+  if (r == pluginkit::WindowRect{}) return;
   position_ = r;
   QDialog* w = Window();
   if (w) pluginkit::WindowWatch::MoveTo(w, r);

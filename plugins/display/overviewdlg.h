@@ -22,6 +22,8 @@ class COverviewDlg : public plat::Dialog, public IDisplaySignalSink {
  public:
   enum { kDialogId = 130, IDC_TABS = 1000 };
   static constexpr int kPageOffset = 6;
+  // The window's margins and the tab panel's frame around a page.
+  static constexpr int kWindowChrome = 28;
   static constexpr plat::UINT kBlinkMs = 500;
   static constexpr int kImageOverview = 0, kImageBlink = 1, kImageGroup = 2;
 

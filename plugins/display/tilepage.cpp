@@ -33,24 +33,28 @@ bool CTilePage::OnInitDialog() {
   return true;
 }
 
-bool CTilePage::MakeTiles(int count, int columns) {
+bool CTilePage::MakeTiles(int count, int columns, int maxWidth) {
   QDialog* w = Window();
   if (!w) return false;
   columns = std::max(1, columns);
-  int x = kFirstX, y = kFirstY, rowHeight = 0, right = 0, bottom = 0;
+  int x = kFirstX, y = kFirstY, rowHeight = 0, right = 0, bottom = 0, inRow = 0;
   bool made = true;
   for (int i = 0; i < count; ++i) {
-    if (i > 0 && i % columns == 0) {
-      x = kFirstX;
-      y += rowHeight + kGap;
-      rowHeight = 0;
-    }
     auto tile = std::make_unique<CSingleDeviceDisplay>(*this, globals_, i);
     if (!tile->CreateIn(Id(), w, x, y)) {
       made = false;
       break;
     }
     const QSize size = tile->Window()->size();
+    // A full row, or one that would leave the screen, wraps.
+    if (inRow > 0 && (inRow == columns || (maxWidth > 0 && x + size.width() + kBorder > maxWidth))) {
+      x = kFirstX;
+      y += rowHeight + kGap;
+      rowHeight = 0;
+      inRow = 0;
+      tile->Window()->move(x, y);
+    }
+    ++inRow;
     right = std::max(right, x + size.width());
     bottom = std::max(bottom, y + size.height());
     rowHeight = std::max(rowHeight, size.height());

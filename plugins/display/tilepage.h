@@ -31,9 +31,10 @@ class CTilePage : public CChildDialog {
   explicit CTilePage(const GlobalParams& globals);
   ~CTilePage() override;
 
-  // count tiles, columns to a row; false when one could not be made (the
-  // tiles made so far stay).
-  bool MakeTiles(int count, int columns);
+  // count tiles, columns to a row, fewer where a row would be wider than
+  // maxWidth (0: no bound); false when one could not be made (the tiles
+  // made so far stay).
+  bool MakeTiles(int count, int columns, int maxWidth = 0);
   int TileCount() const { return static_cast<int>(tiles_.size()); }
   CSingleDeviceDisplay* Tile(int position) const;
   // The page's size: the tiles' extent and 12 pixels each way.

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QWidget>
 #include <dlfcn.h>
@@ -18,6 +20,7 @@
 #include "platform/dialogkit/dlgsupport.h"
 #include "platform/eventloop.h"
 #include "platform/messages.h"
+#include "platform/text.h"
 #include "tests/platform/dialogkit/testapp.h"
 #include "tests/plugins/records.h"
 #include "tests/plugins/viewertree.h"
@@ -256,7 +259,9 @@ TEST_F(Viewer, ButtonsClearAndPin) {
 TEST_F(Viewer, PositionTextRoundTripsAsTopLeftBottomRight) {
   ASSERT_EQ(b_.SetParamAsString("WNDPosition", "100,200,400,700"), 0);
   QDialog* w = Window();
-  EXPECT_EQ(w->pos(), QPoint(200, 100));  // left, top
+  ShowViewer();
+  QApplication::processEvents();
+  EXPECT_EQ(w->frameGeometry().topLeft(), QPoint(200, 100));  // left, top of the outer frame
   const QSize size = w->frameGeometry().size();
   char text[DLLIFC_TEXT_SIZE] = "";
   ASSERT_EQ(b_.GetParamAsString("WNDPosition", text), 0);
@@ -264,7 +269,6 @@ TEST_F(Viewer, PositionTextRoundTripsAsTopLeftBottomRight) {
   EXPECT_EQ(std::string(text), std::to_string(100) + "," + std::to_string(200) + "," +
                                    std::to_string(100 + size.height()) + "," + std::to_string(200 + size.width()));
   // A move while shown is stored; texts that say less move less.
-  b_.VisualStateFunction(5, 0);
   w->move(30, 40);
   QApplication::processEvents();
   ASSERT_EQ(b_.GetParamAsString("WNDPosition", text), 0);
@@ -273,6 +277,49 @@ TEST_F(Viewer, PositionTextRoundTripsAsTopLeftBottomRight) {
   EXPECT_EQ(w->pos(), QPoint(30, 55));
   EXPECT_EQ(b_.SetParamAsString("WNDPosition", "x,1"), 0);
   EXPECT_EQ(w->pos(), QPoint(30, 55));
+}
+
+// The host hands the viewer what it read back at the last exit: the frame
+// comes back to the same place every time, none lies off the screen, and
+// nothing stored leaves the window where it was placed.
+TEST_F(Viewer, TheFrameComesBackWhereItWasAndOntoTheScreen) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  struct Case {
+    const char* stored;
+    bool keptAsGiven;  // else put back onto the screen
+  };
+  const Case cases[] = {{"100,200,400,700", true}, {"5000,5000,5300,5400", false}, {"-300,20,-100,300", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    std::string text = c.stored;
+    QRect first;
+    for (int start = 0; start < 4; ++start) {
+      SCOPED_TRACE(start);
+      b_.Close();
+      ASSERT_EQ(b_.Create(parentId_, 36, 0), 0);
+      ASSERT_EQ(b_.SetParamAsString("WNDPosition", text.c_str()), 0);
+      ShowViewer();
+      QApplication::processEvents();
+      const QRect frame = Window()->frameGeometry();
+      if (start == 0) first = frame;
+      EXPECT_EQ(frame, first);
+      EXPECT_TRUE(screen.contains(frame.topLeft())) << frame.x() << "," << frame.y();
+      char back[DLLIFC_TEXT_SIZE] = "";
+      ASSERT_EQ(b_.GetParamAsString("WNDPosition", back), 0);
+      EXPECT_EQ(std::string(back), plat::StrFormatC("%d,%d,%d,%d", frame.y(), frame.x(), frame.y() + frame.height(),
+                                                    frame.x() + frame.width()));
+      text = back;
+    }
+    if (c.keptAsGiven) EXPECT_EQ(first.topLeft(), QPoint(200, 100));
+  }
+  // Nothing stored: the window stays where it was placed, over its owner.
+  b_.Close();
+  ASSERT_EQ(b_.Create(parentId_, 36, 0), 0);
+  ASSERT_EQ(b_.SetParamAsString("WNDPosition", "0,0,0,0"), 0);
+  ShowViewer();
+  QApplication::processEvents();
+  const QPoint centre = Window()->frameGeometry().center();
+  EXPECT_LE(std::abs(centre.x() - parent_->frameGeometry().center().x()), 2);
 }
 
 TEST_F(Viewer, VisualStatesMinimiseCloseAndParentRestore) {

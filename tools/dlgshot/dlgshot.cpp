@@ -19,7 +19,10 @@
 #include "app/callwin/dialdlg.h"
 #include "app/callwin/newrecordquestiondlg.h"
 #include "charges/counter/readoutquestiondlg.h"
+#include "app/dialogs/calldatadlg.h"
+#include "app/dialogs/subscriberoverviewdlg.h"
 #include "charges/calldata/calldatareport.h"
+#include "charges/calldata/selectedcallinfolist.h"
 #include "charges/counter/sumchargerecords.h"
 #include "charges/dialogs/chargereportdlg.h"
 #include "charges/dialogs/extensioninfodlg.h"
@@ -39,6 +42,7 @@
 #include "app/program/brimlowapp.h"
 #include "libs/texts/texts_source.h"
 #include "platform/paths.h"
+#include "platform/qtext.h"
 #include "platform/text.h"
 #include "core/base/globalconfig.h"
 #include "core/callhandler/callhandler.h"
@@ -123,6 +127,44 @@ void ShootCallWindows(const std::string& out) {
     q.Create(0);
     ShootNow(q, ShotName(plat::dlg::kProgram, 173, out));
   }
+}
+
+// The subscriber overview with a full monitor table, and the own
+// workstation's call data with a few calls.
+void ShootOverviewAndCallData(const std::string& out) {
+  {
+    CMonitorTable table;
+    const char* const names[] = {"Empfang", "Vertrieb", "Lager", "Buchhaltung", "Technik"};
+    for (int i = 0; i < CMonitorTable::kEntries; ++i) {
+      CMonitorEntry e;
+      e.SetNumber(std::to_string(10 + i));
+      e.name = names[i % 5];
+      table.SetEntry(e);
+    }
+    CSubscriberOverviewDlg overview(&table, nullptr);
+    overview.Create(0);
+    ShootNow(overview, ShotName(plat::dlg::kProgram, CSubscriberOverviewDlg::kResourceId, out));
+  }
+  const auto dir = std::filesystem::temp_directory_path() / ("dlgshot_182_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  {
+    CSelectedCallInformationList list((dir / "callinfo.txt").string());
+    const char* const partners[] = {"0301234567", "22", "0897654321"};
+    for (int i = 0; i < 3; ++i) {
+      CCallInfo call;
+      call.direction = i == 1 ? CCallInfo::kIncoming : CCallInfo::kOutgoing;
+      call.callingNumber = i == 1 ? partners[i] : "21";
+      call.calledNumber = i == 1 ? "21" : partners[i];
+      call.beginTime = 1772701507 - 3600 * (3 - i);
+      call.units = static_cast<std::int16_t>(i * 7);
+      call.connectedMark = 1;
+      list.AddCall(&call);
+    }
+    plat::DialogScript script;
+    Shoot(script, plat::dlg::kProgram, CCallDataDlg::kResourceId, out).Press(plat::IDCANCEL);
+    RunCallDataDlg(list, nullptr, 0);
+  }
+  std::filesystem::remove_all(dir);
 }
 
 // The call evaluation on a few charge records, and on the PBX's list.
@@ -349,12 +391,8 @@ void ShootDisplayControl(const std::string& out, plat::ManualLoop& loop) {
 
 }  // namespace
 
-// The main frame with its menu, toolbar and status line, and the about
-// box, with the texts of the shipped language file.
+// The main frame with its menu, toolbar and status line, and the about box.
 void ShootProgram(const std::string& out) {
-  VESKOSESSION session = VESKO_NO_SESSION;
-  if (VESKOAPIOpenSession((plat::ExeDir() + "/velt_ger.lng").c_str(), 0, &session) == 0)
-    texolan::InstallTextSource(session);
   {
     plat::DialogScript script;
     Shoot(script, plat::dlg::kProgram, CBrimlowApp::kAboutDialog, out).Press(plat::IDOK);
@@ -377,16 +415,11 @@ void ShootProgram(const std::string& out) {
       std::remove((out + "/mainframe.ini").c_str());
     }
   }
-  texolan::InstallTextSource(VESKO_NO_SESSION);
-  if (session != VESKO_NO_SESSION) VESKOAPICloseSession(session);
 }
 
 // The charge evaluation's dialogs over a charge file of a few calls, read
-// out as the PBX answers, with the texts of the shipped language file.
+// out as the PBX answers.
 void ShootCharges(const std::string& out, plat::ManualLoop& loop) {
-  VESKOSESSION session = VESKO_NO_SESSION;
-  if (VESKOAPIOpenSession((plat::ExeDir() + "/velt_ger.lng").c_str(), 0, &session) == 0)
-    texolan::InstallTextSource(session);
   struct Sink : CPBXMessageSink {
     int ProcessMessage(const CSTAMessage*) override { return 1; }
     int TakeJob(std::uint32_t, int) override { return 0; }
@@ -462,16 +495,10 @@ void ShootCharges(const std::string& out, plat::ManualLoop& loop) {
     CExtensionInfoWindow(&table).ShowExtensionInfo(ext, 0);
   }
   std::filesystem::remove_all(dir);
-  texolan::InstallTextSource(VESKO_NO_SESSION);
-  if (session != VESKO_NO_SESSION) VESKOAPICloseSession(session);
 }
 
-// The phone book's dialogs over a small phone book file, with the texts of
-// the shipped language file.
+// The phone book's dialogs over a small phone book file.
 void ShootPhoneBook(const std::string& out) {
-  VESKOSESSION session = VESKO_NO_SESSION;
-  if (VESKOAPIOpenSession((plat::ExeDir() + "/velt_ger.lng").c_str(), 0, &session) == 0)
-    texolan::InstallTextSource(session);
   const std::string dir = out + "/dlgshot-phonebook";
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
@@ -556,14 +583,36 @@ void ShootPhoneBook(const std::string& out) {
     }
   }
   std::filesystem::remove_all(dir);
-  texolan::InstallTextSource(VESKO_NO_SESSION);
-  if (session != VESKO_NO_SESSION) VESKOAPICloseSession(session);
+}
+
+// The smallest screen the windows must fit, 1024 x 768, unless a platform
+// is asked for: what scrolls or wraps there does so in the pictures too.
+std::filesystem::path UseSmallScreen() {
+  if (std::getenv("QT_QPA_PLATFORM")) return {};
+  const auto file = std::filesystem::temp_directory_path() / ("dlgshot_screen_" + std::to_string(::getpid()) + ".json");
+  std::ofstream(file) << R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": 1024, "height": 768,)"
+                         R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+  setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + file.string()).c_str(), 1);
+  return file;
 }
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const std::filesystem::path screen = UseSmallScreen();
   QApplication app(argc, argv);
+  if (!screen.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove(screen, ignored);
+  }
   std::string out = argc > 1 ? argv[1] : ".";
+  // Every window with the shipped language file's texts and Qt's German.
+  VESKOSESSION session = VESKO_NO_SESSION;
+  if (VESKOAPIOpenSession((plat::ExeDir() + "/velt_ger.lng").c_str(), 0, &session) == 0) {
+    texolan::InstallTextSource(session);
+  } else {
+    std::fprintf(stderr, "dlgshot: no language file beside the program\n");
+    g_failed = true;
+  }
+  plat::InstallQtTranslations("de");
   // A fixed clock, so the pictures do not change from run to run.
   plat::ManualLoop loop(1772701507);  // 2026-03-05 09:05:07 UTC
   plat::SetEventLoop(&loop);
@@ -613,6 +662,7 @@ int main(int argc, char** argv) {
     plat::UnregisterTarget(id);
   }
   ShootCallWindows(out);
+  ShootOverviewAndCallData(out);
   ShootLists(out);
   ShootEvaluation(out);
   ShootProgram(out);
@@ -621,5 +671,7 @@ int main(int argc, char** argv) {
   ShootPhoneBook(out);
   ShootCharges(out, loop);
   plat::SetEventLoop(nullptr);
+  texolan::InstallTextSource(VESKO_NO_SESSION);
+  if (session != VESKO_NO_SESSION) VESKOAPICloseSession(session);
   return g_failed ? 1 : 0;
 }

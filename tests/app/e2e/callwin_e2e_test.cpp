@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QPixmap>
 
+#include "app/dialogs/subscriberoverviewdlg.h"
+#include "platform/filedlg.h"
 #include "tests/app/e2e/e2erig.h"
 
 namespace {
@@ -149,6 +151,95 @@ TEST(CallWindowsE2E, YesToTheQuestionPutsTheUnknownCallerIntoThePhoneBook) {
   EXPECT_EQ(e2e::RecordsWithNumber(p.dnfn, "0309876543"), 1);
   EXPECT_EQ(e2e::RecordsWithNumber(p.dnfn, "0407654321"), 1);
   EXPECT_EQ(e2e::RecordsWithNumber(p.dnfn, "309876543"), 0);
+}
+
+// 32808 puts another phone book in place: the one in use is written
+// first, the new name goes into the settings, and its callers are known
+// at once.
+TEST(CallWindowsE2E, TheDatabaseCommandSwitchesThePhoneBookAndItsCallersAreKnown) {
+  Program p;
+  const std::string other = (p.root / "home" / "kunden.db").string();
+  ASSERT_TRUE(e2e::PutRecord(p.dnfn, "Andere AG", "Max Meier", "0407654321"));
+  ASSERT_TRUE(e2e::PutRecord(other, "Muster GmbH", "Erika Muster", "0301234567"));
+  ASSERT_TRUE(p.Start("ASCA=1\r\n"));
+  A* a = p.Assistant();
+  ASSERT_NE(a, nullptr);
+  plat::ScriptedFileDialog files;
+  plat::SetFileDialogImpl(&files);
+  files.answers = {"", other};
+  ASSERT_TRUE(p.app->Frame()->IsCommandEnabled(V::ID_DATABASE_FILE));
+  p.app->Frame()->RunCommand(V::ID_DATABASE_FILE);  // cancelled: nothing changes
+  EXPECT_EQ(p.Doc().Database().Path(), p.dnfn);
+  p.app->Frame()->RunCommand(V::ID_DATABASE_FILE);
+  plat::SetFileDialogImpl(nullptr);
+  ASSERT_EQ(files.requests.size(), 2u);
+  const plat::FileDialogRequest& r = files.requests[1];
+  EXPECT_EQ(r.fileName, p.dnfn);  // it starts at the book in use
+  EXPECT_EQ(r.defaultSuffix, "db");
+  ASSERT_FALSE(r.filters.empty());
+  EXPECT_EQ(r.filters[0].second, "*.db");
+  EXPECT_EQ(p.Doc().Database().Path(), other);
+  EXPECT_EQ(GlobalConfig().DNFN, other);
+
+  const std::uint32_t call = p.sim.IncomingCall("00301234567", "21");  // the trunk digit first
+  ASSERT_TRUE(p.Pump([&] { return a->GetItemText(A::IDC_CALLER).find("Muster GmbH") != std::string::npos; }, 2000))
+      << a->GetItemText(A::IDC_CALLER);
+  EXPECT_NE(a->GetItemText(A::IDC_CALLER).find("Erika Muster"), std::string::npos);
+  p.Idle(300);
+  EXPECT_FALSE(p.View().IsOpen(V::kQuestion));  // a known caller is not asked about
+  p.sim.Answer(call);
+  p.sim.Clear(call, "21");
+  ASSERT_TRUE(p.Pump([&] { return a->CurrentIcon() == A::kIconIdle; }));
+  EXPECT_TRUE(p.Exit());
+  // The next start opens the chosen book; the old one is whole.
+  EXPECT_NE(testsupport::FileBytes(p.Ini()).find("DNFN=" + other + "\r\n"), std::string::npos);
+  EXPECT_EQ(e2e::RecordsWithNumber(p.dnfn, "0407654321"), 1);
+  EXPECT_EQ(e2e::RecordsWithNumber(other, "0301234567"), 1);
+}
+
+TEST(CallWindowsE2E, APhoneBookThatCannotBeOpenedLeavesTheOneInUse) {
+  Program p;
+  ASSERT_TRUE(e2e::PutRecord(p.dnfn, "Muster GmbH", "Erika Muster", "0301234567"));
+  ASSERT_TRUE(p.Start("ASCA=1\r\n"));
+  const std::string missing = (p.root / "home" / "fehlt" / "neu.db").string();
+  plat::ScriptedFileDialog files;
+  plat::SetFileDialogImpl(&files);
+  files.answers = {missing};
+  p.app->Frame()->RunCommand(V::ID_DATABASE_FILE);
+  plat::SetFileDialogImpl(nullptr);
+  EXPECT_EQ(p.Doc().Database().Path(), p.dnfn);
+  EXPECT_TRUE(p.Doc().Database().IsOpen());
+  EXPECT_EQ(GlobalConfig().DNFN, p.dnfn);
+  ASSERT_TRUE(p.Pump([&] { return p.boxes.Saw(missing); }, 2000));
+  EXPECT_TRUE(p.boxes.Saw(e2e::Text(43, 4)));
+  // Its callers are still known.
+  A* a = p.Assistant();
+  ASSERT_NE(a, nullptr);
+  const std::uint32_t call = p.sim.IncomingCall("00301234567", "21");
+  ASSERT_TRUE(p.Pump([&] { return a->GetItemText(A::IDC_CALLER).find("Muster GmbH") != std::string::npos; }, 2000));
+  p.sim.Clear(call, "21");
+  ASSERT_TRUE(p.Pump([&] { return a->CurrentIcon() == A::kIconIdle; }));
+  EXPECT_TRUE(p.Exit());
+}
+
+// 32794 switches the overview's hover texts off and on again.
+TEST(CallWindowsE2E, TheOverviewsDisplaySwitchTurnsItsHoverTextsOffAndOn) {
+  Program p;
+  ASSERT_TRUE(p.Start());
+  ASSERT_TRUE(p.app->Frame()->RunCommand(V::ID_OVERVIEW));
+  auto* overview = dynamic_cast<CSubscriberOverviewDlg*>(p.View().Window(V::kOverview));
+  ASSERT_NE(overview, nullptr);
+  ASSERT_TRUE(p.Pump([&] { return overview->FilledRows() > 0; })) << overview->FilledRows();
+  auto tip = [&] { return overview->Item(CSubscriberOverviewDlg::NameId(0))->toolTip(); };
+  EXPECT_TRUE(overview->HoverTexts());
+  EXPECT_FALSE(tip().isEmpty());
+  const bool states[] = {false, true, false};
+  for (bool on : states) {
+    ASSERT_TRUE(p.app->Frame()->RunCommand(32794));
+    EXPECT_EQ(overview->HoverTexts(), on);
+    EXPECT_EQ(tip().isEmpty(), !on);
+  }
+  EXPECT_TRUE(p.Exit());
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "platform/dialogkit/dlgtemplate.h"
 #include "platform/profile.h"
 #include "platform/qtext.h"
+#include "platform/winplace.h"
 
 namespace {
 
@@ -54,10 +55,10 @@ TEST(FrameMenu, TopLevelAndItemTextsComeFromGroup40) {
     plat::UINT id;
     int entry;
   };
-  // 32787 (speed dial) and 32789 (own workstation) each with its own label.
+  // The settings menu's entries take 19 to 31 in the menu's order.
   const Case cases[] = {{32771, 4},  {32772, 5},  {32774, 6},  {32779, 8},  {32781, 9},  {32784, 10}, {32792, 11},
                         {57665, 12}, {32797, 14}, {32796, 15}, {32807, 17}, {32775, 19}, {32790, 20}, {32776, 21},
-                        {32787, 24}, {32788, 23}, {32789, 22}, {32783, 25}, {32791, 26}, {32785, 27}, {32786, 28},
+                        {32787, 22}, {32788, 23}, {32789, 24}, {32783, 25}, {32791, 26}, {32785, 27}, {32786, 28},
                         {32793, 29}, {32808, 30}, {32798, 31}, {59392, 33}, {59393, 34}, {57664, 37}, {32801, 38},
                         {32803, 39}, {32813, 43}, {32810, 42}};
   for (const Case& c : cases) {
@@ -184,7 +185,12 @@ TEST(FramePlace, StoredRectangleOrTheDefault) {
       {"nothing stored", nullptr, {}, def},
       {"stored", "100,50,600,130", {}, {100, 50, 600, 130}},
       {"left beyond the screen", "5000,10,5480,83", {}, def},
-      {"below every screen", "10,5000,490,5073", {}, def},
+      // Off every screen, or its title bar off them: put back onto the screen.
+      {"below every screen", "10,5000,490,5073", {}, {10, 695, 490, 768}},
+      {"title bar above the screen", "100,-40,600,40", {}, {100, 0, 600, 80}},
+      {"title bar left of the screen", "-470,10,10,83", {}, {0, 10, 480, 83}},
+      {"larger than the screen", "-10,-10,1100,900", {}, {0, 0, 1024, 768}},
+      {"bottom off, title bar on", "100,740,580,813", {}, {100, 740, 580, 813}},
       {"no width", "300,20,300,93", {}, def},
       {"negative height", "10,90,490,20", {}, def},
       {"position 1 over MFRM", "100,50,600,130", {200, 60, 700, 140}, {200, 60, 700, 140}},
@@ -206,12 +212,16 @@ TEST(FramePlace, FrameTakesItsPlaceAndStoresItOnClose) {
   WriteMfrm(r.ini, "40,30,560,110");
   r.Build();
   EXPECT_EQ(r.frame->Placed(), (FrameRect{40, 30, 560, 110}));
-  EXPECT_EQ(r.frame->geometry(), QRect(40, 30, 520, 80));
+  // The stored rectangle is the outer frame, title bar and all.
+  r.frame->show();
+  QApplication::processEvents();
+  EXPECT_EQ(r.frame->frameGeometry(), QRect(40, 30, 520, 80));
+  EXPECT_NE(r.frame->geometry(), r.frame->frameGeometry());
 
   // Closing partly off the left edge stores 0.
-  r.frame->show();
-  r.frame->setGeometry(-60, 25, 480, 73);
-  const QRect g = r.frame->geometry();
+  plat::place::SetOuter(r.frame.get(), {-60, 25, 420, 98});
+  QApplication::processEvents();
+  const QRect g = r.frame->frameGeometry();
   r.frame->close();
   EXPECT_EQ(plat::GetPrivateProfileInt("MFRM", "LP", -1, r.ini.c_str()), 0u);
   EXPECT_EQ(plat::GetPrivateProfileInt("MFRM", "TP", -1, r.ini.c_str()), static_cast<unsigned>(g.top()));
@@ -220,6 +230,62 @@ TEST(FramePlace, FrameTakesItsPlaceAndStoresItOnClose) {
   int l, t, rr, b;
   ASSERT_EQ(GlobalConfig().GetWindowPosition(1, l, t, rr, b), 1);
   EXPECT_EQ((FrameRect{l, t, rr, b}), (FrameRect{0, g.top(), g.left() + g.width(), g.top() + g.height()}));
+}
+
+TEST(FramePlace, TheFrameComesBackWhereItWasAfterThreeRestarts) {
+  struct Case {
+    const char* name;
+    const char* mfrm;  // nullptr: nothing stored
+    QRect first;       // the outer frame at the first start
+  };
+  const Case cases[] = {
+      {"nothing stored: the default, title bar at the screen's top", nullptr, QRect(0, 0, 480, 73)},
+      {"stored", "120,90,700,190", QRect(120, 90, 580, 100)},
+  };
+  testapp::App();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    viewrig::SavedGlobals g;
+    const std::string ini = (g.dir / "brimlow.ini").string();
+    if (c.mfrm) WriteMfrm(ini, c.mfrm);
+    for (int start = 0; start < 4; ++start) {
+      SCOPED_TRACE(start);
+      CMainFrame frame(ini, GlobalConfig());
+      ASSERT_TRUE(frame.Create());
+      frame.show();
+      QApplication::processEvents();
+      EXPECT_EQ(frame.frameGeometry(), c.first);
+      EXPECT_EQ(plat::place::MainWindow(), &frame);
+      frame.close();
+      EXPECT_EQ(plat::GetPrivateProfileInt("MFRM", "LP", -1, ini.c_str()), static_cast<unsigned>(c.first.left()));
+      EXPECT_EQ(plat::GetPrivateProfileInt("MFRM", "TP", -1, ini.c_str()), static_cast<unsigned>(c.first.top()));
+      EXPECT_EQ(plat::GetPrivateProfileInt("MFRM", "BP", -1, ini.c_str()),
+                static_cast<unsigned>(c.first.top() + c.first.height()));
+    }
+    EXPECT_EQ(plat::place::MainWindow(), nullptr);
+  }
+}
+
+// Whatever height it was given, the frame fits its bars and its status
+// line once the view has made it fit the form.
+TEST(FramePlace, TheBarsAndTheStatusLineAreNeverCut) {
+  const char* const stored[] = {nullptr, "100,50,600,70", "100,50,600,400"};
+  for (const char* mfrm : stored) {
+    SCOPED_TRACE(mfrm ? mfrm : "nothing stored");
+    Rig r;
+    if (mfrm) WriteMfrm(r.ini, mfrm);
+    r.Build();
+    r.frame->show();
+    QApplication::processEvents();
+    const QWidget* status = r.frame->statusBar();
+    EXPECT_GE(r.frame->height(), r.frame->menuBar()->height() + status->sizeHint().height());
+    EXPECT_LE(status->geometry().bottom(), r.frame->rect().bottom());
+    EXPECT_GE(status->height(), status->sizeHint().height());
+    // A taller place stays as it was.
+    if (mfrm && std::string(mfrm) == "100,50,600,400") {
+      EXPECT_EQ(r.frame->frameGeometry().height(), 350);
+    }
+  }
 }
 
 TEST(FramePlace, MinimisedCloseWritesMfrmButNotPosition1) {

@@ -736,12 +736,12 @@ TEST(ViewWindows, ChargeFileCommandMovesTheRecordsToTheChosenFile) {
 TEST(ViewWindows, AbsentWindowsOpenNothingAndTheirCommandsAreDisabled) {
   Rig r;
   r.Start(/*withWindows=*/false);
-  for (plat::UINT id : {32772u, 32774u, 32779u, 32775u, 32776u, 32783u, 32796u, 32797u, 32801u, 32808u,
-                        32815u, 32816u, 32789u})
+  for (plat::UINT id : {32772u, 32774u, 32779u, 32775u, 32776u, 32783u, 32796u, 32797u, 32801u, 32815u, 32816u,
+                        32789u, 32794u})
     EXPECT_FALSE(r.view->IsCommandEnabled(id)) << id;
   // The document answers 32771 when the view has no assistant.
   EXPECT_TRUE(r.view->IsCommandEnabled(32771));
-  for (plat::UINT id : {68u, 32781u, 32784u, 32785u, 32786u, 32787u, 32788u, 32790u, 32807u, 32813u, 57665u})
+  for (plat::UINT id : {68u, 32781u, 32784u, 32785u, 32786u, 32787u, 32788u, 32790u, 32807u, 32808u, 32813u, 57665u})
     EXPECT_TRUE(r.view->IsCommandEnabled(id)) << id;
   const auto mark = r.Mark();
   r.Hub(hub::kCallActive, 17, 0);

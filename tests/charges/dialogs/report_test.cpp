@@ -60,6 +60,32 @@ TEST_F(Report, ListsTheHandlersMatchingLinesWithItsSummaries) {
   EXPECT_EQ(R::Current(), nullptr);
 }
 
+// The heads stand over their columns, and no column cuts a value: the
+// time keeps its seconds beside the duration.
+TEST_F(Report, HeadsOverTheColumnsAndEveryValueWhole) {
+  ReadOut(Sample(12));
+  QStringList heads;
+  std::vector<std::pair<int, int>> cells;  // column width, widest text
+  DialogScript script;
+  script.When(190).Do([&](plat::Dialog& d) {
+    auto* v = d.Window()->findChild<QTreeView*>("1307");
+    if (!v || !v->model()) return;
+    for (int c = 0; c < v->model()->columnCount(); ++c) heads << v->model()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_FALSE(v->isHeaderHidden());
+    EXPECT_FALSE(d.Item(1308)->isVisibleTo(d.Window()));  // the head "Datum" went into the header
+    for (int c = 0; c + 1 < v->model()->columnCount(); ++c) {
+      int widest = v->fontMetrics().horizontalAdvance(heads[c]);
+      for (int r = 0; r < v->model()->rowCount(); ++r)
+        widest = std::max(widest, v->fontMetrics().horizontalAdvance(v->model()->index(r, c).data().toString()));
+      cells.emplace_back(v->columnWidth(c), widest);
+    }
+  });
+  Run();
+  EXPECT_EQ(heads, (QStringList{"T37.14", "T37.18", "T37.15", "T37.17", "T37.13", "T37.16"}));
+  ASSERT_EQ(cells.size(), 5u);
+  for (std::size_t c = 0; c < cells.size(); ++c) EXPECT_GT(cells[c].first, cells[c].second) << c;
+}
+
 TEST_F(Report, RefreshDisablesItsButtonUntilTheReadOutEnds) {
   struct Case {
     const char* name;

@@ -602,3 +602,56 @@ TEST(PhoneBookDatabase, IndexEqualsALinearScan) {
     }
   }
 }
+
+// The index built at open finds what a walk over the file finds, for
+// numbers of every length, with separators, letters, bytes above 0x7F or
+// bytes behind their NUL, in file order, duplicates kept, deleted skipped.
+TEST(PhoneBookDatabase, OpenIndexesEveryNumberAsTheFileHoldsIt) {
+  struct Row {
+    std::string field;
+    bool inUse;
+  };
+  const Row rows[] = {
+      {"07111234567", true},
+      {"0711-123 4567", true},            // the same number
+      {"07111234567", false},             // deleted
+      {"12345678901234567890", true},     // the whole field, no NUL in it
+      {"1234567890123456789", true},
+      {"1234567890123456", true},
+      {"12345678", true},
+      {"1234567", true},
+      {"", true},
+      {"0711*ABC", true},
+      {std::string("0711\0" "999", 8), true},  // bytes behind the NUL
+      {"0711\xE4", true},
+      {"+49 711 5", true},
+      {"0-1-2-3-4-5-6-7-8-9-", true},
+      {"07111234567", true},
+  };
+  Book b("pbdb_openindex");
+  std::string file = Header5("book.db", std::size(rows));
+  for (const Row& r : rows) file += Record5("F", "N", r.field, r.inUse);
+  PutFile(b.Path(), file);
+  ASSERT_EQ(b.Open(), 1);
+  const auto scan = [&](const std::string& wanted) {
+    const std::string bytes = FileBytes(b.Path());
+    std::vector<std::uint32_t> out;
+    for (std::size_t off = 1127; off + 666 <= bytes.size(); off += 666)
+      if (bytes[off + 4] &&
+          pbtext::NormaliseNumber(pbfile::TextAt(reinterpret_cast<const std::uint8_t*>(bytes.data()), off + 146, 21)) ==
+              wanted)
+        out.push_back(static_cast<std::uint32_t>(off));
+    return out;
+  };
+  const std::string lookups[] = {"07111234567", "12345678901234567890", "1234567890123456789", "1234567890123456",
+                                 "12345678",    "1234567",              "",                    "0711ABC",
+                                 "0711",        "0711\xE4",             "497115",              "0123456789",
+                                 "0711123456",  "123456789012345678901"};
+  for (const std::string& n : lookups) EXPECT_EQ(b.db.IndexLookup(n), scan(n)) << "number " << n;
+  EXPECT_EQ(b.db.IndexLookup("07111234567").size(), 3u);
+  EXPECT_EQ(b.db.IndexLookup("0711123456").size(), 0u);
+  // A record added later comes behind the ones read at open.
+  ASSERT_EQ(b.Add("F", "N", "0711-12345-67"), 1);
+  EXPECT_EQ(b.db.IndexLookup("07111234567"), scan("07111234567"));
+  EXPECT_EQ(b.db.IndexLookup("07111234567").size(), 4u);
+}

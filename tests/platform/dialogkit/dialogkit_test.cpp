@@ -189,6 +189,12 @@ TEST(DialogTemplate, RejectsBrokenTemplatesWithTheLine) {
       {"dialog 5\n\n# c\nedit 3 width=x\n", "line 4: option width needs a number"},
       {"dialog 5\nedit\n", "line 2: edit needs an id (or -)"},
       {"dialog 5\ngrid cols=0\nend\n", "line 2: cols must be at least 1"},
+      {"dialog 5\nstatic 1 \"a\"\ntablist 3 tabs=20 heads=1\n", "line 3: heads= needs one id per column"},
+      {"dialog 5\ntablist 3 tabs=20 heads=1,2\n", "line 2: head 1 is not a control above the list"},
+      {"dialog 5\ntablist 3 tabs=20 fields=0\n", "line 2: fields= needs one field per column"},
+      {"dialog 5\ntablist 3 tabs=20 fields=0,-1\n", "line 2: fields needs numbers separated by commas"},
+      {"dialog 5\nlist 3 fields=0\n", "line 2: heads= and fields= are a tablist's"},
+      {"dialog 5\nscroll\nedit 3\n", "line 2: container not closed with end"},
   };
   for (const Case& c : cases) {
     dlg::Template t;

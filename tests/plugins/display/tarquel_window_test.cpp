@@ -17,6 +17,7 @@
 #include "platform/messages.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
+#include "platform/winplace.h"
 #include "plugins/display/devicedisplay.h"
 #include "plugins/display/overviewdlg.h"
 #include "plugins/display/tarquel.h"
@@ -154,13 +155,18 @@ TEST_F(Windows, GridTilesAndTabs) {
   ASSERT_EQ(o.TilePage()->TileCount(), 14);  // no more than the largest group
   const QWidget* first = Tile(0).Window();
   const int w = first->width(), h = first->height();
-  EXPECT_EQ(first->pos(), QPoint(3, 6));
-  EXPECT_EQ(Tile(1).Window()->pos(), QPoint(3 + w + 6, 6));
-  EXPECT_EQ(Tile(3).Window()->pos(), QPoint(3 + 3 * (w + 6), 6));
-  EXPECT_EQ(Tile(4).Window()->pos(), QPoint(3, 6 + h + 6));
-  EXPECT_EQ(Tile(13).Window()->pos(), QPoint(3 + w + 6, 6 + 3 * (h + 6)));
-  EXPECT_EQ(o.TilePage()->Width(), 3 + 4 * w + 3 * 6 + 12);
-  EXPECT_EQ(o.TilePage()->Height(), 6 + 4 * h + 3 * 6 + 12);
+  // Four to a row, fewer where the screen ends: rows wrap before it.
+  int room = 0;
+  plat::place::InnerRoom(&room, nullptr);
+  const int limit = room - 2 * COverviewDlg::kPageOffset - COverviewDlg::kWindowChrome;
+  int perRow = 4;
+  while (perRow > 1 && 3 + perRow * w + (perRow - 1) * 6 + 12 > limit) --perRow;
+  const int rows = (14 + perRow - 1) / perRow;
+  for (int i = 0; i < 14; ++i)
+    EXPECT_EQ(Tile(i).Window()->pos(), QPoint(3 + (i % perRow) * (w + 6), 6 + (i / perRow) * (h + 6))) << i;
+  EXPECT_EQ(o.TilePage()->Width(), 3 + perRow * w + (perRow - 1) * 6 + 12);
+  EXPECT_EQ(o.TilePage()->Height(), 6 + rows * h + (rows - 1) * 6 + 12);
+  EXPECT_LE(o.TilePage()->Width(), limit);
 
   ASSERT_EQ(o.TabCount(), 4);
   EXPECT_EQ(o.TabGetText(COverviewDlg::IDC_TABS, 0), "\xdc" "bersicht...");
@@ -525,6 +531,45 @@ TEST_F(Windows, CloseAndMinimiseHide) {
   QApplication::processEvents();
   EXPECT_TRUE(o.Window()->isVisible());
   EXPECT_TRUE(o.Window()->isMinimized());
+}
+
+TEST_F(Windows, TheWindowFitsTheScreenAndIsTitledWithoutALabel) {
+  struct Case {
+    std::vector<int> groups;
+    const char* label;  // nullptr: not set
+    const char* title;
+  };
+  const Case cases[] = {
+      {{3}, nullptr, "\xdc" "bersicht"},           // three extensions
+      {{16, 2}, "Summenz\xe4hler", "Summenz\xe4hler"},  // more tiles than the screen holds
+      {{60}, nullptr, "\xdc" "bersicht"},
+  };
+  int roomW = 0, roomH = 0;
+  plat::place::InnerRoom(&roomW, &roomH);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.groups.front());
+    if (c.label) Set("Label", c.label);
+    Groups(c.groups);
+    COverviewDlg& o = Make();
+    TARQAPIVisualStateFunction(767, 1);
+    QApplication::processEvents();
+    EXPECT_EQ(o.GetWindowText(), c.title);
+    QDialog* w = o.Window();
+    EXPECT_LE(w->width(), roomW);
+    EXPECT_LE(w->height(), roomH);
+    // Every tile's buttons within the page, the page within the screen's width.
+    SelectTab(1);
+    const QRect page = o.TilePage()->Window()->rect();
+    for (int i = 0; i < o.TilePage()->TileCount(); ++i) {
+      const QRect tile = Tile(i).Window()->geometry();
+      EXPECT_TRUE(page.contains(tile)) << i;
+    }
+    EXPECT_LE(o.TilePage()->Width(), roomW);
+    ASSERT_EQ(TARQAPIClose(), 0);
+    loop.RunUntilIdle();
+    groups.clear();
+    ASSERT_EQ(TARQAPICreate(host.id, 37, 0), 0);
+  }
 }
 
 TEST_F(Windows, PositionRoundTrip) {
