@@ -250,6 +250,9 @@ DWORD GetPrivateProfileString(const char* section, const char* key, const char* 
     while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
   }
   std::size_t n = std::min<std::size_t>(value.size(), size - 1);
+  // A cut inside the value ends where the file could: a read trims blanks
+  // at a value's end, so what is read writes back as it was read.
+  while (n > 0 && IsBlank(value[n - 1])) --n;
   if (n) std::memcpy(buf, value.data(), n);
   buf[n] = '\0';
   return static_cast<DWORD>(n);
