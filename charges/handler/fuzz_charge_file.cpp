@@ -11,12 +11,11 @@
 #include "charges/handler/chargewire.h"
 #include "core/base/globalconfig.h"
 #include "platform/eventloop.h"
-#include "platform/msgbox.h"
 #include "fuzz/scratch.h"
+#include "fuzz/boxes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static plat::ScriptedMessageBox boxes;
-  plat::SetMessageBoxImpl(&boxes);
+  const fuzzboxes::Scope boxes;
   static const std::string file = fuzzscratch::File("chargefile.log");
   std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
                                                                  static_cast<std::streamsize>(size));
