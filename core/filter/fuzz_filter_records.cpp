@@ -7,7 +7,7 @@
 #include "core/callhandler/callhandler.h"
 #include "core/filter/messagefilter.h"
 #include "platform/eventloop.h"
-#include "platform/msgbox.h"
+#include "fuzz/boxes.h"
 
 namespace {
 
@@ -35,8 +35,7 @@ struct NullLink : IPBXLink {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static plat::ScriptedMessageBox boxes;
-  plat::SetMessageBoxImpl(&boxes);
+  const fuzzboxes::Scope boxes;
   plat::ManualLoop loop;
   CMonitorTable table;
   CMonitorEntry main;
