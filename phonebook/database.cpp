@@ -47,7 +47,8 @@ std::string Text16(int entry) { return plat::GetTextOr(plat::TextId(16, entry), 
 template <typename Fn>
 bool ForEachRecord(const CStructFile& file, std::uint64_t start, std::size_t recordSize, std::uint32_t count,
                    std::vector<std::uint8_t>& buf, Fn fn) {
-  buf.resize(kChunkRecords * recordSize);
+  // No bigger than the walk: a small book does not pay for a whole chunk.
+  buf.resize(std::min<std::size_t>(kChunkRecords, count) * recordSize);
   std::uint32_t done = 0;
   while (done < count) {
     std::size_t n = std::min<std::size_t>(kChunkRecords, count - done);

@@ -250,6 +250,9 @@ DWORD GetPrivateProfileString(const char* section, const char* key, const char* 
     while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
   }
   std::size_t n = std::min<std::size_t>(value.size(), size - 1);
+  // A cut inside the value ends where the file could: a read trims blanks
+  // at a value's end, so what is read writes back as it was read.
+  while (n > 0 && IsBlank(value[n - 1])) --n;
   if (n) std::memcpy(buf, value.data(), n);
   buf[n] = '\0';
   return static_cast<DWORD>(n);
@@ -371,6 +374,18 @@ struct IniDoc {
   }
   L* LastLineMutable() { return const_cast<L*>(LastLine()); }
 
+  // Ends a line that has no end yet. A CR at the end of its text and the LF
+  // given make a CR LF end, as the next read of the file sees them: the
+  // lines written after it then end as they would after that read.
+  static void EndLine(L& l, std::string eol) {
+    if (!l.eol.empty()) return;
+    if (eol == "\n" && !l.text.empty() && l.text.back() == '\r') {
+      l.text.pop_back();
+      eol = "\r\n";
+    }
+    l.eol = std::move(eol);
+  }
+
   static L KeyLine(std::string_view k, std::string_view v, std::string eol) {
     L l;
     l.text.reserve(k.size() + 1 + v.size());
@@ -403,7 +418,7 @@ struct IniDoc {
     long h = Find(sec);
     if (h < 0) {  // new section at the end of the file
       std::string eol = NewEol(LastLine());
-      if (L* last = LastLineMutable(); last && last->eol.empty()) last->eol = eol;
+      if (L* last = LastLineMutable()) EndLine(*last, eol);
       Sec s;
       L head;
       head.text.append("[").append(sec).append("]");
@@ -432,7 +447,7 @@ struct IniDoc {
     }
     // new key after the section's last key
     std::string eol = NewEol(&ls[after]);
-    if (ls[after].eol.empty()) ls[after].eol = eol;
+    EndLine(ls[after], eol);
     ls.insert(ls.begin() + static_cast<long>(after) + 1, KeyLine(k, v, eol));
   }
 };

@@ -14,8 +14,8 @@
 #include "core/base/globalconfig.h"
 #include "core/monitor/monitortable.h"
 #include "platform/eventloop.h"
-#include "platform/msgbox.h"
 #include "fuzz/scratch.h"
+#include "fuzz/boxes.h"
 
 namespace {
 
@@ -38,8 +38,7 @@ class CheckingDisplay : public IDisplayControl {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static plat::ScriptedMessageBox boxes;
-  plat::SetMessageBoxImpl(&boxes);
+  const fuzzboxes::Scope boxes;
   static const std::string file = fuzzscratch::File("sumcharge.ini");
   std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
                                                                  static_cast<std::streamsize>(size));

@@ -195,6 +195,7 @@ std::string CSumChargeHandler::GroupLabel(std::size_t position) { return plat::S
 
 void CSumChargeHandler::BuildFromGroups() {
   const std::string path = Path();
+  const plat::ProfileReadScope once(path);  // every extension's keys from one read
   for (std::size_t i = 0; i < groups_.size(); ++i) {
     SumChargeGroup* g = groups_[i].get();
     if (g->shortName.empty()) g->shortName = GroupLabel(i);
@@ -215,6 +216,7 @@ void CSumChargeHandler::BuildFromGroups() {
 
 void CSumChargeHandler::BuildFromMonitors() {
   const std::string path = Path();
+  const plat::ProfileReadScope once(path);  // every extension's keys from one read
   const int n = maxDisplaysOnDefault;
   int shown = 0;
   SumChargeGroup* group = nullptr;

@@ -2,21 +2,27 @@
 // mode, summarised, and one record stored behind whatever is there.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <string>
 
 #include "charges/handler/chargeandloghandler.h"
+#include "charges/handler/chargerecord.h"
 #include "charges/handler/chargewire.h"
 #include "core/base/globalconfig.h"
 #include "platform/eventloop.h"
-#include "platform/msgbox.h"
 #include "fuzz/scratch.h"
+#include "fuzz/boxes.h"
+
+// The header and 16 records: more records only repeat the reads of every
+// report kind and mode for each of them.
+constexpr std::size_t kMaxBytes = ChargeFileHeader::kSize + 16 * ChargeRecord::kSize;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static plat::ScriptedMessageBox boxes;
-  plat::SetMessageBoxImpl(&boxes);
+  size = std::min(size, kMaxBytes);
+  const fuzzboxes::Scope boxes;
   static const std::string file = fuzzscratch::File("chargefile.log");
   std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
                                                                  static_cast<std::streamsize>(size));

@@ -12,12 +12,11 @@
 #include "core/base/globalconfig.h"
 #include "core/filter/messagefilter.h"
 #include "platform/eventloop.h"
-#include "platform/msgbox.h"
 #include "fuzz/scratch.h"
+#include "fuzz/boxes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static plat::ScriptedMessageBox boxes;
-  plat::SetMessageBoxImpl(&boxes);
+  const fuzzboxes::Scope boxes;
   static const std::string file = fuzzscratch::File("charges.log");
   ::unlink(file.c_str());
   plat::ManualLoop loop;

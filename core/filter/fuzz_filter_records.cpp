@@ -8,11 +8,10 @@
 #include "core/filter/messagefilter.h"
 #include "core/iface/nulllink.h"
 #include "platform/eventloop.h"
-#include "platform/msgbox.h"
+#include "fuzz/boxes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static plat::ScriptedMessageBox boxes;
-  plat::SetMessageBoxImpl(&boxes);
+  const fuzzboxes::Scope boxes;
   plat::ManualLoop loop;
   CMonitorTable table;
   CMonitorEntry main;

@@ -181,6 +181,7 @@ TEST_F(FileIo, ABatchWritesTheBytesOfTheSameWritesOneByOne) {
       "; head\r\n\r\n[a]\r\n  k = 1 \r\n; c\r\n\r\n[B]\r\n[A]\r\nK=dup\r\n",
       "x=1\n[B]\r\nJ=2\n",
       "[A]",
+      "[A]\nK=1\r",                               // a lone CR ends the last line
   };
   const std::vector<std::vector<W>> ops = {
       {{"A", "K", "2"}, {"A", "L", "3"}, {"C", "M", "4"}, {"a", "k", "5"}},

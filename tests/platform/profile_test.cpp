@@ -82,6 +82,25 @@ TEST_F(Profile, ReadsAreCutToTheBufferAndMissingFilesGiveDefaults) {
   EXPECT_FALSE(fs::exists(missing));
 }
 
+// A value cut at the buffer ends where a read of it written back would:
+// the file keeps no blank at a value's end.
+TEST_F(Profile, AValueCutAtTheBufferEndsInNoBlankAndWritesBackAsRead) {
+  Put("[S]\r\nSp=abc def\r\nTab=ab\t\tcd\r\nCr=a \r x\r\nAll=    x\r\nNone=abcdefgh\r\n");
+  const struct {
+    const char* key;
+    std::size_t size;
+    const char* read;
+  } cases[] = {
+      {"Sp", 5, "abc"}, {"Tab", 5, "ab"}, {"Cr", 4, "a"}, {"All", 4, "x"}, {"None", 5, "abcd"}, {"Sp", 128, "abc def"},
+  };
+  for (const auto& c : cases) {
+    const std::string got = Get("S", c.key, "", c.size);
+    EXPECT_EQ(got, c.read) << c.key << " in " << c.size;
+    ASSERT_TRUE(WritePrivateProfileString("Back", c.key, got.c_str(), file_.c_str()));
+    EXPECT_EQ(Get("Back", c.key, "", c.size), got) << c.key << " in " << c.size;
+  }
+}
+
 TEST_F(Profile, IntegerReadsTakeTheLeadingNumber) {
   Put("[N]\na=42\nb=-4\nc=+7x\nd=abc\ne=\nf= 12 34\ng=99999999999\n");
   const char* f = file_.c_str();
