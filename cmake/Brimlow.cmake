@@ -78,6 +78,37 @@ function(brimlow_fuzz)
   endif()
 endfunction()
 
+# brimlow_library(<name> [OBJECT] SOURCES ... [LIBS ...]
+#                  [FUZZ <target> <entry-point source> ... LABEL <subsystem>])
+# A static (or object) library of the tree with the tree's root on its include
+# path and its links public, and the fuzz entry points that feed it: each
+# <target> gets its corpus replay test from fuzz/corpus/<target> (see
+# brimlow_fuzz).
+function(brimlow_library name)
+  cmake_parse_arguments(L "OBJECT" "LABEL" "SOURCES;LIBS;FUZZ" ${ARGN})
+  if(L_OBJECT)
+    add_library(${name} OBJECT ${L_SOURCES})
+  else()
+    add_library(${name} STATIC ${L_SOURCES})
+  endif()
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(L_LIBS)
+    target_link_libraries(${name} PUBLIC ${L_LIBS})
+  endif()
+  list(LENGTH L_FUZZ _count)
+  math(EXPR _odd "${_count} % 2")
+  if(_odd OR (_count AND NOT L_LABEL))
+    message(FATAL_ERROR "brimlow_library(${name}): FUZZ takes pairs of target and source, and a LABEL")
+  endif()
+  while(L_FUZZ)
+    list(POP_FRONT L_FUZZ _target _source)
+    brimlow_fuzz(NAME ${_target} LABEL ${L_LABEL}
+      SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${_source}
+      LIBS ${name}
+      CORPUS ${PROJECT_SOURCE_DIR}/fuzz/corpus/${_target})
+  endwhile()
+endfunction()
+
 # brimlow_exports(<target> <version-script>): a shared library exports only
 # the names in its version script.
 function(brimlow_exports target script)

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "phonebook/iface/databaseinterface.h"
+#include "core/iface/databaseinterface.h"
 #include "phonebook/item.h"
 #include "phonebook/numberindex.h"
 #include "phonebook/record.h"

@@ -89,12 +89,16 @@ int Open(const char* path, int flags, mode_t mode) {
   return fd;
 }
 
-bool Write(int fd, const void* data, std::size_t len) {
-  if (Refused(Op::Write, nullptr)) return false;
+namespace {
+
+// All len bytes through writeSome(from, count, done), again after an
+// interruption; a write that takes nothing is a full disk.
+template <class WriteSome>
+bool WriteWhole(const void* data, std::size_t len, WriteSome writeSome) {
   const char* p = static_cast<const char*>(data);
   std::size_t done = 0;
   while (done < len) {
-    ssize_t n = ::write(fd, p + done, len - done);
+    ssize_t n = writeSome(p + done, len - done, done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) {
@@ -106,21 +110,18 @@ bool Write(int fd, const void* data, std::size_t len) {
   return true;
 }
 
+}  // namespace
+
+bool Write(int fd, const void* data, std::size_t len) {
+  if (Refused(Op::Write, nullptr)) return false;
+  return WriteWhole(data, len, [fd](const char* p, std::size_t n, std::size_t) { return ::write(fd, p, n); });
+}
+
 bool PWrite(int fd, const void* data, std::size_t len, off_t offset) {
   if (Refused(Op::PWrite, nullptr)) return false;
-  const char* p = static_cast<const char*>(data);
-  std::size_t done = 0;
-  while (done < len) {
-    ssize_t n = ::pwrite(fd, p + done, len - done, offset + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
+  return WriteWhole(data, len, [fd, offset](const char* p, std::size_t n, std::size_t done) {
+    return ::pwrite(fd, p, n, offset + static_cast<off_t>(done));
+  });
 }
 
 int Fsync(int fd) {

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/offscreen.h"
 #include "print/jobs.h"
 #include "print/marpel32.h"
 #include "print/surface.h"
@@ -82,14 +83,7 @@ std::uint16_t NewJob(QBuffer& pdf, bool draw) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static int argc = 1;
-  static char name[] = "fuzz";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication* app = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    return new QGuiApplication(argc, argv);
-  }();
-  (void)app;
+  fuzzapp::Offscreen<QGuiApplication>("fuzz");
   marpel::ResetLibrary();
   QBuffer pdf;
   pdf.open(QIODevice::WriteOnly);

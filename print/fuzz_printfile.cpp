@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/offscreen.h"
 #include "fuzz/scratch.h"
 #include "platform/printdlg.h"
 #include "print/jobs.h"
@@ -46,14 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Longer files only add pages of the same lines, and every page costs its
   // compression.
   size = std::min<std::size_t>(size, kMaxBytes);
-  static int argc = 1;
-  static char name[] = "fuzz";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication* app = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    return new QGuiApplication(argc, argv);
-  }();
-  (void)app;
+  fuzzapp::Offscreen<QGuiApplication>("fuzz");
   static PdfDefault printer;
   static const std::string text = fuzzscratch::File("printfile.txt");
   printer.path = fuzzscratch::File("printfile.pdf");

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/dialogs/calldatalist.h"
-#include "app/dialogs/calldatareport.h"
+#include "charges/calldata/calldatalist.h"
+#include "charges/calldata/calldatareport.h"
 #include "app/dialogs/radiogroup.h"
-#include "app/lists/listsupport.h"
+#include "core/base/listsupport.h"
 #include "core/base/globalconfig.h"
 #include "core/calls/callinfo.h"
 #include "platform/text.h"

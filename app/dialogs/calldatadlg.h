@@ -5,7 +5,7 @@
 #pragma once
 #include <string>
 
-#include "app/lists/listdialog.h"
+#include "ui/listdialog.h"
 
 class CCallInfo;
 class ICallDataSource;

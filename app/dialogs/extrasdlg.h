@@ -6,7 +6,7 @@
 #pragma once
 #include <string>
 
-#include "app/lists/listdialog.h"
+#include "ui/listdialog.h"
 
 class CMonitorTable;
 

@@ -1,7 +1,7 @@
 #include "app/dialogs/settingsdlgs.h"
 
 #include "app/dialogs/radiogroup.h"
-#include "app/lists/listsupport.h"
+#include "core/base/listsupport.h"
 #include "core/base/globalconfig.h"
 #include "platform/filedlg.h"
 

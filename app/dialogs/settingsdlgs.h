@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/lists/listdialog.h"
+#include "ui/listdialog.h"
 
 class CGlobalConfig;
 

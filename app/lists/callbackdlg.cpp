@@ -4,7 +4,7 @@
 #include <initializer_list>
 
 #include "app/lists/callbacklist.h"
-#include "app/lists/listsupport.h"
+#include "core/base/listsupport.h"
 #include "core/base/globalconfig.h"
 #include "core/base/globallog.h"
 #include "core/calls/callinfo.h"

@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "app/lists/listsupport.h"
+#include "core/base/listsupport.h"
 #include "core/base/globalconfig.h"
 #include "core/base/globallog.h"
 #include "core/callhandler/callhandler.h"

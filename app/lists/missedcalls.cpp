@@ -3,11 +3,11 @@
 #include <mutex>
 
 #include "app/lists/callbacklist.h"
-#include "app/lists/listsupport.h"
+#include "core/base/listsupport.h"
 #include "core/base/globalconfig.h"
 #include "core/callhandler/callhandler.h"
 #include "core/iface/viewhub.h"
-#include "phonebook/iface/databaseinterface.h"
+#include "core/iface/databaseinterface.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
 

@@ -1,6 +1,6 @@
 #include "app/lists/shortdialdlg.h"
 
-#include "app/lists/listsupport.h"
+#include "core/base/listsupport.h"
 #include "core/base/globallog.h"
 #include "core/monitor/monitortable.h"
 #include "core/winpos/titelinfo.h"

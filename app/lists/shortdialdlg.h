@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "app/lists/listdialog.h"
+#include "ui/listdialog.h"
 #include "app/lists/shortdial.h"
 
 class CMonitorTable;

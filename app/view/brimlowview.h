@@ -15,7 +15,7 @@
 
 #include "app/doc/brimlowdoc.h"
 #include "app/plugins/pluginbinding.h"
-#include "app/service/servicerecordfile.h"
+#include "core/service/servicerecordfile.h"
 #include "app/view/commandtable.h"
 #include "app/view/displaycontroladapter.h"
 #include "app/view/viewlink.h"

@@ -8,7 +8,7 @@
 #include "app/callwin/newrecordquestiondlg.h"
 #include "app/callwin/visualizeconnections.h"
 #include "app/dialogs/calldatadlg.h"
-#include "app/dialogs/calldatareport.h"
+#include "charges/calldata/calldatareport.h"
 #include "app/dialogs/extrasdlg.h"
 #include "app/dialogs/ownworkstationdlg.h"
 #include "app/dialogs/settingsdlgs.h"

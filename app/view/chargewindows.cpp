@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/dialogs/calldatareport.h"
+#include "charges/calldata/calldatareport.h"
 #include "app/doc/brimlowdoc.h"
 #include "app/view/brimlowview.h"
 #include "charges/counter/displaycontrol.h"

@@ -13,7 +13,7 @@
 
 #include "bench/bound.h"
 #include "bench/charges/chargefile.h"
-#include "app/service/servicerecordfile.h"
+#include "core/service/servicerecordfile.h"
 #include "charges/dialogs/callevaluationdlg.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "core/base/globalconfig.h"

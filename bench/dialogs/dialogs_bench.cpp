@@ -8,7 +8,7 @@
 
 #include "bench/bound.h"
 #include "app/dialogs/calldatadlg.h"
-#include "app/dialogs/calldatalist.h"
+#include "charges/calldata/calldatalist.h"
 #include "core/base/globalconfig.h"
 
 namespace {

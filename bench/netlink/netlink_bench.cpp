@@ -25,6 +25,7 @@
 #include "platform/eventloop.h"
 #include "platform/messages.h"
 #include "platform/net/asyncsocket.h"
+#include "tests/support/netrig.h"
 
 using namespace netlink;
 
@@ -40,17 +41,7 @@ std::map<std::string, double>& Rates() {
   return r;
 }
 
-std::uint16_t FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
+using netrig::FreePort;
 
 int ConnectTo(std::uint16_t port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -9,7 +9,7 @@
 #include "core/callhandler/callhandler.h"
 #include "core/calls/callinfo.h"
 #include "core/iface/viewhub.h"
-#include "phonebook/iface/databaseinterface.h"
+#include "core/iface/databaseinterface.h"
 #include "platform/fileio.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"

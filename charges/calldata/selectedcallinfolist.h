@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "app/dialogs/calldatalist.h"
+#include "charges/calldata/calldatalist.h"
 #include "charges/calldata/calldatareader.h"
 #include "core/base/textlogfile.h"
 #include "core/callhandler/callpartners.h"

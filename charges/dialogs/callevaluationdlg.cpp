@@ -2,9 +2,9 @@
 
 #include <QDialog>
 
-#include "app/dialogs/calldatareport.h"
-#include "app/lists/listsupport.h"
-#include "app/service/servicerecordfile.h"
+#include "charges/calldata/calldatareport.h"
+#include "core/base/listsupport.h"
+#include "core/service/servicerecordfile.h"
 #include "charges/dialogs/chargeprint.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "platform/filedlg.h"

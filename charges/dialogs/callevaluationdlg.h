@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/lists/listdialog.h"
+#include "ui/listdialog.h"
 #include "charges/dialogs/reportlines.h"
 #include "charges/dialogs/selectioncriteriadlg.h"
 #include "charges/handler/chargeifaces.h"

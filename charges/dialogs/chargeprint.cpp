@@ -62,4 +62,14 @@ void PrintJob::End() {
   Plain(MARPL_CMD_END_DOC);
 }
 
+void PrintJob::EndWithTotal(const std::string& total) {
+  Plain(MARPL_CMD_TABLE_LINE);
+  Plain(MARPL_CMD_TABLE_LINE);
+  Plain(MARPL_CMD_END_TABLE);
+  LaTeX("\\vspace{4mm}");
+  LaTeX("\\bf");
+  Text(MARPL_CMD_TABBED_LINE, MARPL_SUB_DEFAULT, total);
+  Plain(MARPL_CMD_END_DOC);
+}
+
 }  // namespace chargedlg

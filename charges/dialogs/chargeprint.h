@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/dialogs/calldatareport.h"
+#include "charges/calldata/calldatareport.h"
 #include "platform/win32types.h"
 
 namespace chargedlg {
@@ -31,6 +31,9 @@ class PrintJob {
   void Begin();
   void Row(const std::string& text);  // a rule after every fifth row
   void End();                          // end of table and document
+  // The table closed under a double rule, the total in bold below it, and
+  // the end of the document.
+  void EndWithTotal(const std::string& total);
 
  private:
   IReportPrinter& printer_;

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/dialogs/calldatareport.h"
-#include "app/lists/listsupport.h"
+#include "charges/calldata/calldatareport.h"
+#include "core/base/listsupport.h"
 #include "charges/dialogs/chargeprint.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "libs/dialogs/kestrum.h"
@@ -26,7 +26,7 @@ std::string Joined(plat::TextId a, plat::TextId b) { return lists::Text(a) + "\r
 }  // namespace
 
 CChargeReportDlg::CChargeReportDlg(CChargeAndLogHandler* handler, CMonitorTable* monitors, IReportPrinter* printer)
-    : CListDialog(plat::dlg::kProgram, kResourceId), handler_(handler), printer_(printer), selection_(handler, monitors) {}
+    : CChargeWindowDlg(kResourceId, {IDC_READ_TIME, IDC_STATUS, 1}, handler, printer), selection_(handler, monitors) {}
 
 CChargeReportDlg::~CChargeReportDlg() {
   Detach();
@@ -73,7 +73,7 @@ void CChargeReportDlg::Fill(int extStyle) {
   SetItemText(IDC_PERIOD, handler_->GetSummaryText(3, 1));
 }
 
-void CChargeReportDlg::OnChargeWindowNotify(int code, const std::string& text) {
+void CChargeReportDlg::OnNotify(int code) {
   if (deleting_ && (code == chargecode::kPbxRecordsDeleted || code == chargecode::kFailed)) {
     // The answer to our delete: only a confirmed one may empty the file.
     deleting_ = false;
@@ -95,15 +95,9 @@ void CChargeReportDlg::OnChargeWindowNotify(int code, const std::string& text) {
       SetItemText(IDC_STATUS, "");
       Defer(kBox, 32);
       break;
-    case 6:
-      if (handler_) SetItemText(IDC_READ_TIME, handler_->GetReadOutTimeText(1));
-      break;
     case 7:
       Defer(kBox, 31);
-      OnChargeWindowNotify(4, {});
-      break;
-    case 9:
-      SetItemText(IDC_STATUS, text);
+      OnNotify(4);
       break;
     default:
       break;
@@ -148,8 +142,7 @@ void CChargeReportDlg::Leave(int result) {
     Defer(kAskStop, result);
     return;
   }
-  Detach();
-  EndDialog(result);
+  CChargeWindowDlg::Leave(result);
 }
 
 void CChargeReportDlg::Detach() {
@@ -289,13 +282,7 @@ void CChargeReportDlg::Print() {
   job.Text(MARPL_CMD_TABLE_HEADER, MARPL_SUB_HEADER_READ, head);
   job.Plain(MARPL_CMD_TABLE_LINE);
   for (const std::string& r : rows) job.Row(r);
-  job.Plain(MARPL_CMD_TABLE_LINE);
-  job.Plain(MARPL_CMD_TABLE_LINE);
-  job.Plain(MARPL_CMD_END_TABLE);
-  job.LaTeX("\\vspace{4mm}");
-  job.LaTeX("\\bf");
-  job.Text(MARPL_CMD_TABBED_LINE, MARPL_SUB_DEFAULT, h.GetSummaryText(6, 2));
-  job.Plain(MARPL_CMD_END_DOC);
+  job.EndWithTotal(h.GetSummaryText(6, 2));
 }
 
 int RunChargeReportDlg(CChargeAndLogHandler* handler, CMonitorTable* monitors, IReportPrinter* printer,

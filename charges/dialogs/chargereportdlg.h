@@ -6,16 +6,15 @@
 #include <memory>
 #include <string>
 
-#include "app/lists/listdialog.h"
+#include "charges/dialogs/chargewindowdlg.h"
 #include "charges/dialogs/reportlines.h"
 #include "charges/dialogs/selectioncriteriadlg.h"
-#include "charges/handler/chargeifaces.h"
 
 class CChargeAndLogHandler;
 class CMonitorTable;
 class IReportPrinter;
 
-class CChargeReportDlg : public CListDialog, public IChargeWindow {
+class CChargeReportDlg : public CChargeWindowDlg {
  public:
   static constexpr int kResourceId = 190;
   static constexpr const char* kDocument = "SingleCallReportList.log";
@@ -41,32 +40,26 @@ class CChargeReportDlg : public CListDialog, public IChargeWindow {
   const std::string& Receiver() const { return receiver_; }
   void SetReceiver(const std::string& text) { receiver_ = text; }
 
-  // IChargeWindow: runs in the handler's dispatch; boxes are posted.
-  void OnChargeWindowNotify(int code, const std::string& text) override;
-
  protected:
   bool OnInitDialog() override;
   bool OnCommand(int id, plat::Notify code) override;
-  void OnOK() override { Leave(plat::IDOK); }
-  void OnCancel() override { Leave(plat::IDCANCEL); }
   void OnDeferred(int action, std::int64_t arg) override;
+  void OnNotify(int code) override;
+  // While a read-out runs, asks whether to stop it first.
+  void Leave(int result) override;
+  void Detach() override;
 
  private:
-  void Leave(int result);
-  void Detach();
   void AskDelete();
   void Save();
   void EditReceiver();
   void Print();
 
-  CChargeAndLogHandler* handler_;
-  IReportPrinter* printer_;
   CSelectionCriteriaDlg selection_;
   std::unique_ptr<chargedlg::ReportListView> list_;
   std::string receiver_;
   bool busy_ = false;
   bool deleting_ = false;
-  bool attached_ = false;
   bool leaving_ = false;
 };
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/lists/listdialog.h"
+#include "ui/listdialog.h"
 #include "charges/counter/displaycontrol.h"
 
 class CMonitorTable;

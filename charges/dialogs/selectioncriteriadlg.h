@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/lists/listdialog.h"
+#include "ui/listdialog.h"
 
 class CChargeAndLogHandler;
 class CMonitorTable;

@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "app/lists/listsupport.h"
+#include "core/base/listsupport.h"
 #include "charges/dialogs/chargeprint.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "platform/text.h"
@@ -18,7 +18,7 @@ constexpr int kFirstDevice = 10;  // the PBX numbers its devices from 10
 }  // namespace
 
 CTotalChargesDlg::CTotalChargesDlg(CChargeAndLogHandler* handler, IReportPrinter* printer)
-    : CListDialog(plat::dlg::kProgram, kResourceId), handler_(handler), printer_(printer) {}
+    : CChargeWindowDlg(kResourceId, {IDC_READ_TIME, IDC_STATUS, 0}, handler, printer) {}
 
 CTotalChargesDlg::~CTotalChargesDlg() { Detach(); }
 
@@ -73,7 +73,7 @@ int CTotalChargesDlg::DeviceOfLine(int line) const {
   return line >= 0 && line < static_cast<int>(devices_.size()) ? devices_[static_cast<std::size_t>(line)] : -1;
 }
 
-void CTotalChargesDlg::OnChargeWindowNotify(int code, const std::string& text) {
+void CTotalChargesDlg::OnNotify(int code) {
   switch (code) {
     case 0:
       Fill();
@@ -82,15 +82,9 @@ void CTotalChargesDlg::OnChargeWindowNotify(int code, const std::string& text) {
       Defer(kBox, 16);
       Fill();
       break;
-    case 6:
-      if (handler_) SetItemText(IDC_READ_TIME, handler_->GetReadOutTimeText(0));
-      break;
     case 7:
       Defer(kBox, 15);
       Fill();
-      break;
-    case 9:
-      SetItemText(IDC_STATUS, text);
       break;
     default:
       break;
@@ -118,11 +112,6 @@ bool CTotalChargesDlg::OnCommand(int id, plat::Notify code) {
     default:
       return false;
   }
-}
-
-void CTotalChargesDlg::Leave(int result) {
-  Detach();
-  EndDialog(result);
 }
 
 void CTotalChargesDlg::Detach() {
@@ -160,12 +149,6 @@ void CTotalChargesDlg::Print() {
                             lists::Text(plat::TextId(38, 13)).c_str()));
   job.Plain(MARPL_CMD_TABLE_LINE);
   for (std::string l = h.GetFirstReportLine(0, 0); !l.empty(); l = h.GetNextReportLine(0, 0)) job.Row(l);
-  job.Plain(MARPL_CMD_TABLE_LINE);
-  job.Plain(MARPL_CMD_TABLE_LINE);
-  job.Plain(MARPL_CMD_END_TABLE);
-  job.LaTeX("\\vspace{4mm}");
-  job.LaTeX("\\bf");
-  job.Text(MARPL_CMD_TABBED_LINE, MARPL_SUB_DEFAULT,
-           plat::StrFormatC("%s\t%s", lists::Text(plat::TextId(38, 9)).c_str(), h.GetSummaryText(6, 3).c_str()));
-  job.Plain(MARPL_CMD_END_DOC);
+  job.EndWithTotal(
+      plat::StrFormatC("%s\t%s", lists::Text(plat::TextId(38, 9)).c_str(), h.GetSummaryText(6, 3).c_str()));
 }

@@ -6,13 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/lists/listdialog.h"
-#include "charges/handler/chargeifaces.h"
+#include "charges/dialogs/chargewindowdlg.h"
 
-class CChargeAndLogHandler;
-class IReportPrinter;
-
-class CTotalChargesDlg : public CListDialog, public IChargeWindow {
+class CTotalChargesDlg : public CChargeWindowDlg {
  public:
   static constexpr int kResourceId = 188;
   static constexpr const char* kDocument = "CSumChargeOfPhones.log";
@@ -29,23 +25,17 @@ class CTotalChargesDlg : public CListDialog, public IChargeWindow {
   // The PBX's device number of a listed line (sum index + 10); -1 none.
   int DeviceOfLine(int line) const;
 
-  void OnChargeWindowNotify(int code, const std::string& text) override;
-
  protected:
   bool OnInitDialog() override;
   bool OnCommand(int id, plat::Notify code) override;
-  void OnOK() override { Leave(plat::IDOK); }
-  void OnCancel() override { Leave(plat::IDCANCEL); }
   void OnDeferred(int action, std::int64_t arg) override;
+  void OnNotify(int code) override;
+  // Stops a read-out of the sums that still runs.
+  void Detach() override;
 
  private:
-  void Leave(int result);
-  void Detach();
   void Print();
 
-  CChargeAndLogHandler* handler_;
-  IReportPrinter* printer_;
   std::vector<int> devices_;  // per line
   int remembered_ = -1;
-  bool attached_ = false;
 };

@@ -14,7 +14,7 @@
 #include "core/iface/pbxlink.h"
 #include "core/iface/viewhub.h"
 #include "core/monitor/monitortable.h"
-#include "phonebook/iface/databaseinterface.h"
+#include "core/iface/databaseinterface.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/text.h"

@@ -10,7 +10,7 @@
 #include "core/iface/pbxlink.h"
 #include "core/iface/viewhub.h"
 #include "core/monitor/monitortable.h"
-#include "phonebook/iface/databaseinterface.h"
+#include "core/iface/databaseinterface.h"
 #include "platform/text.h"
 
 

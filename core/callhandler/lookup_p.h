@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/callhandler/callhandler.h"
-#include "phonebook/iface/databaseinterface.h"
+#include "core/iface/databaseinterface.h"
 
 // Posted to the handler's own target by a worker when its look-up is done;
 // wParam is the worker's slot.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/calls/calldeps.h"
-#include "phonebook/iface/databaseinterface.h"
+#include "core/iface/databaseinterface.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "platform/textid.h"

@@ -6,33 +6,9 @@
 
 #include "core/callhandler/callhandler.h"
 #include "core/filter/messagefilter.h"
+#include "core/iface/nulllink.h"
 #include "platform/eventloop.h"
 #include "fuzz/boxes.h"
-
-namespace {
-
-struct NullLink : IPBXLink {
-  CMessageFilter* filter = nullptr;
-  int Send(const CSTAMessage& r, int note) override {
-    if (note == 1 && filter) filter->NoteOutstanding(&r);
-    return 0;
-  }
-  int SendRequest(const CSTAMessage* r) override { return r ? 1 : 0; }
-  plat::LRESULT OnLinkMessage(plat::UINT, plat::WPARAM, const CSTAMessage*) override { return 0; }
-  std::uint32_t GetLinkState() const override { return 0; }
-  void SetLinkState(std::uint32_t) override {}
-  int QueryForwarding(std::string_view) override { return 1; }
-  int SnapshotDevice(std::string_view) override { return 1; }
-  int MakeCall(CCallInfo* c) override { return c ? 1 : 0; }
-  int ClearCall(CCallInfo* c) override { return c ? 1 : 0; }
-  int HoldCall(CCallInfo*) override { return 0; }
-  int ConsultationCall(CCallInfo*, CCallInfo*) override { return 0; }
-  int TransferCall(CCallInfo*, CCallInfo*) override { return 0; }
-  int DeflectCall(CCallInfo*) override { return 0; }
-  int PickupCall(CCallInfo* c) override { return c ? 1 : 0; }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzzboxes::Scope boxes;

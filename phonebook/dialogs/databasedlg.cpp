@@ -51,7 +51,7 @@ std::string ModeCaption(int mode) {
 
 }  // namespace
 
-CDataBaseDlg::CDataBaseDlg(IPhoneBookStore* store) : Dialog(plat::dlg::kProgram, kResourceId), store_(store) {}
+CDataBaseDlg::CDataBaseDlg(IPhoneBookStore* store) : CPbWindowDlg(plat::dlg::kProgram, kResourceId), store_(store) {}
 
 CDataBaseDlg::~CDataBaseDlg() {
   closedNotice = nullptr;

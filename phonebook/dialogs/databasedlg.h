@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "phonebook/dialogs/pbstore.h"
-#include "platform/dialogkit/dialog.h"
+#include "phonebook/dialogs/pbwindow.h"
 
 namespace pb {
 
-class CDataBaseDlg : public plat::Dialog {
+class CDataBaseDlg : public CPbWindowDlg {
  public:
   static constexpr int kResourceId = 123;
   static constexpr int kOrigin = 13;
@@ -50,8 +50,6 @@ class CDataBaseDlg : public plat::Dialog {
 
  protected:
   bool OnInitDialog() override;
-  void OnOK() override { Close(); }
-  void OnCancel() override { Close(); }
   bool OnCommand(int id, plat::Notify code) override;
   plat::LRESULT OnWindowMessage(const plat::Message& m) override;
   void OnDestroy() override;
@@ -67,7 +65,7 @@ class CDataBaseDlg : public plat::Dialog {
   void Move(int id);
   void SaveItem();
   void DeleteItem();
-  void Close();
+  void Close() override;
   void SendHub(plat::UINT code);
   void Search();
   void Import();

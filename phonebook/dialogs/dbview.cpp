@@ -25,7 +25,7 @@ constexpr int kCloseWithCall = 0;
 // ---------------------------------------------------------------- the view
 
 CDBViewDlg::CDBViewDlg(IPhoneBookStore& store, const PbRecord& record, int slot, plat::WindowId hub)
-    : Dialog(plat::dlg::kProgram, kResourceId), store_(store), record_(record), slot_(slot), hub_(hub) {}
+    : CPbWindowDlg(plat::dlg::kProgram, kResourceId), store_(store), record_(record), slot_(slot), hub_(hub) {}
 
 CDBViewDlg::~CDBViewDlg() { DestroyWindow(); }
 

@@ -7,13 +7,13 @@
 
 #include "core/callhandler/callpartners.h"
 #include "phonebook/dialogs/pbstore.h"
-#include "platform/dialogkit/dialog.h"
+#include "phonebook/dialogs/pbwindow.h"
 
 class CCallInfo;
 
 namespace pb {
 
-class CDBViewDlg : public plat::Dialog {
+class CDBViewDlg : public CPbWindowDlg {
  public:
   static constexpr int kResourceId = 156;
   static constexpr int IDC_STORE = 1158;
@@ -26,13 +26,11 @@ class CDBViewDlg : public plat::Dialog {
 
  protected:
   bool OnInitDialog() override;
-  void OnOK() override { Close(); }
-  void OnCancel() override { Close(); }
   bool OnCommand(int id, plat::Notify code) override;
   plat::LRESULT OnWindowMessage(const plat::Message& m) override;
 
  private:
-  void Close();
+  void Close() override;
   void Store();
 
   IPhoneBookStore& store_;

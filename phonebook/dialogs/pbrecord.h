@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "phonebook/iface/databaseinterface.h"
+#include "core/iface/databaseinterface.h"
 
 namespace pb {
 

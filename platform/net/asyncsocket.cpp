@@ -165,6 +165,29 @@ SOCKET Adopt(int fd, bool datagram) {
   return id;
 }
 
+// What a send answers, from the count it sent (errno as it left it); one
+// that would block waits for the socket to take more.
+int Sent(SOCKET s, Entry& e, ssize_t n) {
+  if (n < 0) {
+    const int err = errno;
+    if (err == EAGAIN || err == EWOULDBLOCK) {
+      e.wantWrite = true;
+      Sync(s, e);
+    }
+    return Fail(ErrnoToWsa(err));
+  }
+  return static_cast<int>(n);
+}
+
+// An on/off socket option.
+int SetSwitch(SOCKET s, int level, int name, bool on) {
+  Entry* e = Find(s);
+  if (!e) return Fail(WSAENOTSOCK);
+  const int v = on ? 1 : 0;
+  if (::setsockopt(e->fd, level, name, &v, sizeof v) != 0) return FailErrno();
+  return 0;
+}
+
 }  // namespace
 
 int ErrnoToWsa(int err) {
@@ -337,33 +360,16 @@ int RecvFrom(SOCKET s, void* buf, int len, SockAddr* from) {
 int Send(SOCKET s, const void* buf, int len) {
   Entry* e = Find(s);
   if (!e) return Fail(WSAENOTSOCK);
-  const ssize_t n = ::send(e->fd, buf, static_cast<std::size_t>(len), MSG_DONTWAIT | MSG_NOSIGNAL);
-  if (n < 0) {
-    const int err = errno;
-    if (err == EAGAIN || err == EWOULDBLOCK) {
-      e->wantWrite = true;
-      Sync(s, *e);
-    }
-    return Fail(ErrnoToWsa(err));
-  }
-  return static_cast<int>(n);
+  return Sent(s, *e, ::send(e->fd, buf, static_cast<std::size_t>(len), MSG_DONTWAIT | MSG_NOSIGNAL));
 }
 
 int SendTo(SOCKET s, const void* buf, int len, const SockAddr& to) {
   Entry* e = Find(s);
   if (!e) return Fail(WSAENOTSOCK);
   const sockaddr_in sin = ToSockaddr(to);
-  const ssize_t n = ::sendto(e->fd, buf, static_cast<std::size_t>(len), MSG_DONTWAIT | MSG_NOSIGNAL,
-                             reinterpret_cast<const sockaddr*>(&sin), sizeof sin);
-  if (n < 0) {
-    const int err = errno;
-    if (err == EAGAIN || err == EWOULDBLOCK) {
-      e->wantWrite = true;
-      Sync(s, *e);
-    }
-    return Fail(ErrnoToWsa(err));
-  }
-  return static_cast<int>(n);
+  return Sent(s, *e,
+              ::sendto(e->fd, buf, static_cast<std::size_t>(len), MSG_DONTWAIT | MSG_NOSIGNAL,
+                       reinterpret_cast<const sockaddr*>(&sin), sizeof sin));
 }
 
 int CloseSocket(SOCKET s) {
@@ -404,13 +410,7 @@ int GetPeerName(SOCKET s, SockAddr* a) {
   return 0;
 }
 
-int SetReuseAddr(SOCKET s, bool on) {
-  Entry* e = Find(s);
-  if (!e) return Fail(WSAENOTSOCK);
-  const int v = on ? 1 : 0;
-  if (::setsockopt(e->fd, SOL_SOCKET, SO_REUSEADDR, &v, sizeof v) != 0) return FailErrno();
-  return 0;
-}
+int SetReuseAddr(SOCKET s, bool on) { return SetSwitch(s, SOL_SOCKET, SO_REUSEADDR, on); }
 
 int SetKeepAlive(SOCKET s, int idleSec, int intervalSec, int count) {
   Entry* e = Find(s);
@@ -423,13 +423,7 @@ int SetKeepAlive(SOCKET s, int idleSec, int intervalSec, int count) {
   return 0;
 }
 
-int SetNoDelay(SOCKET s, bool on) {
-  Entry* e = Find(s);
-  if (!e) return Fail(WSAENOTSOCK);
-  const int v = on ? 1 : 0;
-  if (::setsockopt(e->fd, IPPROTO_TCP, TCP_NODELAY, &v, sizeof v) != 0) return FailErrno();
-  return 0;
-}
+int SetNoDelay(SOCKET s, bool on) { return SetSwitch(s, IPPROTO_TCP, TCP_NODELAY, on); }
 
 int AsyncSelect(SOCKET s, WindowId window, UINT msg, long events) {
   Entry* e = Find(s);

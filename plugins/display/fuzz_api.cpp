@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/offscreen.h"
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
 #include "plugins/display/overviewdlg.h"
@@ -49,14 +50,7 @@ void Check(int result) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static QApplication* app = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "tarquel_fuzz";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  (void)app;
+  fuzzapp::Offscreen<QApplication>("tarquel_fuzz");
   plat::ManualLoop loop;
   plat::ScriptedMessageBox boxes;
   plat::SetMessageBoxImpl(&boxes);

@@ -4,17 +4,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <netinet/in.h>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +16,8 @@
 #include "platform/eventloop.h"
 #include "platform/messages.h"
 #include "platform/net/asyncsocket.h"
+#include "tests/support/childprocess.h"
+#include "tests/support/netrig.h"
 
 namespace nltest {
 
@@ -88,18 +84,7 @@ struct Net {
   }
 };
 
-// A port that was free a moment ago.
-inline std::uint16_t FreePort(bool udp = false) {
-  const int fd = ::socket(AF_INET, udp ? SOCK_DGRAM : SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
+using netrig::FreePort;
 
 // A CSTA message record of the given type, numbered by seq.
 inline Bytes CstaRecord(std::uint16_t type, std::uint32_t seq) {
@@ -120,50 +105,17 @@ inline Bytes Received(const Bytes& rec, std::size_t wireSize) {
 }
 
 // The test peer as a child process; its output lines go to a file.
-class Peer {
+class Peer : public childprocess::ChildProcess {
  public:
-  explicit Peer(const std::vector<std::string>& args) {
-    char tmpl[] = "/tmp/netpeer-XXXXXX";
-    const int fd = ::mkstemp(tmpl);
-    out_ = tmpl;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(fd, 1);
-      std::vector<std::string> a = {std::string(BRIMLOW_BINARY_DIR) + "/bin/netpeer"};
-      a.insert(a.end(), args.begin(), args.end());
-      a.push_back("--seconds");
-      a.push_back("20");
-      std::vector<char*> argv;
-      for (auto& s : a) argv.push_back(s.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(fd);
-  }
-  ~Peer() { Stop(); }
-  void Stop() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
-    if (!out_.empty()) {
-      ::unlink(out_.c_str());
-      out_.clear();
-    }
-  }
-  std::string Output() const {
-    std::ifstream in(out_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  bool Says(const std::string& text) const { return Output().find(text) != std::string::npos; }
+  explicit Peer(std::vector<std::string> args)
+      : ChildProcess("netpeer", WithTimeLimit(std::move(args)), {.out = {}, .errorsToo = false, .stopSignal = SIGTERM}) {}
 
  private:
-  pid_t pid_ = -1;
-  std::string out_;
+  static std::vector<std::string> WithTimeLimit(std::vector<std::string> args) {
+    args.push_back("--seconds");
+    args.push_back("20");
+    return args;
+  }
 };
 
 }  // namespace nltest

@@ -14,13 +14,15 @@
 
 namespace pbxrig {
 
-// A monitor table with two-digit numbers and every extension monitored;
-// with names, extension n is called "<names> n".
+// A monitor table with two-digit numbers and every extension monitored
+// (with the monitor state given); with names, extension n is called
+// "<names> n".
 inline std::string MonTab(const std::string& mainPhone, std::initializer_list<const char*> extensions,
-                          const std::string& names = {}) {
+                          const std::string& names = {}, int monStat = 2) {
   std::string s = "[MONTAB]\r\nMAINPHONE=" + mainPhone + "\r\nINTNUMLENGTH=2\r\n";
   for (const char* n : extensions) {
-    s += std::string("[MONTAB-") + n + "]\r\nINTNUMBER=" + n + "\r\nMONON=1\r\nMONSTAT=2\r\n";
+    s += std::string("[MONTAB-") + n + "]\r\nINTNUMBER=" + n + "\r\nMONON=1\r\nMONSTAT=" + std::to_string(monStat) +
+         "\r\n";
     if (!names.empty()) s += "NAME=" + names + " " + n + "\r\n";
   }
   return s;

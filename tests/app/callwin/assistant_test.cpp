@@ -26,9 +26,7 @@ class Assistant : public CallWinTest {
  protected:
   void SetUp() override {
     CallWinTest::SetUp();
-    GlobalConfig().GDOH = 1;
-    rig = std::make_unique<CoreRig>();
-    rig->Watch("21", true);
+    rig = callwintest::WatchingRig();
     keys.handler = &rig->handler;
     keys.entries[1] = {"Muster GmbH", "0301234567"};
     keys.entries[2] = {"Zentrale", "22"};

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -182,5 +183,14 @@ struct CoreRig {
     return out;
   }
 };
+
+// The call model with extension 21 watched; dials go out without the
+// handset question.
+inline std::unique_ptr<CoreRig> WatchingRig() {
+  GlobalConfig().GDOH = 1;
+  auto rig = std::make_unique<CoreRig>();
+  rig->Watch("21", true);
+  return rig;
+}
 
 }  // namespace callwintest

@@ -25,9 +25,7 @@ class Keypad : public CallWinTest {
  protected:
   void SetUp() override {
     CallWinTest::SetUp();
-    GlobalConfig().GDOH = 1;
-    rig = std::make_unique<CoreRig>();
-    rig->Watch("21", true);
+    rig = callwintest::WatchingRig();
     // The hub as the view runs it for the keypad: notices back, hang-up
     // through the call handler.
     rig->hub.then = [this](const plat::Message& m) -> plat::LRESULT {

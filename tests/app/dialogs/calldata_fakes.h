@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/dialogs/calldatalist.h"
-#include "app/dialogs/calldatareport.h"
+#include "charges/calldata/calldatalist.h"
+#include "charges/calldata/calldatareport.h"
 #include "platform/text.h"
 
 namespace dialogtest {

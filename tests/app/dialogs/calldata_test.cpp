@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/dialogs/calldatadlg.h"
-#include "app/dialogs/calldatareport.h"
+#include "charges/calldata/calldatareport.h"
 #include "calldata_fakes.h"
 #include "dialogs_support.h"
 #include "platform/dialogkit/dlgscript.h"

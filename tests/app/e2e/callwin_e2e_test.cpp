@@ -12,17 +12,10 @@
 namespace {
 
 using e2e::Program;
+using e2e::Shot;
 using A = CAssistantDlg;
 using K = CDialDlg;
 using V = CBrimlowView;
-
-// Pictures of the windows to look at by eye.
-void Shot(QWidget* w, const std::string& name) {
-  if (!w) return;
-  const auto dir = std::filesystem::path(BRIMLOW_BINARY_DIR) / "shots";
-  std::filesystem::create_directories(dir);
-  w->grab().save(QString::fromStdString((dir / (name + ".png")).string()));
-}
 
 TEST(CallWindowsE2E, AnIncomingCallRingsIsAnsweredAndEndsInTheAssistant) {
   Program p;

@@ -43,6 +43,14 @@ namespace e2e {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+// A picture of a window in the build folder's "shots", to look at by eye.
+inline void Shot(QWidget* w, const std::string& name) {
+  if (!w) return;
+  const auto dir = fs::path(BRIMLOW_BINARY_DIR) / "shots";
+  fs::create_directories(dir);
+  w->grab().save(QString::fromStdString((dir / (name + ".png")).string()));
+}
+
 // Boxes answered by a rule on their text; every box is kept.
 class AnsweringBoxes : public plat::IMessageBox {
  public:

@@ -14,15 +14,9 @@
 namespace {
 
 using e2e::Program;
+using e2e::Shot;
 using K = CDialDlg;
 using V = CBrimlowView;
-
-void Shot(QWidget* w, const std::string& name) {
-  if (!w) return;
-  const auto dir = std::filesystem::path(BRIMLOW_BINARY_DIR) / "shots";
-  std::filesystem::create_directories(dir);
-  w->grab().save(QString::fromStdString((dir / (name + ".png")).string()));
-}
 
 pbxsim::Options BusyFor(const std::string& number) {
   pbxsim::Options o;

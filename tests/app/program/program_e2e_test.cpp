@@ -16,6 +16,7 @@
 #include "platform/net/asyncsocket.h"
 #include "platform/profile.h"
 #include "programrig.h"
+#include "tests/support/netrig.h"
 #include "tests/support/pbxrig.h"
 #include "tools/pbxsim/pbxsim.h"
 
@@ -101,17 +102,7 @@ TEST_F(ProgramE2E, SerialLinkRunsStopsOnSigtermAndKeepsItsPlace) {
   EXPECT_EQ(second.pos1, first.pos1);
 }
 
-std::uint16_t FreePort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
+using netrig::FreePort;
 
 TEST_F(ProgramE2E, NetworkLinkRegistersRunsAndUnregistersOnSigterm) {
   plat::ManualLoop loop;

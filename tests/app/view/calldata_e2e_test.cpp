@@ -29,12 +29,7 @@ class CallDataAssembly : public viewrig::OverThePty {
     CGlobalConfig& c = GlobalConfig();
     c.CINFLFN = cinfo;
     c.CINFSOSEQ = 0;
-    c.CPID = 4;  // COM5
-    c.IO1008 = 0;
-    c.OLDPROTOCOLL = 0;
-    c.CUTOFFLEADINGDIGIT = 1;
-    c.MCTO = 5;
-    c.GDOH = 1;
+    LinkOnCom5();
     ASSERT_TRUE(StartSim());
     r->Build(/*withWindows=*/false, /*fakeLink=*/false);
     InstallCallWindows(*r->view, *r->doc);

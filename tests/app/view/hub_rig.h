@@ -10,10 +10,8 @@
 #include <vector>
 
 #include "fakes.h"
-#include "platform/eventloop.h"
-#include "platform/msgbox.h"
+#include "rigparts.h"
 #include "scenario.h"
-#include "tests/phonebook/fake/fake_phonebook.h"
 #include "viewrig.h"
 
 // Records what reaches the view, then hands it to the hub.
@@ -46,10 +44,7 @@ class HubRecorder : public plat::IMessageTarget {
   }
 };
 
-struct Scenario::Rig {
-  plat::ManualLoop loop;
-  plat::ScriptedMessageBox boxes;
-  FakePhoneBook book;
+struct Scenario::Rig : RigParts {
   std::vector<std::string> order;
   viewrig::RecordingFrame frame{order};
   viewrig::RecordingTray tray{order};
@@ -57,23 +52,10 @@ struct Scenario::Rig {
   CMonitorTable& table = doc.MonitorTable();
   CCallHandler& handler = doc.CallHandler();
   CMessageFilter& filter = doc.Filter();
-  FakeDrawing drawing;
-  FakeCallbackList callbacks;
-  FakeMissedCalls missed;
-  FakeCallData callData;
-  FakeSpeedDial speedDial;
-  FakePrompt prompt;
-  FakeCharge charge;
   viewrig::FakeViewLink* adapter = nullptr;
   std::unique_ptr<CBrimlowView> real = MakeHub();
   FakeLink& link = adapter->link;
   HubRecorder view;
-  std::map<std::string, std::unique_ptr<RecordingListener>> listeners;
-  std::vector<std::string> listenerOrder;
-  CCallInfo* held = nullptr;
-  CCallInfo* consult = nullptr;
-  int result = 0;
-  std::size_t sentAt = 0, hubAt = 0, eventAt = 0, drawAt = 0, boxAt = 0;
 
   std::unique_ptr<CBrimlowView> MakeHub() {
     auto a = std::make_unique<viewrig::FakeViewLink>(order);
@@ -85,31 +67,13 @@ struct Scenario::Rig {
     real->Create();
     view.hub = real.get();
     // Everything reports to the recorder, which passes it on to the hub.
-    link.filter = &filter;
-    link.monitors = &table;
-    link.view = view.id;
-    handler.view = view.id;
-    handler.link = &link;
-    handler.phoneBook = &book;
-    handler.callbackList = &callbacks;
-    handler.missedCalls = &missed;
-    handler.callData = &callData;
-    handler.speedDial = &speedDial;
-    handler.prompt = &prompt;
-    filter.link = &link;
-    filter.drawing = &drawing;
-    filter.charge = &charge;
-    filter.view = view.id;
+    Wire(link, handler, filter, table, view.id);
     // A script's "watch" lines are the table as loaded at start, not the
     // user's edits, which would start monitoring at once.
     table.SetPartner(nullptr);
-    boxes.defaultAnswer = plat::IDNO;
   }
   ~Rig() {
-    handler.JoinWorkers();
-    for (int i = 0; i < CMonitorTable::kEntries; ++i)
-      if (CMonitorEntry* e = table.EntryAt(i)) e->currentCall = nullptr;
-    for (auto& [name, l] : listeners) filter.RemoveListener(l.get());
+    Unwire(handler, filter, table);
     handler.phoneBook = nullptr;
     view.hub = nullptr;
     real.reset();

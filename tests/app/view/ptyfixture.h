@@ -47,6 +47,17 @@ class OverThePty : public ::testing::Test {
     GlobalConfig().SDFN = path.string();
     return path;
   }
+  // The link on COM5 as the simulated PBX speaks it; dials go out without
+  // the handset question.
+  static void LinkOnCom5() {
+    CGlobalConfig& c = GlobalConfig();
+    c.CPID = 4;
+    c.IO1008 = 0;
+    c.OLDPROTOCOLL = 0;
+    c.CUTOFFLEADINGDIGIT = 1;
+    c.MCTO = 5;
+    c.GDOH = 1;
+  }
   // A new simulated PBX on a new device node, the old one gone first.
   bool StartSim(const pbxsim::Options& options = {}) {
     sim.reset();

@@ -18,7 +18,7 @@
 #include "core/serial/serialport.h"
 #include "netlink/lorquin32.h"
 #include "platform/net/asyncsocket.h"
-#include "tests/netlink/support.h"
+#include "tests/support/netrig.h"
 #include "tools/pbxsim/pbxsim.h"
 #include "ptyfixture.h"
 
@@ -43,13 +43,7 @@ class Assembly : public viewrig::OverThePty {
     pace.busy = [] { return plat::net::OpenSocketCount() != 0 && plat::net::PumpSockets(2) != 0; };
     sdfn = WriteMonTab("21", {"21", "22", "23"}, "Nebenstelle");
     original = Read(sdfn);
-    CGlobalConfig& c = GlobalConfig();
-    c.CPID = 4;  // COM5
-    c.IO1008 = 0;
-    c.OLDPROTOCOLL = 0;
-    c.CUTOFFLEADINGDIGIT = 1;
-    c.MCTO = 5;
-    c.GDOH = 1;
+    LinkOnCom5();
     // The exit command closes the main window: the document is asked.
     r->frame.onExit = [this] { closed = r->doc->CanCloseFrame(); };
   }
@@ -166,7 +160,7 @@ TEST_F(Assembly, APortMissingAtStartIsTriedAgainUntilItIsThere) {
 
 TEST_F(Assembly, RelayLinkRunsTracksACallAndUnregistersOnClose) {
   sim = std::make_unique<pbxsim::PbxSim>();
-  const std::uint16_t port = nltest::FreePort();
+  const std::uint16_t port = netrig::FreePort();
   ASSERT_TRUE(sim->StartNetwork(port));
   StartOverRelay(port);
   ASSERT_TRUE(Running());
@@ -187,7 +181,7 @@ TEST_F(Assembly, RelayLinkRunsTracksACallAndUnregistersOnClose) {
 
 TEST_F(Assembly, RelayGoneTheCloseNeedsNoServer) {
   sim = std::make_unique<pbxsim::PbxSim>();
-  const std::uint16_t port = nltest::FreePort();
+  const std::uint16_t port = netrig::FreePort();
   ASSERT_TRUE(sim->StartNetwork(port));
   StartOverRelay(port);
   ASSERT_TRUE(Running());
@@ -203,56 +197,11 @@ TEST_F(Assembly, RelayGoneTheCloseNeedsNoServer) {
 // A relay that registers the program and then never answers again: the
 // close gives up on its confirmation after the time-out.
 TEST_F(Assembly, SilentRelayTheCloseEndsThroughTheTimeOut) {
-  const std::uint16_t port = nltest::FreePort();
-  const int ls = ::socket(AF_INET, SOCK_STREAM, 0);
-  int one = 1;
-  ::setsockopt(ls, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(ls, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(::listen(ls, 1), 0);
-  std::atomic<bool> stop{false};
-  std::atomic<long> drained{0};
-  std::thread server([&] {
-    const int c = ::accept(ls, nullptr, nullptr);
-    if (c < 0) return;
-    timeval tv{0, 100000};
-    ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    auto readFrame = [&](std::uint8_t* f) {
-      std::size_t got = 0;
-      while (got < 78 && !stop) {
-        const ssize_t n = ::recv(c, f + got, 78 - got, 0);
-        if (n > 0) got += static_cast<std::size_t>(n);
-        if (n == 0) return false;
-      }
-      return got == 78;
-    };
-    for (std::uint8_t op : {std::uint8_t{2}, std::uint8_t{6}}) {  // hello, register
-      std::uint8_t in[78];
-      if (!readFrame(in)) break;
-      std::uint8_t out[78] = {};
-      std::memcpy(out, in, 17);
-      out[26] = 47;
-      out[30] = 2;
-      std::memcpy(out + 31, in, 17);
-      out[31 + 17] = op;
-      if (op == 6) out[31 + 18] = 0, out[31 + 19] = 1, out[28] = 0;
-      out[31 + 22] = 1;
-      out[31 + 23] = 127, out[31 + 26] = 1;
-      ::send(c, out, sizeof out, MSG_NOSIGNAL);
-    }
-    std::uint8_t buf[2048];
-    while (!stop) {
-      const ssize_t n = ::recv(c, buf, sizeof buf, 0);
-      if (n == 0) break;
-      if (n > 0) drained += n;
-    }
-    ::close(c);
-  });
+  const std::uint16_t port = netrig::FreePort();
+  netrig::SilentRelay relay(port);
+  ASSERT_TRUE(relay.Listening());
   StartOverRelay(port);
-  ASSERT_TRUE(Pump([&] { return r->view->Network()->Registered() && drained > 0; }));
+  ASSERT_TRUE(Pump([&] { return r->view->Network()->Registered() && relay.Drained() > 0; }));
   EXPECT_FALSE(r->doc->CanCloseFrame());
   EXPECT_TRUE(r->view->Network()->UnregisterPending());
   const std::uint64_t asked = r->loop.NowMs();
@@ -262,7 +211,4 @@ TEST_F(Assembly, SilentRelayTheCloseEndsThroughTheTimeOut) {
   r->loop.RunUntilIdle();
   EXPECT_EQ(r->frame.exits, 1);
   EXPECT_TRUE(closed);
-  stop = true;
-  server.join();
-  ::close(ls);
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs/calldatareport.h"
+#include "charges/calldata/calldatareport.h"
 #include "charges/calldata/selectedcallinfolist.h"
 #include "core/base/globalconfig.h"
 #include "core/calls/callinfo.h"

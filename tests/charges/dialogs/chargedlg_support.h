@@ -13,10 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "charges/dialogs/chargereportdlg.h"
 #include "charges/handler/chargeandloghandler.h"
 #include "charges/handler/chargewire.h"
 #include "core/base/globalconfig.h"
 #include "core/monitor/monitortable.h"
+#include "platform/dialogkit/dlgscript.h"
 #include "platform/eventloop.h"
 #include "platform/filedlg.h"
 #include "platform/msgbox.h"
@@ -152,5 +154,17 @@ class ChargeDlgTest : public ::testing::Test {
   std::uint32_t jan = 0;
   std::string tzBefore_;
 };
+
+// Dialog 190, once it opens, prints the report for a receiver, plain or as
+// an invoice; the loop then runs what the print posted.
+inline void PrintReportWhenOpen(plat::DialogScript& script, bool invoice, plat::ManualLoop& loop) {
+  script.When(CChargeReportDlg::kResourceId)
+      .Do([invoice](plat::Dialog& d) {
+        static_cast<CChargeReportDlg&>(d).SetReceiver("Firma Kunz\r\nHauptstr. 1\r\n");
+        d.CheckButton(CChargeReportDlg::IDC_INVOICE, invoice ? 1 : 0);
+      })
+      .Press(CChargeReportDlg::IDC_PRINT)
+      .Do([&loop](plat::Dialog&) { loop.RunUntilIdle(); });
+}
 
 }  // namespace chargedlgtest

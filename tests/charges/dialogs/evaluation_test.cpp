@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "app/dialogs/calldatareport.h"
-#include "app/service/servicerecordfile.h"
+#include "charges/calldata/calldatareport.h"
+#include "core/service/servicerecordfile.h"
 #include "charges/dialogs/callevaluationdlg.h"
 #include "charges/handler/chargerecord.h"
 #include "chargedlg_support.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/service/servicerecordfile.h"
+#include "core/service/servicerecordfile.h"
 #include "charges/calldata/selectedcallinfolist.h"
 #include "charges/dialogs/callevaluationdlg.h"
 #include "charges/dialogs/chargereportdlg.h"
@@ -58,8 +58,12 @@ class OnPaper : public chargedlgtest::ChargeDlgTest {
   void SetUp() override {
     if (std::system("command -v pdftotext > /dev/null 2>&1") != 0) GTEST_SKIP() << "no pdftotext";
     ChargeDlgTest::SetUp();
-    // One folder for the whole run: the platform keeps the folder's printer.
-    folder = (std::filesystem::path(BRIMLOW_BINARY_DIR) / "test-output" / "print").string();
+    // One folder for the whole run, as the platform keeps the folder's
+    // printer; one a suite, as the suites print the same documents and may
+    // run side by side.
+    folder = (std::filesystem::path(BRIMLOW_BINARY_DIR) / "test-output" / "print" /
+              ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name())
+                 .string();
     std::filesystem::create_directories(folder);
     ::setenv(plat::kPrintToPdfEnv, folder.c_str(), 1);
   }
@@ -98,13 +102,7 @@ class OnPaper : public chargedlgtest::ChargeDlgTest {
   // The charge report through dialog 190, plain or as an invoice.
   void PrintChargeReport(bool invoice) {
     DialogScript script;
-    script.When(190)
-        .Do([&](plat::Dialog& d) {
-          static_cast<R&>(d).SetReceiver("Firma Kunz\r\nHauptstr. 1\r\n");
-          d.CheckButton(R::IDC_INVOICE, invoice ? 1 : 0);
-        })
-        .Press(R::IDC_PRINT)
-        .Do([&](plat::Dialog&) { loop.RunUntilIdle(); });
+    chargedlgtest::PrintReportWhenOpen(script, invoice, loop);
     RunChargeReportDlg(handler.get(), table.get(), &library, 0);
   }
   // The sums of 21, 22 and 23 (and of a device without a number) through
@@ -166,7 +164,7 @@ TEST_F(OnPaper, TotalCharges) {
 // with pdftotext -bbox: the page 15 mm from the left and the top edge of
 // the sheet, headings that do not run into each other and times with all
 // their seconds, all within the 180 mm of text. Pages 1 go to
-// test-output/print/ as pictures.
+// test-output/print/GermanPages/ as pictures.
 
 namespace {
 

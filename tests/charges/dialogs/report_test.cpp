@@ -311,13 +311,7 @@ TEST_F(Report, PrintedReportPlainAndAsInvoice) {
   for (bool invoice : {false, true}) {
     printer.calls.clear();
     DialogScript script;
-    script.When(190)
-        .Do([&](plat::Dialog& d) {
-          static_cast<R&>(d).SetReceiver("Firma Kunz\r\nHauptstr. 1\r\n");
-          d.CheckButton(R::IDC_INVOICE, invoice ? 1 : 0);
-        })
-        .Press(R::IDC_PRINT)
-        .Do([&](plat::Dialog&) { loop.RunUntilIdle(); });
+    chargedlgtest::PrintReportWhenOpen(script, invoice, loop);
     Run();
     EXPECT_EQ(printer.calls, expected(invoice)) << invoice;
   }

@@ -59,6 +59,13 @@ CCallInfo* Incoming(CCallHandler& h, const std::string& number, int callId) {
   return c;
 }
 
+// An incoming call for extension 21 whose caller a worker looks up.
+CCallInfo* Ring(CCallHandler& h, const std::string& number, int callId) {
+  CCallInfo* c = Incoming(h, number, callId);
+  h.StartIncomingCall(c, 21);
+  return c;
+}
+
 struct ThreadTest : ::testing::Test {
   CGlobalConfig saved = GlobalConfig();
   plat::ManualLoop loop;
@@ -75,8 +82,7 @@ TEST_F(ThreadTest, StateAndSlotAreSettledBeforeTheLookupEnds) {
   CCallHandler h;
   h.phoneBook = &book;
   h.view = view.id;
-  CCallInfo* c = Incoming(h, "0301234", 1);
-  h.StartIncomingCall(c, 21);
+  CCallInfo* c = Ring(h, "0301234", 1);
   EXPECT_EQ(h.GetCurrentCall(17), c);
   EXPECT_EQ(c->state, CCallInfo::kRinging);
   EXPECT_EQ(c->busy.load(), 1);
@@ -98,8 +104,7 @@ TEST_F(ThreadTest, CallClearedDuringTheLookupDoesNotComeBack) {
   CCallHandler h;
   h.phoneBook = &book;
   h.view = view.id;
-  CCallInfo* c = Incoming(h, "0301234", 1);
-  h.StartIncomingCall(c, 21);
+  CCallInfo* c = Ring(h, "0301234", 1);
   book.WaitForSearch(1);
   h.ClearCall(c, 21);
   h.PurgeReleasedCalls();  // busy: kept

@@ -10,6 +10,7 @@
 
 #include "core/callhandler/callhandler.h"
 #include "core/filter/messagefilter.h"
+#include "core/iface/nulllink.h"
 #include "core/monitor/monitortable.h"
 #include "platform/eventloop.h"
 #include "platform/messages.h"
@@ -17,21 +18,9 @@
 
 namespace eventpath {
 
-struct NullLink : IPBXLink {
-  int Send(const CSTAMessage&, int) override { return 0; }
-  int SendRequest(const CSTAMessage* r) override { return r ? 1 : 0; }
-  plat::LRESULT OnLinkMessage(plat::UINT, plat::WPARAM, const CSTAMessage*) override { return 0; }
-  std::uint32_t GetLinkState() const override { return 2; }
-  void SetLinkState(std::uint32_t) override {}
-  int QueryForwarding(std::string_view) override { return 1; }
-  int SnapshotDevice(std::string_view) override { return 1; }
-  int MakeCall(CCallInfo* c) override { return c ? 1 : 0; }
-  int ClearCall(CCallInfo* c) override { return c ? 1 : 0; }
-  int HoldCall(CCallInfo*) override { return 0; }
-  int ConsultationCall(CCallInfo*, CCallInfo*) override { return 0; }
-  int TransferCall(CCallInfo*, CCallInfo*) override { return 0; }
-  int DeflectCall(CCallInfo*) override { return 0; }
-  int PickupCall(CCallInfo* c) override { return c ? 1 : 0; }
+// Requests are taken, nothing leaves; the link runs.
+struct NullLink : ::NullLink {
+  NullLink() { state = 2; }
 };
 
 struct NullView : plat::IMessageTarget {

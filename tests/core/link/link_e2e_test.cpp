@@ -26,7 +26,8 @@
 #include "platform/eventloop.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
-#include "tests/core/link/viewstandin.h"
+#include "tests/core/link/linkrig.h"
+#include "tests/support/childprocess.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace {
@@ -46,76 +47,21 @@ struct View : ViewStandIn {
   }
 };
 
-class LinkEndToEnd : public ::testing::Test {
+class LinkEndToEnd : public LinkRig {
  protected:
   void SetUp() override {
-    saved_ = std::make_unique<CGlobalConfig>();
-    CopyConfig(GlobalConfig(), *saved_);
-    dir_ = fs::temp_directory_path() / ("seriallink_e2e_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    const fs::path sdfn = dir_ / "montab.ini";
-    {
-      std::ofstream f(sdfn);
-      f << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n";
-      for (const char* n : {"21", "22", "23"})
-        f << "[MONTAB-" << n << "]\r\nINTNUMBER=" << n << "\r\nMONON=1\r\nMONSTAT=1\r\nNAME=Nebenstelle " << n
-          << "\r\n";
-    }
-    CGlobalConfig& c = GlobalConfig();
-    c.SDFN = sdfn.string();
-    c.CPID = 4;  // COM5
-    c.NIU = 0;
-    c.SYSCON = 0;
-    c.IO1008 = 0;
-    c.OLDPROTOCOLL = 0;
-    c.CUTOFFLEADINGDIGIT = 1;
-    c.MCTO = 5;
+    SetUpLink("seriallink_e2e_", 4, view);  // COM5
     simHolder_ = std::make_unique<pbxsim::PbxSim>(SimOptions());
     sim = simHolder_.get();
     ASSERT_TRUE(sim->Start());
     ::setenv("PALOMIR_COM5", sim->SlavePath().c_str(), 1);
-    plat::SetMessageBoxImpl(&boxes);
-
-    table = std::make_unique<CMonitorTable>();
-    filter = std::make_unique<CMessageFilter>();
-    handler = std::make_unique<CCallHandler>();
-    link = std::make_unique<CSytemObject>(view.id, filter.get(), table.get());
-    view.link = link.get();
-    view.filter = filter.get();
-    filter->link = link.get();
-    filter->callHandler = handler.get();
-    filter->monitors = table.get();
-    filter->view = view.id;
-    handler->view = view.id;
-    handler->link = link.get();
-    handler->monitors = table.get();
   }
   void TearDown() override {
-    handler->JoinWorkers();
-    for (int i = 0; i < CMonitorTable::kEntries; ++i)
-      if (CMonitorEntry* e = table->EntryAt(i)) e->currentCall = nullptr;
-    link.reset();
-    handler.reset();
-    filter.reset();
-    GlobalConfig().SDFN.clear();  // the table's file stays as the test wrote it
-    table.reset();
-    plat::SetMessageBoxImpl(nullptr);
+    StopCalls();
+    DropLink();
     ::unsetenv("PALOMIR_COM5");
     simHolder_.reset();
-    CopyConfig(*saved_, GlobalConfig());
-    fs::remove_all(dir_);
-  }
-  static void CopyConfig(const CGlobalConfig& from, CGlobalConfig& to) {
-    to.SDFN = from.SDFN;
-    to.CPID = from.CPID;
-    to.NIU = from.NIU;
-    to.SYSCON = from.SYSCON;
-    to.IO1008 = from.IO1008;
-    to.OLDPROTOCOLL = from.OLDPROTOCOLL;
-    to.CUTOFFLEADINGDIGIT = from.CUTOFFLEADINGDIGIT;
-    to.MCTO = from.MCTO;
-    to.GLO = from.GLO;
-    to.GLFN = from.GLFN;
+    Restore();
   }
   // The program's log goes to a file of the test's own.
   std::string LogToFile() {
@@ -149,7 +95,6 @@ class LinkEndToEnd : public ::testing::Test {
       return link->GetLinkState() == linkstate::kRunning && view.Saw(hub::kMonitoringStarted);
     });
   }
-  CCallInfo* Current() { return handler->GetCurrentCall(hub::kIdView); }
   const CSTAMessage* RingFind(std::uint16_t type) const {
     for (int i = 0; i < CSytemObject::kRingSize; ++i)
       if (const CSTAMessage* m = link->RingAt(i); m && m->Type() == type) return m;
@@ -161,18 +106,10 @@ class LinkEndToEnd : public ::testing::Test {
     return false;
   }
 
-  std::unique_ptr<CGlobalConfig> saved_;
-  fs::path dir_;
-  plat::ManualLoop loop;
-  plat::ScriptedMessageBox boxes;
   virtual pbxsim::Options SimOptions() const { return {}; }
   std::unique_ptr<pbxsim::PbxSim> simHolder_;
   pbxsim::PbxSim* sim = nullptr;
   View view;
-  std::unique_ptr<CMonitorTable> table;
-  std::unique_ptr<CMessageFilter> filter;
-  std::unique_ptr<CCallHandler> handler;
-  std::unique_ptr<CSytemObject> link;
 };
 
 TEST_F(LinkEndToEnd, StartUpCallsAndShutDown) {
@@ -429,29 +366,11 @@ namespace {
 
 // The simulated PBX as a program of its own: its line reached through a
 // symbolic link, its commands through a pipe.
-class PeerProcess {
+class PeerProcess : public childprocess::ChildProcess {
  public:
-  explicit PeerProcess(const std::string& linkPath) : link_(linkPath) {
-    int in[2];
-    if (::pipe(in) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(in[0], 0);
-      const int devnull = ::open("/dev/null", O_WRONLY);
-      ::dup2(devnull, 1);
-      ::close(in[0]);
-      ::close(in[1]);
-      ::execl(PBXSIM_PROGRAM, PBXSIM_PROGRAM, "--link", linkPath.c_str(), "--port", "5", "--quiet",
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(in[0]);
-    commands_ = in[1];
-  }
-  ~PeerProcess() {
-    Kill();
-    if (commands_ >= 0) ::close(commands_);
-  }
+  explicit PeerProcess(const std::string& linkPath)
+      : ChildProcess("pbxsim", {"--link", linkPath, "--port", "5", "--quiet"}, {.out = "/dev/null"}),
+        link_(linkPath) {}
   // The line is there once the link names a terminal that exists.
   bool WaitReady(int timeoutMs = 5000) const {
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -463,24 +382,10 @@ class PeerProcess {
     }
     return false;
   }
-  bool Command(const std::string& line) const {
-    const std::string l = line + "\n";
-    return ::write(commands_, l.data(), l.size()) == static_cast<ssize_t>(l.size());
-  }
-  void Kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
-  }
-  bool Started() const { return pid_ > 0; }
+  void Kill() { Stop(); }
 
  private:
   std::string link_;
-  pid_t pid_ = -1;
-  int commands_ = -1;
 };
 
 // CPU time of this process (every thread), in seconds.

@@ -27,7 +27,8 @@
 #include "platform/msgbox.h"
 #include "platform/net/asyncsocket.h"
 #include "platform/text.h"
-#include "tests/core/link/viewstandin.h"
+#include "tests/core/link/linkrig.h"
+#include "tests/support/netrig.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace {
@@ -35,17 +36,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-std::uint16_t FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
+using netrig::FreePort;
 
 // The view's part: the library's messages and 1074 to the network path,
 // received records, timers 5 and 7; everything else is recorded.
@@ -59,78 +50,24 @@ struct View : ViewStandIn {
   }
 };
 
-class NetworkLink : public ::testing::Test {
+class NetworkLink : public LinkRig {
  protected:
   void SetUp() override {
-    saved_ = std::make_unique<CGlobalConfig>();
-    Copy(GlobalConfig(), *saved_);
-    dir_ = fs::temp_directory_path() / ("netlink_e2e_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    const fs::path sdfn = dir_ / "montab.ini";
-    {
-      std::ofstream f(sdfn);
-      f << "[MONTAB]\r\nMAINPHONE=21\r\nINTNUMLENGTH=2\r\n";
-      for (const char* n : {"21", "22", "23"})
-        f << "[MONTAB-" << n << "]\r\nINTNUMBER=" << n << "\r\nMONON=1\r\nMONSTAT=1\r\nNAME=Nebenstelle " << n
-          << "\r\n";
-    }
-    CGlobalConfig& c = GlobalConfig();
-    c.SDFN = sdfn.string();
-    c.CPID = 6;  // the network link
-    c.NTPAR = 0;
-    c.NIU = 0;
-    c.SYSCON = 0;
-    c.IO1008 = 0;
-    c.OLDPROTOCOLL = 0;
-    c.CUTOFFLEADINGDIGIT = 1;
-    c.MCTO = 5;
-    plat::SetMessageBoxImpl(&boxes);
+    SetUpLink("netlink_e2e_", 6, view);  // the network link
+    GlobalConfig().NTPAR = 0;
     port = FreePort();
-
-    table = std::make_unique<CMonitorTable>();
-    filter = std::make_unique<CMessageFilter>();
-    handler = std::make_unique<CCallHandler>();
-    link = std::make_unique<CSytemObject>(view.id, filter.get(), table.get());
     net = std::make_unique<CNetworkLink>(link.get());
     net->onClosed = [this] { ++exits; };
-    view.link = link.get();
-    view.filter = filter.get();
     view.net = net.get();
-    filter->link = link.get();
-    filter->callHandler = handler.get();
-    filter->monitors = table.get();
-    filter->view = view.id;
-    handler->view = view.id;
-    handler->link = link.get();
-    handler->monitors = table.get();
   }
   void TearDown() override {
-    handler->JoinWorkers();
-    for (int i = 0; i < CMonitorTable::kEntries; ++i)
-      if (CMonitorEntry* e = table->EntryAt(i)) e->currentCall = nullptr;
+    StopCalls();
     view.net = nullptr;
     net.reset();
-    link.reset();
-    handler.reset();
-    filter.reset();
-    GlobalConfig().SDFN.clear();
-    table.reset();
+    DropLink();
     sim.StopNetwork();
     for (std::uint32_t h = 0; h < 10; ++h) PBXNWHCloseDLL(h);
-    plat::SetMessageBoxImpl(nullptr);
-    Copy(*saved_, GlobalConfig());
-    fs::remove_all(dir_);
-  }
-  static void Copy(const CGlobalConfig& from, CGlobalConfig& to) {
-    to.SDFN = from.SDFN;
-    to.CPID = from.CPID;
-    to.NTPAR = from.NTPAR;
-    to.NIU = from.NIU;
-    to.SYSCON = from.SYSCON;
-    to.IO1008 = from.IO1008;
-    to.OLDPROTOCOLL = from.OLDPROTOCOLL;
-    to.CUTOFFLEADINGDIGIT = from.CUTOFFLEADINGDIGIT;
-    to.MCTO = from.MCTO;
+    Restore();
   }
 
   // Sockets, messages and the loop's clock, moving together.
@@ -148,20 +85,11 @@ class NetworkLink : public ::testing::Test {
   bool Running() {
     return Pump([&] { return link->GetLinkState() == linkstate::kRunning && view.Count(hub::kMonitoringStarted) > 0; });
   }
-  CCallInfo* Current() { return handler->GetCurrentCall(hub::kIdView); }
 
-  std::unique_ptr<CGlobalConfig> saved_;
-  fs::path dir_;
-  plat::ManualLoop loop;
-  plat::ScriptedMessageBox boxes;
   pbxsim::PbxSim sim;
   std::uint16_t port = 0;
   View view;
   int exits = 0;
-  std::unique_ptr<CMonitorTable> table;
-  std::unique_ptr<CMessageFilter> filter;
-  std::unique_ptr<CCallHandler> handler;
-  std::unique_ptr<CSytemObject> link;
   std::unique_ptr<CNetworkLink> net;
 };
 
@@ -284,57 +212,11 @@ TEST_F(NetworkLink, ServerGoneThenBackRegistersAndRestarts) {
 
 // A server that registers its client and then never answers again.
 TEST_F(NetworkLink, CloseGivesUpWhenTheServerNeverConfirms) {
-  const int ls = ::socket(AF_INET, SOCK_STREAM, 0);
-  int one = 1;
-  ::setsockopt(ls, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(ls, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(::listen(ls, 1), 0);
-  std::atomic<bool> stop{false};
-  std::atomic<long> drained{0};
-  std::thread server([&] {
-    const int c = ::accept(ls, nullptr, nullptr);
-    if (c < 0) return;
-    timeval tv{0, 100000};
-    ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    auto readFrame = [&](std::uint8_t* f) {
-      std::size_t got = 0;
-      while (got < 78 && !stop) {
-        const ssize_t r = ::recv(c, f + got, 78 - got, 0);
-        if (r > 0) got += static_cast<std::size_t>(r);
-        if (r == 0) return false;
-      }
-      return got == 78;
-    };
-    // Hello, then register: each answered with success.
-    for (std::uint8_t op : {std::uint8_t{2}, std::uint8_t{6}}) {
-      std::uint8_t in[78];
-      if (!readFrame(in)) break;
-      std::uint8_t out[78] = {};
-      std::memcpy(out, in, 17);
-      out[26] = 47;
-      out[30] = 2;
-      std::memcpy(out + 31, in, 17);
-      out[31 + 17] = op;
-      if (op == 6) out[31 + 18] = 0, out[31 + 19] = 1, out[28] = 0;  // id 256
-      out[31 + 22] = 1;
-      out[31 + 23] = 127, out[31 + 26] = 1;
-      ::send(c, out, sizeof out, MSG_NOSIGNAL);
-    }
-    std::uint8_t buf[2048];
-    while (!stop) {
-      const ssize_t r = ::recv(c, buf, sizeof buf, 0);
-      if (r == 0) break;
-      if (r > 0) drained += r;
-    }
-    ::close(c);
-  });
+  netrig::SilentRelay relay(port);
+  ASSERT_TRUE(relay.Listening());
 
   ASSERT_TRUE(net->Open(view.id, "127.0.0.1", port));
-  ASSERT_TRUE(Pump([&] { return net->Registered() && drained > 0; }));
+  ASSERT_TRUE(Pump([&] { return net->Registered() && relay.Drained() > 0; }));
   EXPECT_EQ(net->ClientId(), 256u);
   // Nothing was monitored: the link object closes at once, the network
   // side unregisters and waits.
@@ -354,9 +236,6 @@ TEST_F(NetworkLink, CloseGivesUpWhenTheServerNeverConfirms) {
   EXPECT_TRUE(net->Closed());
   EXPECT_EQ(exits, 1);
   EXPECT_EQ(plat::net::OpenSocketCount(), 0u);
-  stop = true;
-  server.join();
-  ::close(ls);
 }
 
 TEST_F(NetworkLink, RefusedOpenKeepsNoHandleAndSerialWinsWithNtpar) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "phonebook/iface/databaseinterface.h"
+#include "core/iface/databaseinterface.h"
 
 // The number without " */:.;,#-_+'=&".
 inline std::string FakeNormalisedNumber(const std::string& n) {

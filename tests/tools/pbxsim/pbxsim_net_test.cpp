@@ -21,76 +21,21 @@
 #include "platform/eventloop.h"
 #include "platform/messages.h"
 #include "platform/net/asyncsocket.h"
+#include "tests/support/childprocess.h"
+#include "tests/support/netrig.h"
 #include "tools/pbxsim/pbxsim.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::uint16_t FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
+using netrig::FreePort;
 
 // The program as a child: commands into a pipe, its output into a file.
-class SimProcess {
+class SimProcess : public childprocess::ChildProcess {
  public:
-  explicit SimProcess(std::uint16_t port) {
-    char tmpl[] = "/tmp/pbxsim-net-XXXXXX";
-    const int out = ::mkstemp(tmpl);
-    out_ = tmpl;
-    int in[2];
-    if (::pipe(in) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(in[0], 0);
-      ::dup2(out, 1);
-      ::close(in[1]);
-      const std::string bin = std::string(BRIMLOW_BINARY_DIR) + "/bin/pbxsim";
-      const std::string p = std::to_string(port);
-      ::execl(bin.c_str(), bin.c_str(), "--net", p.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(out);
-    in_ = in[1];
-  }
-  ~SimProcess() {
-    Kill();
-    ::unlink(out_.c_str());
-  }
-  void Command(const std::string& line) {
-    const std::string l = line + "\n";
-    if (in_ >= 0) [[maybe_unused]] ssize_t w = ::write(in_, l.data(), l.size());
-  }
-  void Kill() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
-    if (in_ >= 0) ::close(in_);
-    in_ = -1;
-  }
-  std::string Output() const {
-    std::ifstream f(out_);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-  bool Says(const std::string& text) const { return Output().find(text) != std::string::npos; }
-
- private:
-  pid_t pid_ = -1;
-  int in_ = -1;
-  std::string out_;
+  explicit SimProcess(std::uint16_t port) : ChildProcess("pbxsim", {"--net", std::to_string(port)}) {}
+  void Kill() { Stop(); }
 };
 
 struct Client : plat::IMessageTarget {

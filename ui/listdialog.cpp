@@ -1,6 +1,5 @@
-#include "app/lists/listdialog.h"
+#include "ui/listdialog.h"
 
-#include "app/lists/listsupport.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
 
@@ -18,5 +17,5 @@ plat::LRESULT CListDialog::OnWindowMessage(const plat::Message& m) {
 }
 
 int CListDialog::Box(plat::TextId text, plat::UINT flags) {
-  return plat::MessageBox(Id(), lists::Text(text), GetWindowText(), flags);
+  return plat::MessageBox(Id(), plat::GetTextOr(text, ""), GetWindowText(), flags);
 }

@@ -1,4 +1,4 @@
-#include "app/service/servicerecordfile.h"
+#include "core/service/servicerecordfile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "phonebook/iface/databaseparam.h"
+#include "core/iface/databaseparam.h"
 
 // One phone book record as the call model sees it. The record stays owned
 // by the database; callers neither keep nor free it.

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "phonebook/iface/databaseparam.h"
+#include "core/iface/databaseparam.h"
 #include "tests/phonebook/fake/fake_phonebook.h"
 
 TEST(DataBaseParam, SizesByCode) {

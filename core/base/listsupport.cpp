@@ -1,4 +1,4 @@
-#include "app/lists/listsupport.h"
+#include "core/base/listsupport.h"
 
 #include <filesystem>
 

@@ -9,7 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/service/servicerecordfile.h"
+#include "core/service/servicerecordfile.h"
+#include "core/wire/csta_events.h"
 #include "platform/paths.h"
 
 namespace fs = std::filesystem;
@@ -35,17 +36,7 @@ std::vector<std::uint8_t> Record(int kind, const char* index, const char* time, 
 // Packed digits as the message filter unpacks them.
 struct Bcd : IBcdNumberSource {
   int UnpackBcdNumbers(const std::uint8_t* src, std::string* a, std::string* b) override {
-    std::string* out = a;
-    for (int i = 0; i < 10; ++i) {
-      if (src[i] == 0xFF) {
-        if (out == b) break;
-        out = b;
-        continue;
-      }
-      if ((src[i] >> 4) <= 9) *out += static_cast<char>('0' + (src[i] >> 4));
-      if ((src[i] & 15) <= 9) *out += static_cast<char>('0' + (src[i] & 15));
-    }
-    return 1;
+    return ::UnpackBcdNumbers(src, a, b);
   }
 };
 

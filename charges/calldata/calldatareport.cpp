@@ -1,10 +1,10 @@
-#include "app/dialogs/calldatareport.h"
+#include "charges/calldata/calldatareport.h"
 
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "app/dialogs/calldatalist.h"
+#include "charges/calldata/calldatalist.h"
 #include "core/base/globalconfig.h"
 #include "core/base/globallog.h"
 #include "print/marpel32.h"

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/service/servicerecordfile.h"
+#include "core/service/servicerecordfile.h"
 #include "core/base/globalconfig.h"
 #include "platform/paths.h"
 #include "platform/text.h"
