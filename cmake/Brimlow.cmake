@@ -18,13 +18,19 @@ if(IS_DIRECTORY /dev/shm)
   list(APPEND BRIMLOW_TEST_ENV "TMPDIR=/dev/shm")
 endif()
 
-# brimlow_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [TSAN])
-# One GoogleTest program; each of its cases shows up in ctest by name.
+# brimlow_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [TSAN]
+#              [CASES_PER_PROCESS <n>])
+# One GoogleTest program. Its cases run in processes of up to n cases of one
+# suite (10 unless given; 1 for programs whose cases each start programs of
+# their own, so that each keeps its own time-out); see cmake/TestCases.cmake.
 # TSAN marks a program whose threads are checked again in the
 # ThreadSanitizer build (BRIMLOW_TSAN), which registers only those and
 # builds them through the target tsan_tests.
 function(brimlow_test)
-  cmake_parse_arguments(T "GUI;TSAN" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;TSAN" "NAME;LABEL;CASES_PER_PROCESS" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_CASES_PER_PROCESS)
+    set(T_CASES_PER_PROCESS 10)
+  endif()
   if(BRIMLOW_TSAN AND NOT T_TSAN)
     # Kept as a target (others may depend on it) but neither built nor run.
     add_executable(${T_NAME} EXCLUDE_FROM_ALL ${T_SOURCES})
@@ -42,13 +48,30 @@ function(brimlow_test)
   target_compile_definitions(${T_NAME} PRIVATE
     BRIMLOW_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     BRIMLOW_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  # The test environment travels through env(1): a list given as the
-  # ENVIRONMENT property of discovered tests keeps only its first entry.
-  set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${BRIMLOW_TEST_ENV}")
-  gtest_discover_tests(${T_NAME}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABEL}" TIMEOUT 120)
+  brimlow_test_cases(${T_NAME} LABEL ${T_LABEL} CASES_PER_PROCESS ${T_CASES_PER_PROCESS})
+endfunction()
+
+# brimlow_test_cases(<target> LABEL <label> CASES_PER_PROCESS <n> [PREFIX <p>])
+# The ctest tests of a GoogleTest program, listed when ctest starts from the
+# program as built; PREFIX goes before each test's name.
+function(brimlow_test_cases target)
+  cmake_parse_arguments(C "" "LABEL;CASES_PER_PROCESS;PREFIX" "" ${ARGN})
+  set(list_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_cases.cmake")
+  set(include_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_include.cmake")
+  file(GENERATE OUTPUT "${include_file}" CONTENT
+"if(EXISTS \"$<TARGET_FILE:${target}>\")
+  if(NOT EXISTS \"${list_file}\" OR \"$<TARGET_FILE:${target}>\" IS_NEWER_THAN \"${list_file}\")
+    include(\"${PROJECT_SOURCE_DIR}/cmake/TestCases.cmake\")
+    brimlow_list_cases(EXE \"$<TARGET_FILE:${target}>\" OUT \"${list_file}\"
+      CHUNK ${C_CASES_PER_PROCESS} LABEL ${C_LABEL} TIMEOUT 120 DIR \"${CMAKE_CURRENT_BINARY_DIR}\"
+      PREFIX \"${C_PREFIX}\" ENV \"${BRIMLOW_TEST_ENV}\")
+  endif()
+  include(\"${list_file}\")
+else()
+  add_test(${target}_NOT_BUILT ${target}_NOT_BUILT)
+endif()
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${include_file}")
 endfunction()
 
 # brimlow_fuzz(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] CORPUS <dir>)

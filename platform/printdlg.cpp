@@ -8,6 +8,9 @@
 #include <QPrinterInfo>
 #include <atomic>
 #include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/qtext.h"
 #include "platform/qtmodal.h"
@@ -118,14 +121,14 @@ std::unique_ptr<QPrinter> PdfFolderPrintDialog::DefaultPrinter(const std::string
 IPrintDialog& PrintDialogImpl() {
   if (IPrintDialog* set = g_impl.load()) return *set;
   if (const char* folder = PdfFolder()) {
-    static PdfFolderPrintDialog* pdf = nullptr;
+    // A caller may still hold one chosen for an earlier folder: each is kept.
+    static std::vector<std::unique_ptr<PdfFolderPrintDialog>> kept;
     static std::string current;
-    if (!pdf || current != folder) {
-      // The old one may still be referenced by a caller: kept, not freed.
+    if (kept.empty() || current != folder) {
       current = folder;
-      pdf = new PdfFolderPrintDialog(current);
+      kept.push_back(std::make_unique<PdfFolderPrintDialog>(current));
     }
-    return *pdf;
+    return *kept.back();
   }
   static QtPrintDialog qt;
   return qt;
