@@ -52,20 +52,22 @@ function(brimlow_test)
 endfunction()
 
 # brimlow_test_cases(<target> LABEL <label> CASES_PER_PROCESS <n> [PREFIX <p>])
-# The ctest tests of a GoogleTest program, listed when ctest starts from the
-# program as built; PREFIX goes before each test's name.
+# The ctest tests of a GoogleTest program, listed from the program each time
+# it is linked (in the build's parallel steps, not one by one when ctest
+# starts); PREFIX goes before each test's name.
 function(brimlow_test_cases target)
   cmake_parse_arguments(C "" "LABEL;CASES_PER_PROCESS;PREFIX" "" ${ARGN})
   set(list_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_cases.cmake")
   set(include_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_include.cmake")
-  file(GENERATE OUTPUT "${include_file}" CONTENT
-"if(EXISTS \"$<TARGET_FILE:${target}>\")
-  if(NOT EXISTS \"${list_file}\" OR \"$<TARGET_FILE:${target}>\" IS_NEWER_THAN \"${list_file}\")
-    include(\"${PROJECT_SOURCE_DIR}/cmake/TestCases.cmake\")
-    brimlow_list_cases(EXE \"$<TARGET_FILE:${target}>\" OUT \"${list_file}\"
-      CHUNK ${C_CASES_PER_PROCESS} LABEL ${C_LABEL} TIMEOUT 120 DIR \"${CMAKE_CURRENT_BINARY_DIR}\"
-      PREFIX \"${C_PREFIX}\" ENV \"${BRIMLOW_TEST_ENV}\")
-  endif()
+  string(REPLACE ";" "|" env "${BRIMLOW_TEST_ENV}")
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} "-DEXE=$<TARGET_FILE:${target}>" "-DOUT=${list_file}"
+      "-DCHUNK=${C_CASES_PER_PROCESS}" "-DLABEL=${C_LABEL}" -DTIMEOUT=120
+      "-DDIR=${CMAKE_CURRENT_BINARY_DIR}" "-DPREFIX=${C_PREFIX}" "-DENV=${env}"
+      -P ${PROJECT_SOURCE_DIR}/cmake/TestCases.cmake
+    VERBATIM)
+  file(WRITE "${include_file}"
+"if(EXISTS \"${list_file}\")
   include(\"${list_file}\")
 else()
   add_test(${target}_NOT_BUILT ${target}_NOT_BUILT)

@@ -1,5 +1,6 @@
-# Run by ctest before the tests: lists the cases of one GoogleTest program
-# and writes the ctest tests that run them. Each process runs up to <chunk>
+# Run after a GoogleTest program is linked (cmake -P, with the arguments of
+# brimlow_list_cases as -D variables, ENV joined by "|"): lists its cases and
+# writes the ctest tests that run them. Each process runs up to <chunk>
 # cases of one suite; starting a sanitized Qt process costs more than most
 # cases, so a process per case made the start-ups the bulk of the suite.
 # A suite that fits in one process is the test "<Suite>.*"; a larger one is
@@ -90,5 +91,12 @@ function(brimlow_list_cases)
   if(total EQUAL 0)
     message(FATAL_ERROR "${A_EXE} lists no case")
   endif()
-  file(WRITE "${A_OUT}" "${script}")
+  file(WRITE "${A_OUT}.new" "${script}")
+  file(RENAME "${A_OUT}.new" "${A_OUT}")
 endfunction()
+
+if(CMAKE_SCRIPT_MODE_FILE)
+  string(REPLACE "|" ";" ENV "${ENV}")
+  brimlow_list_cases(EXE "${EXE}" OUT "${OUT}" CHUNK "${CHUNK}" LABEL "${LABEL}"
+    TIMEOUT "${TIMEOUT}" DIR "${DIR}" PREFIX "${PREFIX}" ENV ${ENV})
+endif()
