@@ -21,8 +21,9 @@ endif()
 # brimlow_test(NAME <name> LABEL <subsystem> SOURCES ... [LIBS ...] [TSAN]
 #              [CASES_PER_PROCESS <n>])
 # One GoogleTest program. Its cases run in processes of up to n cases of one
-# suite (10 unless given; 1 for programs whose cases each start programs of
-# their own, so that each keeps its own time-out); see cmake/TestCases.cmake.
+# suite (10 unless given; 1 for programs whose cases each take seconds, so
+# that each keeps its own time-out and they run side by side); see
+# cmake/TestCases.cmake.
 # TSAN marks a program whose threads are checked again in the
 # ThreadSanitizer build (BRIMLOW_TSAN), which registers only those and
 # builds them through the target tsan_tests.
