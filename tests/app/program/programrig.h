@@ -126,27 +126,47 @@ inline bool Start(Child& c, const std::string& program, const std::string& cwd,
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
   int sockets[2] = {-1, -1};
   if (control && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) return false;
+
+  // Everything the child needs is made before the fork: the test's own
+  // threads (the simulated PBX) may hold the allocator's lock at that
+  // instant, and a child that allocates would then never reach exec.
+  std::map<std::string, std::string> vars;
+  for (char** e = environ; *e; ++e) {
+    const std::string one(*e);
+    const auto eq = one.find('=');
+    if (eq != std::string::npos) vars[one.substr(0, eq)] = one.substr(eq + 1);
+  }
+  vars["QT_QPA_PLATFORM"] = "offscreen";
+  vars["PALOMIR_STARTUP_PROBE"] = std::to_string(fds[1]);
+  if (control) vars["PALOMIR_TEST_CONTROL"] = std::to_string(sockets[1]);
+  // The program's home is its working folder, as scripts/launch runs it:
+  // its drive folders land there, never in the user's.
+  vars["PALOMIR_HOME"] = cwd;
+  for (const auto& [k, v] : env) {
+    if (v.empty())
+      vars.erase(k);
+    else
+      vars[k] = v;
+  }
+  std::vector<std::string> lines;
+  for (const auto& [k, v] : vars) lines.push_back(k + "=" + v);
+  std::vector<char*> envp;
+  for (auto& l : lines) envp.push_back(l.data());
+  envp.push_back(nullptr);
+  std::string path = program;
+  char* argv[] = {path.data(), nullptr};
+
   const pid_t pid = ::fork();
   if (pid < 0) return false;
   if (pid == 0) {
-    const int probe = ::dup(fds[1]);  // without close-on-exec
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::setenv("PALOMIR_STARTUP_PROBE", std::to_string(probe).c_str(), 1);
+    // The probe and the control end stay open across exec.
+    ::fcntl(fds[1], F_SETFD, 0);
     if (control) {
       ::setpgid(0, 0);
-      ::setenv("PALOMIR_TEST_CONTROL", std::to_string(::dup(sockets[1])).c_str(), 1);
-    }
-    // The program's home is its working folder, as scripts/launch runs it:
-    // its drive folders land there, never in the user's.
-    ::setenv("PALOMIR_HOME", cwd.c_str(), 1);
-    for (const auto& [k, v] : env) {
-      if (v.empty())
-        ::unsetenv(k.c_str());
-      else
-        ::setenv(k.c_str(), v.c_str(), 1);
+      ::fcntl(sockets[1], F_SETFD, 0);
     }
     if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    ::execve(path.c_str(), argv, envp.data());
     ::_exit(127);
   }
   ::close(fds[1]);
