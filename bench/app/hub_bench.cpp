@@ -1,6 +1,7 @@
 // The filter mix of 60 watched extensions through the real filter and call
 // model, once with FakeView as the view (the yardstick) and once with the
 // real hub behind it; prints the hub's rate as a share of the yardstick's.
+#include <algorithm>
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -165,13 +166,23 @@ BENCHMARK(BM_FilterMixRealHub)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  // Three rounds, judged on the median ratio: one round may land beside
+  // other work on a shared machine.
+  std::vector<double> ratios;
+  for (int round = 0; round < 3; ++round) {
+    g_rates.clear();
+    benchbound::Reporter reporter;  // the library's own one serves a single run only
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!g_rates.count("fake") || !g_rates.count("hub") || g_rates["fake"] <= 0) break;
+    std::printf("real hub %.0f msgs/s, FakeView %.0f msgs/s\n", g_rates["hub"], g_rates["fake"]);
+    ratios.push_back(g_rates["hub"] / g_rates["fake"]);
+  }
   benchmark::Shutdown();
-  if (!g_rates.count("fake") || !g_rates.count("hub") || g_rates["fake"] <= 0) {
+  if (ratios.size() != 3) {
     benchbound::NoFigure("real hub / FakeView rate", false, 0.80);
     return 0;
   }
-  const double ratio = g_rates["hub"] / g_rates["fake"];
-  std::printf("real hub %.0f msgs/s, FakeView %.0f msgs/s\n", g_rates["hub"], g_rates["fake"]);
-  return benchbound::Report("real hub / FakeView rate", ratio, false, 0.80) ? 0 : 1;
+  std::printf("rounds: real hub / FakeView rate: %.2f %.2f %.2f\n", ratios[0], ratios[1], ratios[2]);
+  std::sort(ratios.begin(), ratios.end());
+  return benchbound::Report("real hub / FakeView rate", ratios[1], false, 0.80) ? 0 : 1;
 }
