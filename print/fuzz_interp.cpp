@@ -101,8 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(numbers, data + i, std::min<std::size_t>(n, sizeof numbers));
     i += n;
     switch (op % 6) {
-      case 0: MARPLAPISetSequence(job, a, b, MARPL_KIND_TEXT, text.c_str()); break;
-      case 1: MARPLAPISetSequence(job, a, b, static_cast<std::uint16_t>(n % 7), n % 7 ? numbers : nullptr); break;
+      case 0: MARPLAPISetSequence(job, a, b, (n & 1) ? MARPL_KIND_TEXT6 : MARPL_KIND_TEXT, text.c_str()); break;
+      // Text kinds (5, 6) take a zero-terminated text, which the numbers are
+      // not: case 0 gives those.
+      case 1: MARPLAPISetSequence(job, a, b, static_cast<std::uint16_t>(n % 5), n % 5 ? numbers : nullptr); break;
       case 2:
         switch (a % 8) {
           case 0: MARPLAPISetLaTeXCommand(job, text.c_str()); break;
