@@ -30,6 +30,15 @@ inline void NoFigure(const std::string& what, bool atMost, double limit, const c
   std::fflush(stdout);
 }
 
+// Prints the rounds' figures, then judges their median as Report does.
+inline bool ReportMedian(const std::string& what, std::vector<double> figures, bool atMost, double limit) {
+  std::printf("rounds: %s:", what.c_str());
+  for (double x : figures) std::printf(" %.2f", x);
+  std::printf("\n");
+  std::sort(figures.begin(), figures.end());
+  return Report(what, figures[figures.size() / 2], atMost, limit);
+}
+
 // Keeps each run's time per iteration (ns, real and CPU) and its counters
 // by name.
 class Reporter : public benchmark::ConsoleReporter {
@@ -118,11 +127,7 @@ inline int Main(int argc, char** argv, const std::vector<Ratio>& ratios) {
       NoFigure(q.what, true, q.atMost);
       continue;
     }
-    std::printf("rounds: %s:", q.what.c_str());
-    for (double x : f) std::printf(" %.2f", x);
-    std::printf("\n");
-    std::sort(f.begin(), f.end());
-    all = Report(q.what + (q.cpu ? " (CPU time)" : ""), f[kRounds / 2], true, q.atMost) && all;
+    all = ReportMedian(q.what + (q.cpu ? " (CPU time)" : ""), f, true, q.atMost) && all;
   }
   return all ? 0 : 1;
 }
